@@ -1,0 +1,11 @@
+// The action line interpreter: COMMAND, KEYBOARD, CLOSE and EXEC lines from profiles.ini.
+#pragma once
+#include <windows.h>
+
+// Runs one action line against `window` (may be null). Returns -1 for a line without a keyword,
+// otherwise the action's result. Returns only when the action is complete or cut off.
+int RunActionLine(HWND window, const char* line, BYTE enable);
+
+// Event that cuts a running KEYBOARD action off at its next pause (the receiver's quit event).
+// Null: pauses cannot be cut off. Set before the dispatch thread starts.
+void ActionSetCancelEvent(HANDLE cancel);

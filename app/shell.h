@@ -1,0 +1,32 @@
+// The application shell: start-up, the hidden main window with its tray icon and menu,
+// the language module, and shutdown. Process-wide values live here.
+#pragma once
+#include <windows.h>
+
+// Written once on the main thread during start-up, before any worker thread; read-only after.
+extern HINSTANCE gProgramInstance;
+extern HMODULE gLanguageModule;
+extern UINT gTrayMessage;           // registered "HalvestaRemoteUserMessage"
+extern char gProfilePath[MAX_PATH];  // the program's folder + "profiles.ini"
+
+enum {
+  kCmdExit = 100,
+  kCmdSetup = 101,
+  kStartOk = 0,
+  kStartNoBackEnd = -2,
+  kStartOtherInstance = -3,
+  kStartNoLanguage = -4,
+};
+
+// Loads "REMOT<code>.DLL" beside the program (code from the registry), else "REMOT001.DLL".
+HMODULE LoadLanguageModule(HINSTANCE instance);
+// Single instance, keystroke back end, profile path, receiver start. 0, -2 or -3.
+int Initialise(HINSTANCE instance, HWND mainWindow);
+void Shutdown();
+int ShowStartupError(HWND owner, int code);
+// Sets path to the folder of moduleFile followed by "profiles.ini" (or the bare name).
+void ProfilePathFor(const char* moduleFile, char* path /* MAX_PATH bytes */);
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The tray menu as shown for one press: Exit (string 1) on top, Setup (string 2, default) below.
+HMENU BuildTrayMenu(HMODULE language);

@@ -1,0 +1,18 @@
+// The serial receiver link: opens the receiver's COM port, runs the reader thread (and in
+// normal mode the dispatch thread), and gives the port back as it was found at stop.
+#pragma once
+#include <windows.h>
+
+enum { kReceiverNormal = 0, kReceiverTest = 1 };
+
+// Mode kReceiverNormal takes the port from the profile ("default"/"port"); kReceiverTest uses
+// `port`. Returns 0 when the receiver runs, -1 when it does not.
+int ReceiverStart(int mode, int port);
+// Ends both threads (they are never killed), closes the events, restores and closes the port.
+// Safe to call when nothing runs. Returns 0.
+int ReceiverStop();
+
+// Set by the reader thread once per queued key event (auto-reset); null while stopped.
+extern HANDLE gKeyReadyEvent;
+// Set by the test dialog's Cancel to end its indicator thread (auto-reset); null while stopped.
+extern HANDLE gStopEvent;

@@ -1,0 +1,9 @@
+// The port setup dialog (dialog 104) and the receiver test dialog (dialog 105).
+#pragma once
+#include <windows.h>
+
+// Stops the receiver, runs the setup dialog, starts the receiver again in normal mode.
+// A call while the dialog is open does nothing. Returns 0.
+int OpenSetupDialog(HMODULE language, HWND owner);
+INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK TestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,1 @@
+// Keeps the pure library non-empty while parts of it are being written.

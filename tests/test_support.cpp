@@ -1,0 +1,46 @@
+#include "test_support.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+TempDir::TempDir() {
+  char base[MAX_PATH];
+  GetTempPathA(MAX_PATH, base);
+  static unsigned serial = 0;
+  char name[MAX_PATH];
+  snprintf(name, sizeof name, "%sremote-test-%lu-%u", base, GetCurrentProcessId(), ++serial);
+  CreateDirectoryA(name, nullptr);
+  path_ = name;
+}
+
+TempDir::~TempDir() {
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((path_ + "\\*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(File(found.cFileName).c_str());
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  RemoveDirectoryA(path_.c_str());
+}
+
+std::string TempDir::File(const std::string& name) const { return path_ + "\\" + name; }
+
+std::string TempDir::Write(const std::string& name, const std::string& text) const {
+  std::string full = File(name);
+  FILE* f = fopen(full.c_str(), "wb");
+  if (f) {
+    fwrite(text.data(), 1, text.size(), f);
+    fclose(f);
+  }
+  return full;
+}
+
+std::string ProgramFolder() {
+  char path[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string s(path, n);
+  return s.substr(0, s.find_last_of('\\') + 1);
+}

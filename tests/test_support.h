@@ -1,0 +1,21 @@
+// Helpers shared by the unit tests.
+#pragma once
+#include <string>
+
+// A fresh folder under the system temp folder, removed with its files when the object ends.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::string& path() const { return path_; }
+  // Full path of `name` inside the folder.
+  std::string File(const std::string& name) const;
+  // Writes `text` to `name` inside the folder and returns its full path.
+  std::string Write(const std::string& name, const std::string& text) const;
+
+ private:
+  std::string path_;
+};
+
+// Folder of the running test program (where remote.exe and REMOT001.DLL lie), with a trailing backslash.
+std::string ProgramFolder();
