@@ -1,0 +1,79 @@
+// A target window for the end-to-end tests: a top-level window with the title given on the command
+// line that stays in front and writes what reaches it, one line each, to a log file:
+//   ready                 once the window is shown and in front
+//   down 0x41 / up 0x41   WM_KEYDOWN / WM_KEYUP (and the SYS forms) with the virtual-key code
+//   command 57            WM_COMMAND with its wParam
+//   close                 WM_CLOSE (the window then ends)
+// Usage: keysink.exe TITLE LOGFILE [SECONDS]   (ends by itself after SECONDS, default 120)
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+static FILE* logFile;
+
+static void Log(const char* format, unsigned value) {
+  fprintf(logFile, format, value);
+  fflush(logFile);
+}
+
+static LRESULT CALLBACK SinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      Log("down 0x%02X\n", unsigned(wParam));
+      return 0;
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+      Log("up 0x%02X\n", unsigned(wParam));
+      return 0;
+    case WM_COMMAND:
+      Log("command %u\n", unsigned(wParam));
+      return 0;
+    case WM_CLOSE:
+      Log("close\n", 0);
+      DestroyWindow(window);
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    fprintf(stderr, "usage: keysink TITLE LOGFILE [SECONDS]\n");
+    return 2;
+  }
+  logFile = fopen(argv[2], "w");
+  if (!logFile) return 2;
+  unsigned seconds = argc > 3 ? unsigned(atoi(argv[3])) : 120;
+
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = SinkProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "RemoteTestKeySink";
+  wc.hbrBackground = HBRUSH(COLOR_WINDOW + 1);
+  RegisterClassA(&wc);
+  HWND window = CreateWindowExA(0, wc.lpszClassName, argv[1], WS_OVERLAPPEDWINDOW, 100, 100, 400, 200, nullptr,
+                                nullptr, wc.hInstance, nullptr);
+  if (!window) return 2;
+  ShowWindow(window, SW_SHOW);
+  SetForegroundWindow(window);
+  SetFocus(window);
+  SetTimer(window, 1, seconds * 1000, nullptr);
+  Log("ready\n", 0);
+
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (msg.message == WM_TIMER && msg.hwnd == window) {
+      DestroyWindow(window);
+      continue;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  fclose(logFile);
+  return 0;
+}
