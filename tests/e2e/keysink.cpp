@@ -1,7 +1,8 @@
 // A target window for the end-to-end tests: a top-level window with the title given on the command
 // line that stays in front and writes what reaches it, one line each, to a log file:
 //   ready                 once the window is shown and in front
-//   down 0x41 / up 0x41   WM_KEYDOWN / WM_KEYUP (and the SYS forms) with the virtual-key code
+//   down 0x41 T / up 0x41 T   WM_KEYDOWN / WM_KEYUP (and the SYS forms): virtual-key code, and
+//                         T, the performance counter in microseconds when the message arrived
 //   command 57            WM_COMMAND with its wParam
 //   close                 WM_CLOSE (the window then ends)
 // Usage: keysink.exe TITLE LOGFILE [SECONDS]   (ends by itself after SECONDS, default 120)
@@ -17,15 +18,28 @@ static void Log(const char* format, unsigned value) {
   fflush(logFile);
 }
 
+static long long NowMicroseconds() {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  long long f = frequency.QuadPart;
+  return now.QuadPart / f * 1000000 + now.QuadPart % f * 1000000 / f;
+}
+
+static void LogKey(const char* what, WPARAM vk) {
+  fprintf(logFile, "%s 0x%02X %lld\n", what, unsigned(vk), NowMicroseconds());
+  fflush(logFile);
+}
+
 static LRESULT CALLBACK SinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-      Log("down 0x%02X\n", unsigned(wParam));
+      LogKey("down", wParam);
       return 0;
     case WM_KEYUP:
     case WM_SYSKEYUP:
-      Log("up 0x%02X\n", unsigned(wParam));
+      LogKey("up", wParam);
       return 0;
     case WM_COMMAND:
       Log("command %u\n", unsigned(wParam));
