@@ -287,6 +287,60 @@ TEST_F(ReceiverLink, StopWhileWaitingForAByteEndsBothThreads) {
   }
 }
 
+// Runs the remote simulator (tools/remotesim.cpp, built beside the tests); returns its exit code.
+DWORD RunRemoteSim(const std::string& args) {
+  std::string command = "\"" + ProgramFolder() + "remotesim.exe\" " + args;
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi;
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    ADD_FAILURE() << "cannot start " << command;
+    return DWORD(-1);
+  }
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
+  DWORD code = DWORD(-1);
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return code;
+}
+
+TEST_F(ReceiverLink, RemoteSimulatorKeysArrive) {
+  struct {
+    const char* args;
+    std::vector<int> keys;
+  } cases[] = {
+      {"--key 12 --repeat 3 --gap 200 --flip 0x0101 --garbage 2", {12, 12, 12}},
+      {"--key 1 --key 2 --key 64 --gap 20", {1, 2, 64}},  // a completed packet ends itself
+      {"--key 5 --flip 0x0005", {5}},
+      {"--key 5 --flip 0x0B00", {}},
+      {"--key 9 --b0 0xFF --byte-ms 15", {9}},
+  };
+  ASSERT_EQ(ReceiverStart(kReceiverTest, 1), 0);
+  for (auto& c : cases) {
+    EXPECT_EQ(RunRemoteSim(std::string("COM9 ") + c.args), 0u) << c.args;
+    Send(remote_, kSentinel);
+    EXPECT_EQ(KeysUntilSentinel(), c.keys) << c.args;
+  }
+}
+
+TEST(RemoteSim, ExitCodes) {
+  struct {
+    const char* args;
+    DWORD code;
+  } cases[] = {{"", 2},
+               {"COM9", 2},
+               {"COM9 --key 128", 2},
+               {"COM9 --key x", 2},
+               {"COM9 --key 1 --flip", 2},
+               {"COM9 --key 1 --flip 0x10000", 2},
+               {"COM9 --key 1 --repeat 0", 2},
+               {"COM9 --key 1 --bogus 1", 2},
+               {"COM3 --key 1", 1},
+               {"--help", 0}};
+  for (auto& c : cases) EXPECT_EQ(RunRemoteSim(c.args), c.code) << c.args;
+}
+
 // The tests below need a cable of their own and run only from tests/e2e/link_faults_e2e.sh, which
 // names its work folder (a Unix path) in REMOTE_LINK_FAULTS: there COM5 is a plain file, and the
 // script cuts the cable (ends socat) when the test asks for it.
