@@ -5,9 +5,15 @@
 set -euo pipefail
 BUILD="$1"
 source "$(dirname "$0")/../../tools/lib.sh"
-trap remote_cleanup EXIT
-
 work="$BUILD/e2e/link_faults"
+# The prefix copy is large: kept only when the test failed.
+finish() {
+  local rc=$?
+  remote_cleanup
+  [ "$rc" -ne 0 ] || rm -rf "$work/prefix"
+}
+trap finish EXIT
+
 rm -rf "$work"
 mkdir -p "$work"
 remote_start_display
