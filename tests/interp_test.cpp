@@ -317,12 +317,15 @@ TEST_F(Interp, ExecStartsAProgram) {
 
 class RealKeys : public ::testing::Test {
  protected:
+  // One window in front for the suite: Wine takes a while over each window's end.
+  static void SetUpTestSuite() { window_ = CreateTestWindow("Keys target", true); }
+  static void TearDownTestSuite() { DestroyWindow(window_); }
+
   void SetUp() override {
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version;
     GetVersionExA(&version);
     ASSERT_EQ(ChooseKeystrokeBackEnd(&version), 0);
-    window_ = CreateTestWindow("Keys target", true);
     ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == window_; }, 5000)) << "window not in front";
     keyMessages.clear();
     cancel_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -331,12 +334,13 @@ class RealKeys : public ::testing::Test {
   void TearDown() override {
     ActionSetCancelEvent(nullptr);
     CloseHandle(cancel_);
-    DestroyWindow(window_);
     gKeystrokeBackEnd = nullptr;
   }
-  HWND window_ = nullptr;
+  static HWND window_;
   HANDLE cancel_ = nullptr;
 };
+
+HWND RealKeys::window_;
 
 static int CountEntries(const std::string& s) {
   return s.empty() ? 0 : 1 + int(std::count(s.begin(), s.end(), ' '));
