@@ -1,0 +1,330 @@
+#include "actions/dispatch.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "actions/inject.h"
+#include "actions/interp.h"
+#include "app/shell.h"
+#include "receiver/keyqueue.h"
+#include "test_support.h"
+
+static const std::string kLong255(255, 'L');
+
+static std::string Profile() {
+  return "[default]\r\n"
+         "Key1=default one\r\n"
+         "Key2=default two\r\n"
+         "Key7=default seven\r\n"
+         "Key99=sentinel\r\n"
+         "[title -]\r\n"
+         "Untitled -=Editor\r\n"
+         "Doc -=Editor\r\n"
+         "Setup-=Editor\r\n"
+         "Calculator=Editor\r\n"
+         "Blank -=\r\n"
+         "Ghost -=Nowhere\r\n"
+         "[Editor]\r\n"
+         "Key1=editor one\r\n"
+         "[Doc - A]\r\n"
+         "Key1=direct doc\r\n"
+         "[Calculator]\r\n"
+         "Key2=calc two\r\n"
+         "Key7=\r\n"
+         "[setup-]\r\n"
+         "Key2=setup two\r\n"
+         "[MiXeD CaSe]\r\n"
+         "kEy4=mixed four\r\n"
+         "[Long]\r\n"
+         "Key3=" +
+         kLong255 +
+         "\r\n"
+         "Key5=" +
+         std::string(300, 'M') + "\r\n";
+}
+
+struct LookupCase {
+  const char* title;
+  int code;
+  std::string line;  // empty: no action
+};
+
+static const LookupCase kLookupCases[] = {
+    {"Untitled - Notepad", 1, "editor one"},   // through the alias
+    {"Untitled - Notepad", 2, "default two"},  // alias section lacks the key
+    {"Doc - A", 1, "direct doc"},              // the title's own section comes first
+    {"Calculator", 2, "calc two"},
+    {"Calculator", 7, "default seven"},  // an empty value counts as missing
+    {"Calculator", 1, "default one"},    // no dash: no alias, whatever "title -" holds
+    {"Setup-", 1, "default one"},        // dash at the end: no alias
+    {"Setup-", 2, "setup two"},          // section names in another letter case
+    {"mixed case", 4, "mixed four"},     // key names too
+    {"Blank - doc", 1, "default one"},   // empty alias value
+    {"Ghost - doc", 1, "default one"},   // alias names a missing section
+    {"Long", 3, kLong255},
+    {"Long", 5, std::string(255, 'M')},  // longer values are cut to the buffer
+    {"Calculator", 5, ""},               // no entry anywhere
+    {"", 1, "default one"},              // a window without a title
+};
+
+TEST(ProfileLookup, FindsTheLineForTitleAndKey) {
+  TempDir dir;
+  std::string path = dir.Write("profiles.ini", Profile());
+  for (const LookupCase& c : kLookupCases) {
+    char out[kProfileValueSize];
+    memset(out, 'x', sizeof out);
+    EXPECT_EQ(ProfileLookup(path.c_str(), c.title, c.code, out), c.line.empty() ? 0 : 1)
+        << c.title << " " << c.code;
+    EXPECT_EQ(std::string(out), c.line) << c.title << " " << c.code;
+  }
+}
+
+TEST(ProfileLookup, MissingFileGivesNoLine) {
+  TempDir dir;
+  char out[kProfileValueSize] = "stale";
+  EXPECT_EQ(ProfileLookup(dir.File("profiles.ini").c_str(), "Untitled - Notepad", 1, out), 0);
+  EXPECT_STREQ(out, "");
+}
+
+TEST(ProfileLookup, EditsCountAtTheNextLookup) {
+  TempDir dir;
+  std::string path = dir.Write("profiles.ini", "[default]\r\nKey1=before\r\n");
+  char out[kProfileValueSize];
+  ASSERT_EQ(ProfileLookup(path.c_str(), "x", 1, out), 1);
+  EXPECT_STREQ(out, "before");
+  dir.Write("profiles.ini", "[default]\r\nKey1=after\r\n");
+  ASSERT_EQ(ProfileLookup(path.c_str(), "x", 1, out), 1);
+  EXPECT_STREQ(out, "after");
+}
+
+// ---- The dispatch thread with real windows, threads and events ----
+
+struct HandlerCall {
+  HWND window;
+  std::string line;
+  BYTE enable;
+};
+
+static CRITICAL_SECTION callsLock;
+static std::vector<HandlerCall> calls;
+
+static int RecordingHandler(HWND window, const char* line, BYTE enable) {
+  EnterCriticalSection(&callsLock);
+  calls.push_back({window, line, enable});
+  LeaveCriticalSection(&callsLock);
+  return 0;
+}
+
+static std::vector<HandlerCall> Calls() {
+  EnterCriticalSection(&callsLock);
+  std::vector<HandlerCall> copy = calls;
+  LeaveCriticalSection(&callsLock);
+  return copy;
+}
+
+// Pumps this thread's messages until `done` returns true or limitMs pass. The dispatch thread
+// reads the title of a window of this thread, which this thread must answer.
+static bool PumpUntil(const std::function<bool()>& done, DWORD limitMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    if (done()) return true;
+    if (GetTickCount() - start > limitMs) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+static std::string windowMessages;
+
+static LRESULT CALLBACK FrontWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COMMAND) {
+    windowMessages += "C" + std::to_string(wParam);
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+class Dispatch : public ::testing::Test {
+ protected:
+  // One window in front for the whole suite: bringing a window up takes Wine a while.
+  static void SetUpTestSuite() {
+    InitializeCriticalSection(&callsLock);
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = FrontWindowProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "DispatchTestWindow";
+    RegisterClassA(&wc);
+    window_ = CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPEDWINDOW, 10, 10, 300, 200, nullptr,
+                              nullptr, wc.hInstance, nullptr);
+    ShowWindow(window_, SW_SHOW);
+    SetForegroundWindow(window_);
+  }
+  static void TearDownTestSuite() { DestroyWindow(window_); }
+
+  void SetUp() override {
+    profile_ = dir_.Write("profiles.ini", Profile());
+    snprintf(gProfilePath, sizeof gProfilePath, "%s", profile_.c_str());
+    calls.clear();
+    QueueClear();
+    gActionHandler = RecordingHandler;
+    context_.keyReady = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    context_.quit = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+
+    SetWindowTextA(window_, "");
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == window_; }, 5000)) << "window not in front";
+  }
+
+  void TearDown() override {
+    StopThread();
+    CloseHandle(context_.keyReady);
+    CloseHandle(context_.quit);
+    gActionHandler = RunActionLine;
+    gKeystrokeBackEnd = nullptr;
+    ActionSetCancelEvent(nullptr);
+    snprintf(gProfilePath, sizeof gProfilePath, "profiles.ini");
+  }
+
+  void StartThread() { thread_ = CreateThread(nullptr, 0, DispatchThread, &context_, 0, nullptr); }
+
+  // Signals quit and waits for the thread; true when it ended.
+  bool StopThread() {
+    if (!thread_) return true;
+    SetEvent(context_.quit);
+    bool ended = PumpUntil([&] { return WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0; }, 10000);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+    return ended;
+  }
+
+  bool WaitForCalls(size_t n) {
+    return PumpUntil([&] { return Calls().size() >= n; }, 10000);
+  }
+
+  TempDir dir_;
+  std::string profile_;
+  DispatchContext context_ = {};
+  HANDLE thread_ = nullptr;
+  static HWND window_;
+};
+HWND Dispatch::window_;
+
+TEST_F(Dispatch, LooksUpTheForegroundWindowsTitleForEveryKey) {
+  StartThread();
+  for (const LookupCase& c : kLookupCases) {
+    SetWindowTextA(window_, c.title);
+    calls.clear();
+    // The sentinel key (in "default") shows that the case's own key was handled before it.
+    QueuePut({1, uint8_t(c.code)});
+    QueuePut({1, 99});
+    SetEvent(context_.keyReady);
+    ASSERT_TRUE(PumpUntil([&] { return !Calls().empty() && Calls().back().line == "sentinel"; }, 10000))
+        << c.title;
+    std::vector<HandlerCall> got = Calls();
+    ASSERT_EQ(got.size(), c.line.empty() ? 1u : 2u) << c.title << " " << c.code;
+    if (!c.line.empty()) {
+      EXPECT_EQ(got[0].line, c.line) << c.title << " " << c.code;
+    }
+    for (const HandlerCall& call : got) {
+      EXPECT_EQ(call.window, window_);  // COMMAND and CLOSE act on the window in front
+      EXPECT_EQ(call.enable, 1);
+    }
+  }
+}
+
+TEST_F(Dispatch, OneWakeUpDrainsEveryQueuedEvent) {
+  SetWindowTextA(window_, "Calculator");
+  const uint8_t codes[] = {1, 2, 7, 5, 2};  // 5 has no line: skipped
+  for (uint8_t code : codes) QueuePut({1, code});
+  SetEvent(context_.keyReady);  // set once, before the thread waits
+  StartThread();
+  ASSERT_TRUE(WaitForCalls(4));
+  std::vector<HandlerCall> got = Calls();
+  std::vector<std::string> lines;
+  for (const HandlerCall& call : got) lines.push_back(call.line);
+  EXPECT_EQ(lines, (std::vector<std::string>{"default one", "calc two", "default seven", "calc two"}));
+  KeyEvent left;
+  EXPECT_EQ(QueueTake(&left), 0);
+}
+
+TEST_F(Dispatch, EnableByteReachesTheHandler) {
+  StartThread();
+  QueuePut({0, 1});
+  SetEvent(context_.keyReady);
+  ASSERT_TRUE(WaitForCalls(1));
+  EXPECT_EQ(Calls()[0].enable, 0);
+}
+
+TEST_F(Dispatch, QuitEndsTheIdleThread) {
+  StartThread();
+  EXPECT_TRUE(StopThread());
+}
+
+TEST_F(Dispatch, QuitWinsOverPendingKeys) {
+  QueuePut({1, 1});
+  SetEvent(context_.keyReady);
+  SetEvent(context_.quit);
+  StartThread();
+  EXPECT_TRUE(StopThread());
+  EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(Dispatch, CommandLineReachesTheForegroundWindow) {
+  dir_.Write("profiles.ini", "[Front]\r\nKey9=COMMAND 4660\r\n");
+  SetWindowTextA(window_, "Front");
+  gActionHandler = RunActionLine;
+  windowMessages.clear();
+  StartThread();
+  QueuePut({1, 9});
+  SetEvent(context_.keyReady);
+  EXPECT_TRUE(PumpUntil([&] { return windowMessages == "C4660"; }, 10000)) << windowMessages;
+}
+
+// A long KEYBOARD line is running when the receiver stops: the thread ends without waiting for
+// the line's remaining pauses, lets go of the keys it holds, and runs no further event.
+static std::string sentGroups;
+static HANDLE groupSent;
+static UINT WINAPI RecordingBackEnd(UINT count, LPINPUT records, int) {
+  for (UINT i = 0; i < count; i++) {
+    sentGroups += records[i].ki.dwFlags ? '-' : '+';
+    sentGroups += char(records[i].ki.wVk < 0x80 ? records[i].ki.wVk : '?');
+  }
+  sentGroups += ' ';
+  SetEvent(groupSent);
+  return count;
+}
+
+TEST_F(Dispatch, QuitCutsARunningLineShort) {
+  dir_.Write(
+      "profiles.ini",
+      "[default]\r\nKey10=KEYBOARD SHIFT+S                              A ^S+^SHIFT\r\nKey11=KEYBOARD B\r\n");
+  gActionHandler = RunActionLine;
+  gKeystrokeBackEnd = RecordingBackEnd;
+  ActionSetCancelEvent(context_.quit);
+  groupSent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  sentGroups.clear();
+  StartThread();
+  QueuePut({1, 10});
+  QueuePut({1, 11});
+  SetEvent(context_.keyReady);
+  ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(groupSent, 0) == WAIT_OBJECT_0; }, 10000));
+  EXPECT_TRUE(StopThread());
+  EXPECT_EQ(sentGroups, "+\x10+S -S-\x10 ");
+  CloseHandle(groupSent);
+  groupSent = nullptr;
+}
+
+// A wait that fails (here a handle that is no handle) ends the thread instead of spinning.
+TEST_F(Dispatch, FailingWaitEndsTheThread) {
+  DispatchContext broken = {reinterpret_cast<HANDLE>(uintptr_t(0x7FFF0000)), context_.quit};
+  HANDLE thread = CreateThread(nullptr, 0, DispatchThread, &broken, 0, nullptr);
+  EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+  CloseHandle(thread);
+}

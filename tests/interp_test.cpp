@@ -1,0 +1,373 @@
+#include "actions/interp.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <stdio.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "actions/inject.h"
+#include "test_support.h"
+
+static double NowMs() {
+  LARGE_INTEGER f, t;
+  QueryPerformanceFrequency(&f);
+  QueryPerformanceCounter(&t);
+  return double(t.QuadPart) * 1000.0 / double(f.QuadPart);
+}
+
+// ---- A recording keystroke back end ----
+
+static std::string recorded;               // "[+41 -41] [+42]"
+static std::vector<double> recordedTimes;  // when each group arrived
+static int failingGroup;                   // 1-based group that reports a short count; 0 none
+static HANDLE groupSent;                   // auto-reset, set after every group
+
+static UINT WINAPI RecordingBackEnd(UINT count, LPINPUT records, int size) {
+  EXPECT_EQ(size, int(sizeof(INPUT)));
+  recordedTimes.push_back(NowMs());
+  if (!recorded.empty()) recorded += ' ';
+  recorded += '[';
+  for (UINT i = 0; i < count; i++) {
+    char entry[8];
+    snprintf(entry, sizeof entry, "%s%c%02X", i ? " " : "", records[i].ki.dwFlags ? '-' : '+',
+             records[i].ki.wVk);
+    recorded += entry;
+  }
+  recorded += ']';
+  if (groupSent) SetEvent(groupSent);
+  if (int(recordedTimes.size()) == failingGroup) {
+    SetLastError(1234);
+    return count - 1;
+  }
+  return count;
+}
+
+class Interp : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    recorded.clear();
+    recordedTimes.clear();
+    failingGroup = 0;
+    gKeystrokeBackEnd = RecordingBackEnd;
+    cancel_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    groupSent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    ActionSetCancelEvent(cancel_);
+  }
+  void TearDown() override {
+    ActionSetCancelEvent(nullptr);
+    gKeystrokeBackEnd = nullptr;
+    CloseHandle(groupSent);
+    groupSent = nullptr;
+    CloseHandle(cancel_);
+  }
+  HANDLE cancel_ = nullptr;
+};
+
+struct KeyboardCase {
+  const char* line;
+  BYTE enable;
+  const char* groups;
+  int result;
+  // Least time in ms from the call to the first group, between groups, and from the last group
+  // to the return (one entry more than there are groups).
+  std::vector<double> gaps;
+};
+
+TEST_F(Interp, KeyboardLinesGoOutInGroupsWithPausesOfAtLeast100Ms) {
+  const KeyboardCase cases[] = {
+      {"   keyboard esc+^esc", 1, "[+1B -1B]", 2, {0, 0}},
+      {"KEYBOARD A B", 1, "[+41] [+42]", 1, {0, 100, 0}},
+      {"KEYBOARD A  B", 1, "[+41] [+42]", 1, {0, 200, 0}},
+      {"KEYBOARD A ", 1, "[+41]", 0, {0, 100}},
+      {"KEYBOARD", 1, "", 0, {0}},
+      {"KEYBOARDESC", 1, "[+1B]", 1, {0, 0}},
+      {"KEYBOARD CTRL+S ^S+^CTRL", 1, "[+11 +53] [-53 -11]", 2, {0, 100, 0}},
+      {"KEYBOARD A B", 0, "", 0, {0}},
+  };
+  for (const KeyboardCase& c : cases) {
+    recorded.clear();
+    recordedTimes.clear();
+    double start = NowMs();
+    EXPECT_EQ(RunActionLine(nullptr, c.line, c.enable), c.result) << c.line;
+    double end = NowMs();
+    EXPECT_EQ(recorded, c.groups) << c.line;
+    std::vector<double> points = {start};
+    points.insert(points.end(), recordedTimes.begin(), recordedTimes.end());
+    points.push_back(end);
+    ASSERT_EQ(points.size(), c.gaps.size() + 1) << c.line;
+    for (size_t i = 0; i < c.gaps.size(); i++)
+      EXPECT_GE(points[i + 1] - points[i], c.gaps[i]) << c.line << " gap " << i;
+  }
+}
+
+TEST_F(Interp, PausesWithoutCancelEventStillLast100Ms) {
+  ActionSetCancelEvent(nullptr);
+  EXPECT_EQ(RunActionLine(nullptr, "KEYBOARD A B", 1), 1);
+  ASSERT_EQ(recordedTimes.size(), 2u);
+  EXPECT_GE(recordedTimes[1] - recordedTimes[0], 100.0);
+}
+
+TEST_F(Interp, ShortCountGivesTheSystemErrorAndTheLineGoesOn) {
+  failingGroup = 1;
+  EXPECT_EQ(RunActionLine(nullptr, "KEYBOARD A+B", 1), 1234);
+  recorded.clear();
+  recordedTimes.clear();
+  EXPECT_EQ(RunActionLine(nullptr, "KEYBOARD A+B C", 1), 1);  // the last group decides
+  EXPECT_EQ(recorded, "[+41 +42] [+43]");
+}
+
+TEST_F(Interp, LinesWithoutKeywordDoNothing) {
+  for (const char* line : {"TYPE X", "", "    ", "CLOS", "\tKEYBOARD A"}) {
+    EXPECT_EQ(RunActionLine(nullptr, line, 1), -1) << line;
+  }
+  EXPECT_EQ(RunActionLine(nullptr, nullptr, 1), -1);
+  EXPECT_EQ(recorded, "");
+}
+
+// ---- Cut-off: the cancel event is signalled from another thread during a pause ----
+
+struct LineRun {
+  HWND window;
+  const char* line;
+  int result;
+};
+
+static DWORD WINAPI RunLine(LPVOID arg) {
+  LineRun* run = static_cast<LineRun*>(arg);
+  run->result = RunActionLine(run->window, run->line, 1);
+  return 0;
+}
+
+// Thirty spaces make three seconds of pauses, so the cancel lands in one of them.
+static const char kLongLine[] = "KEYBOARD SHIFT CTRL+S                              A ^S+^CTRL ^SHIFT";
+
+TEST_F(Interp, CutOffLineReleasesTheKeysItWouldStillHaveReleased) {
+  LineRun run = {nullptr, kLongLine, -99};
+  HANDLE thread = CreateThread(nullptr, 0, RunLine, &run, 0, nullptr);
+  ASSERT_EQ(WaitForSingleObject(groupSent, 10000), WAIT_OBJECT_0);  // [+SHIFT]
+  ASSERT_EQ(WaitForSingleObject(groupSent, 10000), WAIT_OBJECT_0);  // [+CTRL +S]
+  Sleep(30);
+  SetEvent(cancel_);
+  ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+  CloseHandle(thread);
+  // A is never sent; S and Ctrl go up, latest first; Shift, which the rest also releases, too.
+  EXPECT_EQ(recorded, "[+10] [+11 +53] [-53 -11 -10]");
+  EXPECT_EQ(run.result, 2);
+}
+
+TEST_F(Interp, CutOffKeepsKeysTheLineNeverReleases) {
+  LineRun run = {nullptr, "KEYBOARD SHIFT+CTRL+S                              A ^S+^CTRL", -99};
+  HANDLE thread = CreateThread(nullptr, 0, RunLine, &run, 0, nullptr);
+  ASSERT_EQ(WaitForSingleObject(groupSent, 10000), WAIT_OBJECT_0);
+  Sleep(30);
+  SetEvent(cancel_);
+  ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+  CloseHandle(thread);
+  EXPECT_EQ(recorded, "[+10 +11 +53] [-53 -11]");
+}
+
+TEST_F(Interp, CancelAlreadySetCutsAtTheFirstPause) {
+  SetEvent(cancel_);
+  EXPECT_EQ(RunActionLine(nullptr, "KEYBOARD CTRL+S ^S+^CTRL A", 1), 2);
+  EXPECT_EQ(recorded, "[+11 +53] [-53 -11]");
+  recorded.clear();
+  EXPECT_EQ(RunActionLine(nullptr, "KEYBOARD ESC+^ESC", 1), 2);  // a line without pause runs whole
+  EXPECT_EQ(recorded, "[+1B -1B]");
+}
+
+// ---- COMMAND and CLOSE on a real window ----
+
+static std::string windowMessages;  // "C39/0" for WM_COMMAND 57, lParam 0; "X" for WM_CLOSE
+static std::string keyMessages;     // "D41 U41" for WM_KEYDOWN / WM_KEYUP
+
+static LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  char entry[32];
+  switch (message) {
+    case WM_COMMAND:
+      snprintf(entry, sizeof entry, "%sC%X/%X", windowMessages.empty() ? "" : " ", unsigned(wParam),
+               unsigned(lParam));
+      windowMessages += entry;
+      return 77;
+    case WM_CLOSE:
+      windowMessages += windowMessages.empty() ? "X" : " X";
+      return 55;  // kept open: the test owns the window
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+      snprintf(entry, sizeof entry, "%s%c%02X", keyMessages.empty() ? "" : " ",
+               message == WM_KEYDOWN ? 'D' : 'U', unsigned(wParam));
+      keyMessages += entry;
+      return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A top-level window of this thread; `front` shows it and brings it to the foreground.
+static HWND CreateTestWindow(const char* title, bool front) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = TestWindowProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "ActionTestWindow";
+  RegisterClassA(&wc);  // fails harmlessly when already registered
+  HWND w = CreateWindowExA(0, "ActionTestWindow", title, WS_OVERLAPPEDWINDOW, 10, 10, 300, 200, nullptr,
+                           nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (front) {
+    ShowWindow(w, SW_SHOW);
+    SetForegroundWindow(w);
+    SetFocus(w);
+  }
+  return w;
+}
+
+// Pumps this thread's messages until `done` returns true or limitMs pass.
+static bool PumpUntil(const std::function<bool()>& done, DWORD limitMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    if (done()) return true;
+    if (GetTickCount() - start > limitMs) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+struct WindowCase {
+  const char* line;
+  BYTE enable;
+  bool window;
+  const char* messages;
+  int result;
+};
+
+TEST_F(Interp, CommandAndCloseReachTheWindow) {
+  HWND w = CreateTestWindow("Action target", false);
+  ASSERT_NE(w, nullptr);
+  const WindowCase cases[] = {
+      {"COMMAND 57", 1, true, "C39/0", 77},
+      {"COMMAND -1", 1, true, "CFFFF/0", 77},
+      {"COMMAND 65593", 1, true, "C39/0", 77},  // low 16 bits of 0x10039
+      {"  command   +12abc", 1, true, "CC/0", 77},
+      {"COMMAND 57", 0, true, "C39/0", 77},  // the enable byte does not matter
+      {"COMMAND 65536", 1, true, "", 0},
+      {"COMMAND 0", 1, true, "", 0},
+      {"COMMAND X", 1, true, "", 0},
+      {"COMMANDS 5", 1, true, "", 0},
+      {"COMMAND 99999999999999999999", 1, true, "CFFFF/0", 77},  // out of range: the largest number
+      {"COMMAND 57", 1, false, "", 0},
+      {"CLOSE", 1, true, "X", 55},
+      {"  close whatever", 1, true, "X", 55},
+      {"CLOSE", 0, true, "", 0},
+      {"CLOSE", 1, false, "", 0},
+  };
+  for (const WindowCase& c : cases) {
+    windowMessages.clear();
+    EXPECT_EQ(RunActionLine(c.window ? w : nullptr, c.line, c.enable), c.result) << c.line;
+    EXPECT_EQ(windowMessages, c.messages) << c.line;
+  }
+  DestroyWindow(w);
+}
+
+TEST_F(Interp, CommandFromAnotherThreadWaitsForTheWindowsThread) {
+  HWND w = CreateTestWindow("Action target", false);
+  windowMessages.clear();
+  LineRun run = {w, "COMMAND 4660", -99};
+  HANDLE thread = CreateThread(nullptr, 0, RunLine, &run, 0, nullptr);
+  EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 10000));
+  CloseHandle(thread);
+  EXPECT_EQ(windowMessages, "C1234/0");
+  EXPECT_EQ(run.result, 77);
+  DestroyWindow(w);
+}
+
+// ---- EXEC starts a real program ----
+
+static bool WaitForFile(const std::string& path, DWORD limitMs) {
+  DWORD start = GetTickCount();
+  while (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (GetTickCount() - start > limitMs) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
+TEST_F(Interp, ExecStartsAProgram) {
+  TempDir dir;
+  std::string proof = dir.File("proof.txt");
+  std::string line = "EXEC cmd /c echo ran> " + proof;
+  int result = RunActionLine(nullptr, line.c_str(), 1);
+  EXPECT_GT(result, 31) << "WinExec reports success above 31";
+  EXPECT_TRUE(WaitForFile(proof, 30000));
+  Sleep(200);  // let cmd close the file before the folder goes
+
+  EXPECT_EQ(RunActionLine(nullptr, ("EXEC cmd /c echo ran> " + dir.File("never.txt")).c_str(), 0), 0);
+  // EXECUTE X is EXEC with the command line "UTE X", which names no program.
+  int missing = RunActionLine(nullptr, "EXECUTE X", 1);
+  EXPECT_GE(missing, 0);
+  EXPECT_LE(missing, 31);
+  int empty = RunActionLine(nullptr, "EXEC", 1);
+  EXPECT_GE(empty, 0);
+  EXPECT_LE(empty, 31);
+}
+
+// ---- KEYBOARD through the real SendInput into a real window ----
+
+class RealKeys : public ::testing::Test {
+ protected:
+  // One window in front for the suite: Wine takes a while over each window's end.
+  static void SetUpTestSuite() { window_ = CreateTestWindow("Keys target", true); }
+  static void TearDownTestSuite() { DestroyWindow(window_); }
+
+  void SetUp() override {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    ASSERT_EQ(ChooseKeystrokeBackEnd(&version), 0);
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == window_; }, 5000)) << "window not in front";
+    keyMessages.clear();
+    cancel_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ActionSetCancelEvent(cancel_);
+  }
+  void TearDown() override {
+    ActionSetCancelEvent(nullptr);
+    CloseHandle(cancel_);
+    gKeystrokeBackEnd = nullptr;
+  }
+  static HWND window_;
+  HANDLE cancel_ = nullptr;
+};
+
+HWND RealKeys::window_;
+
+static int CountEntries(const std::string& s) {
+  return s.empty() ? 0 : 1 + int(std::count(s.begin(), s.end(), ' '));
+}
+
+TEST_F(RealKeys, KeyboardLineArrivesAsKeyMessages) {
+  LineRun run = {nullptr, "KEYBOARD SHIFT+A^A^SHIFT B+^B", -99};
+  HANDLE thread = CreateThread(nullptr, 0, RunLine, &run, 0, nullptr);
+  EXPECT_TRUE(PumpUntil(
+      [&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 && CountEntries(keyMessages) >= 6; },
+      10000));
+  CloseHandle(thread);
+  EXPECT_EQ(keyMessages, "D10 D41 U41 U10 D42 U42");
+  EXPECT_EQ(run.result, 2);
+}
+
+TEST_F(RealKeys, CutOffLineLeavesNoKeyDown) {
+  LineRun run = {nullptr, "KEYBOARD CTRL+S                              A ^S+^CTRL", -99};
+  HANDLE thread = CreateThread(nullptr, 0, RunLine, &run, 0, nullptr);
+  EXPECT_TRUE(PumpUntil([&] { return CountEntries(keyMessages) >= 2; }, 10000));
+  EXPECT_NE(GetAsyncKeyState(VK_CONTROL) & 0x8000, 0);  // Ctrl is down during the pauses
+  SetEvent(cancel_);
+  EXPECT_TRUE(PumpUntil(
+      [&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 && CountEntries(keyMessages) >= 4; },
+      10000));
+  CloseHandle(thread);
+  EXPECT_EQ(keyMessages, "D11 D53 U53 U11");
+  EXPECT_EQ(GetAsyncKeyState(VK_CONTROL) & 0x8000, 0);
+  EXPECT_EQ(GetAsyncKeyState('S') & 0x8000, 0);
+}
