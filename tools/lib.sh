@@ -54,6 +54,8 @@ remote_start_wine() {
     remote_log "creating Wine prefix $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 </dev/null || true
+    # The registry reaches system.reg when the server saves it: wait for that server to end.
+    wineserver -w >/dev/null 2>&1 </dev/null || true
     [ -f "$WINEPREFIX/system.reg" ] || { echo "wineboot did not create $WINEPREFIX" >&2; return 1; }
   fi
   wineserver -p >/dev/null 2>&1 </dev/null
