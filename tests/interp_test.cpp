@@ -160,17 +160,6 @@ TEST_F(Interp, CutOffLineReleasesTheKeysItWouldStillHaveReleased) {
   EXPECT_EQ(run.result, 2);
 }
 
-TEST_F(Interp, CutOffKeepsKeysTheLineNeverReleases) {
-  LineRun run = {nullptr, "KEYBOARD SHIFT+CTRL+S                              A ^S+^CTRL", -99};
-  HANDLE thread = CreateThread(nullptr, 0, RunLine, &run, 0, nullptr);
-  ASSERT_EQ(WaitForSingleObject(groupSent, 10000), WAIT_OBJECT_0);
-  Sleep(30);
-  SetEvent(cancel_);
-  ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
-  CloseHandle(thread);
-  EXPECT_EQ(recorded, "[+10 +11 +53] [-53 -11]");
-}
-
 TEST_F(Interp, CancelAlreadySetCutsAtTheFirstPause) {
   SetEvent(cancel_);
   EXPECT_EQ(RunActionLine(nullptr, "KEYBOARD CTRL+S ^S+^CTRL A", 1), 2);
