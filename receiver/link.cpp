@@ -1,6 +1,6 @@
-// The serial receiver link: opens the receiver's COM port at 1200 baud 8N1 (DTR low, RTS high:
-// RTS powers the receiver), runs the reader thread that turns bytes into key events, and in
-// normal mode the dispatch thread that acts on them. Stop gives the port back with the settings
+// The serial receiver link: opens the receiver's COM port at 1200 baud 8N1 (DTR low, RTS high),
+// runs the reader thread that turns bytes into key events, and in normal mode the dispatch thread
+// that acts on them. Stop gives the port back with the settings
 // it had when start found it.
 //
 // Threads are never killed. A thread ended from outside can die holding the queue lock or a lock
