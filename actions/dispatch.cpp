@@ -27,7 +27,9 @@ int ProfileLookup(const char* path, const char* title, int code, char* out) {
   char key[16];
   snprintf(key, sizeof key, "Key%d", code);
 
-  if (ReadValue(path, title, key, out)) return 1;
+  // A window without a title has no section of its own: an empty section name would read the
+  // lines above the file's first section header.
+  if (title[0] && ReadValue(path, title, key, out)) return 1;
 
   char cut[kTitleSize];
   snprintf(cut, sizeof cut, "%s", title);

@@ -19,7 +19,8 @@
 static const std::string kLong255(255, 'L');
 
 static std::string Profile() {
-  return "[default]\r\n"
+  return "Key1=above the first section\r\n"  // not a section of its own: never read
+         "[default]\r\n"
          "Key1=default one\r\n"
          "Key2=default two\r\n"
          "Key7=default seven\r\n"
