@@ -1,0 +1,84 @@
+// Start-up and shutdown of the program around its message loop: the single-instance guard, the
+// keystroke back end, the profile path and the receiver.
+//
+// The guard is the named mutex "HALVESTA_SYSTEMS_Remote_MUTEX". Opening it first finds an instance
+// that runs already; creating it then takes it for this one. Two instances started at the same
+// moment can both miss each other in the open step, so a create step that finds the mutex already
+// there counts as another instance as well.
+#include "app/shell.h"
+
+#include <cstring>
+
+#include "actions/inject.h"
+#include "receiver/link.h"
+
+static const char kMutexName[] = "HALVESTA_SYSTEMS_Remote_MUTEX";
+static const char kProfileName[] = "profiles.ini";
+static const char kErrorCaption[] = "OVRA Remote Error";
+
+// Main thread only.
+static HANDLE sInstanceMutex;
+static OSVERSIONINFOA sVersion;
+
+void ProfilePathFor(const char* moduleFile, char* path) {
+  size_t folder = strlen(moduleFile);
+  while (folder > 0 && moduleFile[folder - 1] != '\\') --folder;
+  // A folder so long that the name would not fit leaves the bare name (looked up in the Windows folder).
+  if (folder + sizeof kProfileName > MAX_PATH) folder = 0;
+  memmove(path, moduleFile, folder);
+  memcpy(path + folder, kProfileName, sizeof kProfileName);
+}
+
+int Initialise(HINSTANCE instance, HWND mainWindow) {
+  HANDLE other = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kMutexName);
+  if (other) {
+    CloseHandle(other);
+    return kStartOtherInstance;
+  }
+  sInstanceMutex = CreateMutexA(nullptr, TRUE, kMutexName);
+  DWORD error = GetLastError();
+  if (sInstanceMutex && error == ERROR_ALREADY_EXISTS) {
+    CloseHandle(sInstanceMutex);
+    sInstanceMutex = nullptr;
+    return kStartOtherInstance;
+  }
+  if (!sInstanceMutex && error == ERROR_ACCESS_DENIED) return kStartOtherInstance;  // held by another user
+
+  memset(&sVersion, 0, sizeof sVersion);
+  sVersion.dwOSVersionInfoSize = sizeof sVersion;
+  if (!GetVersionExA(&sVersion)) {
+    memset(&sVersion, 0, sizeof sVersion);  // unknown: not Windows 95, so SendInput
+    sVersion.dwOSVersionInfoSize = sizeof sVersion;
+  }
+  if (ChooseKeystrokeBackEnd(&sVersion) < 0) return kStartNoBackEnd;
+
+  char file[MAX_PATH];
+  DWORD length = GetModuleFileNameA(instance, file, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) length = 0;  // unknown or cut short: no folder to go by
+  file[length] = '\0';
+  ProfilePathFor(file, gProfilePath);
+
+  // Without a receiver the program still runs; the setup dialog lets the user pick a port.
+  if (ReceiverStart(kReceiverNormal, 0) < 0) PostMessageA(mainWindow, WM_COMMAND, kCmdSetup, 0);
+  return kStartOk;
+}
+
+void Shutdown() {
+  ReceiverStop();
+  if (sInstanceMutex) {
+    CloseHandle(sInstanceMutex);
+    sInstanceMutex = nullptr;
+  }
+  if (UsesKeyDriver(&sVersion)) CloseKeyDriver();
+}
+
+int ShowStartupError(HWND owner, int code) {
+  switch (code) {
+    case kStartNoLanguage:
+      return MessageBoxA(owner, "Language file missing !", kErrorCaption, MB_OK);
+    case kStartNoBackEnd:
+      return MessageBoxA(owner, "Could not initialize !", kErrorCaption, MB_OK);
+    default:
+      return 0;
+  }
+}
