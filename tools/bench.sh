@@ -32,6 +32,8 @@ REMOTE_PIDS+=($APP_PID)
 sleep 3
 
 # --- idle cost ---------------------------------------------------------------------------------
+# Wine runs the program in the process that `wine` was exec'd as: that pid is remote.exe itself.
+tr '\0' ' ' <"/proc/$APP_PID/cmdline" | grep -q 'remote.exe' || echo "warning: pid $APP_PID is not remote.exe" >&2
 ticks() { awk '{ print $14 + $15 }' "/proc/$APP_PID/stat"; }
 hz=$(getconf CLK_TCK)
 before=$(ticks)
