@@ -8,18 +8,25 @@
 #include <thread>
 #include <vector>
 
-// Visible dialogs (class #32770) of `thread`, newest first.
-inline std::vector<HWND> ThreadDialogs(DWORD thread) {
+// Dialogs (class #32770) of `thread`, newest first: the visible ones, or all of them.
+inline std::vector<HWND> ThreadDialogs(DWORD thread, bool visibleOnly = true) {
   std::vector<HWND> found;
   EnumThreadWindows(
       thread,
       [](HWND w, LPARAM arg) -> BOOL {
         char cls[16] = "";
         GetClassNameA(w, cls, sizeof cls);
-        if (lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(w)) ((std::vector<HWND>*)arg)->push_back(w);
+        if (lstrcmpA(cls, "#32770") == 0) ((std::vector<HWND>*)arg)->push_back(w);
         return TRUE;
       },
       (LPARAM)&found);
+  if (visibleOnly) {
+    std::vector<HWND> visible;
+    for (HWND w : found) {
+      if (IsWindowVisible(w)) visible.push_back(w);
+    }
+    return visible;
+  }
   return found;
 }
 
@@ -53,7 +60,7 @@ inline INT_PTR RunDriven(int control, const std::function<INT_PTR()>& run,
     HWND dialog = WaitForDialog(self, control);
     if (dialog) drive(dialog);
     for (int i = 0; i < 500; i++) {
-      std::vector<HWND> open = ThreadDialogs(self);
+      std::vector<HWND> open = ThreadDialogs(self, false);
       if (open.empty()) break;
       if (i >= 50) {
         for (HWND w : open) PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
