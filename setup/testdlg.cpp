@@ -1,0 +1,99 @@
+// The receiver test dialog (dialog 105 of the language module).
+//
+// While the receiver runs in test mode (reader thread only), an indicator thread waits on the key
+// ready and stop events and, for every wake-up by a key, flashes the dialog's indicator for 200 ms:
+// the flash pair of controls shows, the idle pair hides, then the other way round. Keys that arrive
+// during a flash leave one pending signal in the auto-reset key ready event, so they give exactly
+// one more flash.
+//
+// The indicator takes the keys it shows out of the key event queue, and the queue is cleared when
+// the dialog ends: a key pressed to try the receiver must not be acted on once the receiver runs
+// normally again. The last key taken is named in the optional key name control ("Key12").
+//
+// The thread ends on the stop event and on a failed wait, which is what a wait on events that do
+// not exist (the test-mode start failed) gives. The dialog waits for the thread to end before it
+// closes, so the thread never uses the events after the receiver stop that follows has closed them.
+// The thread's ShowWindow calls on the dialog's controls are carried out by the main thread, so
+// that wait lets the main thread process the messages sent to it meanwhile.
+#include <stdio.h>
+
+#include "receiver/keyqueue.h"
+#include "receiver/link.h"
+#include "resources/resource_ids.h"
+#include "setup/setup.h"
+
+enum { kFlashMs = 200 };
+
+static HANDLE indicatorThread;  // main thread only
+
+static void ShowItem(HWND dialog, int id, int show) {
+  ShowWindow(GetDlgItem(dialog, id), show);
+}
+
+// Empties the key event queue and names the newest key taken, if any.
+static void TakeKeys(HWND dialog) {
+  KeyEvent e;
+  int last = -1;
+  while (QueueTake(&e)) last = e.code;
+  if (last < 0) return;
+  char name[16];
+  snprintf(name, sizeof name, "Key%d", last);
+  SetDlgItemTextA(dialog, IDC_KEYNAME, name);
+}
+
+static DWORD WINAPI IndicatorThread(LPVOID arg) {
+  HWND dialog = (HWND)arg;
+  HANDLE events[2] = {gKeyReadyEvent, gStopEvent};
+  while (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0) {
+    TakeKeys(dialog);
+    ShowItem(dialog, IDC_FLASH1, SW_SHOW);
+    ShowItem(dialog, IDC_FLASH2, SW_SHOW);
+    ShowItem(dialog, IDC_IDLE2, SW_HIDE);
+    ShowItem(dialog, IDC_IDLE1, SW_HIDE);
+    Sleep(kFlashMs);
+    ShowItem(dialog, IDC_IDLE2, SW_SHOW);
+    ShowItem(dialog, IDC_IDLE1, SW_SHOW);
+    ShowItem(dialog, IDC_FLASH1, SW_HIDE);
+    ShowItem(dialog, IDC_FLASH2, SW_HIDE);
+  }
+  return 0;
+}
+
+// Waits for the indicator thread to end, handling the messages it sends meanwhile, then drops
+// whatever keys are still queued.
+static void EndIndicator() {
+  if (indicatorThread) {
+    while (MsgWaitForMultipleObjects(1, &indicatorThread, FALSE, INFINITE, QS_SENDMESSAGE) ==
+           WAIT_OBJECT_0 + 1) {
+      MSG msg;
+      PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    CloseHandle(indicatorThread);
+    indicatorThread = nullptr;
+  }
+  QueueClear();
+}
+
+INT_PTR CALLBACK TestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      ShowItem(dialog, IDC_FLASH1, SW_HIDE);
+      ShowItem(dialog, IDC_FLASH2, SW_HIDE);
+      indicatorThread = CreateThread(nullptr, 0, IndicatorThread, dialog, 0, nullptr);
+      return FALSE;
+    case WM_COMMAND:
+      if (HIWORD(wParam) != 0 || LOWORD(wParam) != IDCANCEL) return FALSE;
+      // Resetting before the stop keeps a key that came during a flash from flashing again.
+      ResetEvent(gKeyReadyEvent);
+      SetEvent(gStopEvent);
+      EndIndicator();
+      EndDialog(dialog, IDCANCEL);
+      return FALSE;
+    case WM_DESTROY:
+      // Closed some other way than by Cancel: stop the thread all the same.
+      if (indicatorThread && WaitForSingleObject(indicatorThread, 0) == WAIT_TIMEOUT) SetEvent(gStopEvent);
+      EndIndicator();
+      return FALSE;
+  }
+  return FALSE;
+}
