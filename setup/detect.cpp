@@ -65,8 +65,12 @@ static int AskForAnswer(HANDLE port, OVERLAPPED* wait) {
   DWORD unused;
   if (WaitForSingleObject(event, kAnswerMs) == WAIT_OBJECT_0) {
     ResetEvent(event);
-    pending = 0;
-    answered = gSetupPorts.result(port, wait, &unused, FALSE) && (detectEvents & EV_CTS);
+    if (gSetupPorts.result(port, wait, &unused, FALSE)) {
+      answered = (detectEvents & EV_CTS) != 0;
+      pending = 0;
+    } else if (GetLastError() != ERROR_IO_INCOMPLETE) {
+      pending = 0;  // ended in an error; a signal from elsewhere leaves it pending
+    }
   }
   // Ends a wait that is still pending; collect it before its record is used again.
   gSetupPorts.setMask(port, 0);

@@ -411,7 +411,8 @@ TEST_F(SetupDialogTest, TestButtonRunsTheTestDialogOverTheSetupDialog) {
 // One serial port as the stand-in plays it.
 struct FakePort {
   // How it behaves ('-' missing, 'p' present, 'R' the receiver, 'v' gone after the probe,
-  // 'x' refuses new settings, 'e' its wait ends in an error as RTS is raised).
+  // 'x' refuses new settings, 'e' its wait ends in an error as RTS is raised, 'o' the detection
+  // event is set from elsewhere while its wait goes on).
   char kind = '-';
   // What happened to it.
   int opens = 0;
@@ -509,6 +510,7 @@ BOOL WINAPI FakeEscape(HANDLE h, DWORD function) {
   p.statusAtRts = ItemText(fakeDialog, IDC_STATUS1 - 1 + int(&p - fake));
   if (p.wait && p.kind == 'R') Complete(p, EV_CTS, 0);
   if (p.wait && p.kind == 'e') Complete(p, 0, 0xC0000120 /* cancelled */);
+  if (p.wait && p.kind == 'o') SetEvent(p.wait->hEvent);  // someone else sets the named event
   return TRUE;
 }
 BOOL WINAPI FakeClose(HANDLE h) {
@@ -542,6 +544,7 @@ const DetectCase kDetectCases[] = {
      3,
      "0010"},
     {"a wait that ends in an error is no answer", "epRp", "[default]\n", {"", "", "OK", ""}, 3, "1110"},
+    {"the event set from elsewhere is no answer", "opRp", "[default]\n", {"", "", "OK", ""}, 3, "1110"},
 };
 
 TEST_F(SetupDialogTest, DetectionFindsTheFirstPortThatAnswersOnCts) {
