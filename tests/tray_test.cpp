@@ -195,16 +195,18 @@ TEST_F(MainWindowTest, TrayCallbackTable) {
   }
 }
 
-TEST_F(MainWindowTest, IconLivesFromCreationToDestruction) {
+// Exit posts WM_DESTROY instead of destroying the window: the icon must go while the window lives on
+// (Wine's tray drops the icons of a destroyed window by itself, so only this path shows the deletion).
+TEST_F(MainWindowTest, ExitRemovesTheIconFromTheLivingWindowAndEndsTheLoop) {
   EXPECT_TRUE(IconPresent());
-  DestroyWindow(window_);
-  HWND gone = window_;
+  SendMessageA(window_, WM_COMMAND, 100, 0);
+  ASSERT_EQ(TakePosted(), std::vector<Posted>({{WM_DESTROY, 0, 0}}));
+  SendMessageA(window_, WM_DESTROY, 0, 0);
+  EXPECT_TRUE(IsWindow(window_));
   EXPECT_FALSE(IconPresent());
   MSG quit;
   ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(quit.wParam, 0u);
-  window_ = nullptr;
-  EXPECT_FALSE(IsWindow(gone));
 }
 
 // Each window ends with the tray icon's deletion, which Wine's tray takes two seconds for: the

@@ -1,0 +1,216 @@
+#!/usr/bin/env bash
+# End-to-end tests of the program's shell with the real remote.exe under Wine: the language module
+# choice, the start-up message boxes, the single-instance guard, the hidden window, the tray icon and
+# its menu, and the ways the program ends. tests/e2e/shelldriver.exe watches and drives it from
+# another process. $1: the build folder.
+#
+# Modules still present as placeholders change what can be seen: without a keystroke back end the
+# program stops at "Could not initialize !"; without the receiver and the setup dialog the profile
+# path and the Setup command leave no trace. Those checks run once the real modules are in.
+set -uo pipefail
+BUILD="$(cd "$1" && pwd)"
+source "$(dirname "$0")/../../tools/lib.sh"
+trap remote_cleanup EXIT
+
+placeholder() { grep -q "Placeholder" "$REMOTE_ROOT/$1"; }
+NO_BACK_END=0 && placeholder actions/inject.cpp && NO_BACK_END=1
+NO_SETUP=0 && { placeholder setup/setup.cpp || placeholder receiver/link.cpp; } && NO_SETUP=1
+
+WORK="$BUILD/e2e/shell"
+rm -rf "$WORK"
+mkdir -p "$WORK"
+remote_start_display
+remote_clone_wine "$BUILD/wineprefix" "$WORK/prefix"
+# COM1 is this test's own cable; nothing listens on the far end.
+remote_start_cable "$WORK/cable"
+rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
+remote_link_com "$WORK/cable/ttyA" 1
+
+DRIVE_C="$WINEPREFIX/drive_c"
+mkdir -p "$DRIVE_C/app" "$DRIVE_C/noport" "$DRIVE_C/nodll" "$DRIVE_C/elsewhere"
+cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$DRIVE_C/app/"
+cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$DRIVE_C/noport/"
+cp "$BUILD/bin/remote.exe" "$DRIVE_C/nodll/"
+printf '[default]\r\nport=1\r\n' >"$DRIVE_C/app/profiles.ini"
+printf '[default]\r\nport=1\r\n' >"$DRIVE_C/elsewhere/profiles.ini"
+# A folder so deep that "REMOT" + a long code + ".DLL" would not fit into a path.
+DEEP='C:\'
+for i in $(seq 19); do DEEP+="folder$(printf %03d "$i")\\"; done
+DEEP_UNIX="$DRIVE_C/$(printf '%s' "${DEEP#C:\\}" | tr '\\' /)"
+mkdir -p "$DEEP_UNIX"
+cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$DEEP_UNIX"
+
+FAILED=0
+expect() { # expect <what> <regular expression> <actual>
+  if [[ "$3" =~ $2 ]]; then
+    echo "ok   $1"
+  else
+    echo "FAIL $1: got '$3', expected /$2/"
+    FAILED=1
+  fi
+}
+drive() { timeout 60 wine "$BUILD/bin/shelldriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
+
+# Starts remote.exe ($1) in the current folder $2; the driver waits for its end and writes the exit
+# code into the file $PID.launch. Sets PID (the Windows process id).
+start_remote() {
+  local launch="$WORK/starting.launch"
+  timeout 120 wine "$BUILD/bin/shelldriver.exe" launch "$1" "$2" 90 >"$launch" 2>/dev/null &
+  REMOTE_PIDS+=($!)
+  PID=""
+  for _ in $(seq 200); do
+    PID="$(awk '/^pid/ {print $2}' "$launch" | tr -d '\r')"
+    [ -n "$PID" ] && break
+    sleep 0.1
+  done
+  mv "$launch" "$WORK/$PID.launch"  # the driver keeps writing to the same file
+}
+# Waits (up to 90 s) for the end of the program with Windows process id $1; prints its exit code as
+# the system reports it, or what went wrong.
+exit_code() {
+  local result=""
+  for _ in $(seq 900); do
+    result="$(grep -E '^(exit|still|cannot)' "$WORK/$1.launch" | tr -d '\r')"
+    [ -n "$result" ] && break
+    sleep 0.1
+  done
+  echo "$result"
+}
+window_of() { drive window 100 "$1" | awk '{print $2}'; }
+
+# --- Without a language module only the message box appears; exit code 0 ---
+drive language --no-key >/dev/null
+for setting in "no key" "no value" "no module file"; do
+  folder='C:\app\remote.exe'
+  case "$setting" in
+    "no value") drive language 001 >/dev/null && drive language --no-value >/dev/null ;;
+    "no module file") drive language 001 >/dev/null && folder='C:\nodll\remote.exe' ;;
+  esac
+  attempts="first"
+  [ "$setting" = "no value" ] && attempts="first second"  # nothing was left behind by the first
+  for attempt in $attempts; do
+    start_remote "$folder" 'C:\elsewhere'
+    expect "$setting, $attempt start: nothing but the box (no window)" "^no window$" "$(drive no-window 1500)"
+    expect "$setting, $attempt start: no mutex" "^mutex absent$" "$(drive mutex)"
+    expect "$setting, $attempt start: no tray icon" "^tray icons 0$" "$(drive tray-icons 0 0)"
+    expect "$setting, $attempt start: the box" "^text 'Language file missing !' buttons 1 icons 0 pid $PID$" \
+      "$(drive messagebox 10000)"
+    expect "$setting, $attempt start: exit code" "^exit 0$" "$(exit_code "$PID")"
+  done
+done
+
+# --- The shipped registry file selects the English module ---
+cp "$REMOTE_ROOT/resources/language001.reg" "$DRIVE_C/language001.reg"
+wine regedit /S 'C:\language001.reg' >/dev/null 2>&1
+expect "language001.reg imported" "REG_SZ[[:space:]]+001" \
+  "$(wine reg query 'HKLM\Software\Halvesta Systems\Tessil OVRA' /v Language 2>/dev/null | tr -d '\r')"
+
+if [ "$NO_BACK_END" = 1 ]; then
+  # --- This build has no keystroke back end: the failed start takes its window and icon away ---
+  start_remote 'C:\app\remote.exe' 'C:\elsewhere'
+  box="$(drive messagebox 10000)"
+  expect "no back end: the box" "^text 'Could not initialize !' buttons 1 icons 0 pid $PID$" "$box"
+  expect "no back end: icon shown before the failure" "^tray icons 1$" "$(drive tray-icons 1 0)"
+  expect "no back end: exit code -1" "^exit 4294967295$" "$(exit_code "$PID")"
+  expect "no back end: icon gone with the window" "^tray icons 0$" "$(drive tray-icons 0 10000)"
+  expect "no back end: no window left" "^no window$" "$(drive no-window 0)"
+  echo "skip the running program's cases: this build has no keystroke back end"
+  exit $FAILED
+fi
+
+# --- A normal start: hidden window, icon, mutex, no message ---
+start_remote 'C:\app\remote.exe' 'C:\elsewhere'
+expect "window with class and title, hidden" "^window [0-9A-Fa-f]+ title 'Halvesta Remote Control' visible 0 pid $PID$" \
+  "$(drive window 10000 "$PID")"
+FIRST_WINDOW="$(window_of "$PID")"
+FIRST_PID="$PID"
+expect "tray icon added for the window" "^icon present" "$(drive icon 0 "$PID")"
+expect "tray icon shown" "^tray icons 1$" "$(drive tray-icons 1 5000)"
+expect "mutex held" "^mutex present$" "$(drive mutex)"
+expect "no message box" "^no message box$" "$(drive no-messagebox 500)"
+if [ "$NO_SETUP" = 0 ]; then
+  # The profile beside the program names port 1, so the receiver starts and no setup dialog opens.
+  expect "profile beside the program read, not the current folder's" "^no dialog$" "$(drive no-dialog 2000 "$PID")"
+else
+  echo "skip profile path: the receiver and setup dialog are placeholders in this build"
+fi
+
+# --- A second start: silent, exit code -1, the first instance untouched ---
+start_remote 'C:\app\remote.exe' 'C:\app'
+SECOND_PID="$PID"
+expect "second start: no message box" "^no message box$" "$(drive no-messagebox 1500)"
+expect "second start: exit code -1" "^exit 4294967295$" "$(exit_code "$PID")"
+expect "second start: first window untouched" "^window $FIRST_WINDOW .* pid $FIRST_PID$" "$(drive window 0)"
+expect "second start: first icon still there" "^icon present" "$(drive icon 0 "$FIRST_PID")"
+expect "second start: its own icon taken away again" "^tray icons 1$" "$(drive tray-icons 1 10000)"
+expect "second start: its own window gone" "^no window$" "$(drive window 0 "$SECOND_PID")"
+expect "second start: mutex still held" "^mutex present$" "$(drive mutex)"
+
+# --- The tray menu: either button opens it at the cursor; other mouse messages do nothing ---
+drive cursor 300 200 >/dev/null
+for button in 513 516; do
+  expect "tray button $button: menu at the cursor" "^menu at 300 200 " "$(drive tray "$button" >/dev/null; drive menu 3000)"
+  drive key 27 >/dev/null  # Escape: closed without a choice
+  expect "tray button $button: closed without a choice" "^no menu$" "$(drive no-menu 2000)"
+  expect "tray button $button: still running" "^window $FIRST_WINDOW" "$(drive window 0)"
+done
+drive tray 516 >/dev/null
+drive menu 3000 >/dev/null
+drive click 700 600 >/dev/null  # a click elsewhere closes it too
+expect "menu closed by a click elsewhere" "^no menu$" "$(drive no-menu 2000)"
+for mouse in 512 514 517 519 520 521 518; do
+  drive tray "$mouse" >/dev/null
+  expect "tray mouse message $mouse: no menu" "^no menu$" "$(drive menu 700)"
+done
+expect "after the mouse messages: still running" "^window $FIRST_WINDOW" "$(drive window 0)"
+
+# Item positions from the open menu's rectangle: Exit in the upper half, Setup in the lower.
+menu_item_y() { # menu_item_y <"menu at X Y size W H"> <1|2>
+  set -- $1 "$2"
+  echo $(( $4 + $7 * ($8 == 1 ? 1 : 3) / 4 ))
+}
+if [ "$NO_SETUP" = 0 ]; then
+  drive tray 515 >/dev/null
+  expect "double click opens the setup dialog" "^dialog " "$(drive dialog 5000 "$FIRST_PID")"
+  drive dialog-close "$FIRST_PID" >/dev/null
+  menu="$(drive tray 516 >/dev/null; drive menu 3000)"
+  drive click 320 "$(menu_item_y "$menu" 2)" >/dev/null
+  expect "menu item Setup opens the setup dialog" "^dialog " "$(drive dialog 5000 "$FIRST_PID")"
+  drive dialog-close "$FIRST_PID" >/dev/null
+else
+  echo "skip Setup command: the setup dialog is a placeholder in this build"
+fi
+
+# --- Exit from the menu: icon gone, exit code 0, mutex released ---
+menu="$(drive tray 516 >/dev/null; drive menu 3000)"
+drive click 320 "$(menu_item_y "$menu" 1)" >/dev/null
+expect "Exit: icon gone" "^tray icons 0$" "$(drive tray-icons 0 10000)"
+expect "Exit: exit code 0" "^exit 0$" "$(exit_code "$FIRST_PID")"
+expect "Exit: mutex released" "^mutex absent$" "$(drive mutex)"
+
+# --- Code "002" without its module falls back to REMOT001.DLL; no port beside the program ---
+drive language 002 >/dev/null
+start_remote 'C:\noport\remote.exe' 'C:\app'
+expect "002 falls back to the English module" "^window .* pid $PID$" "$(drive window 10000 "$PID")"
+window="$(window_of "$PID")"
+if [ "$NO_SETUP" = 0 ]; then
+  # The current folder's profile names a port; the one beside the program does not.
+  expect "no port beside the program: setup dialog at once" "^dialog " "$(drive dialog 5000 "$PID")"
+  drive dialog-close "$PID" >/dev/null
+fi
+sleep 1
+expect "no port: keeps running" "^window $window .* pid $PID$" "$(drive window 0 "$PID")"
+drive close >/dev/null
+expect "WM_CLOSE from outside: icon gone" "^tray icons 0$" "$(drive tray-icons 0 10000)"
+expect "WM_CLOSE from outside: exit code 0" "^exit 0$" "$(exit_code "$PID")"
+
+# --- A long code in a deep folder: the name does not fit, the English module is taken ---
+drive language "$(printf 'L%.0s' $(seq 127))" >/dev/null
+start_remote "${DEEP}remote.exe" 'C:\elsewhere'
+expect "deep folder, 127-character code: starts with the English module" "^window .* pid $PID$" \
+  "$(drive window 10000 "$PID")"
+drive command 100 >/dev/null
+expect "WM_COMMAND 100: icon gone" "^tray icons 0$" "$(drive tray-icons 0 10000)"
+expect "WM_COMMAND 100: exit code 0" "^exit 0$" "$(exit_code "$PID")"
+
+exit $FAILED

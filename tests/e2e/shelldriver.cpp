@@ -1,0 +1,376 @@
+// Drives and watches remote.exe from another process, for tests/e2e/shell_e2e.sh. One command per run;
+// the result goes to standard output, and the exit code is 0 when the command's expectation held.
+//
+//   launch <exe> <folder> <seconds>  start the program in that current folder, print "pid N", wait for
+//                                    its end and print "exit N" (unsigned), or "still running"
+//   window <ms> [pid]                wait for the main window; print its title, visibility and pid
+//   no-window <ms>                   succeed when no main window appears within ms
+//   messagebox <ms>                  wait for the "OVRA Remote Error" box, print its text, buttons
+//                                    and icons, press OK
+//   no-messagebox <ms>               succeed when no such box appears within ms
+//   icon <ms> [pid]                  succeed when the tray holds the main window's icon (uID 1)
+//   tray-icons <count> <ms>          wait until the notification area shows that many icons; print
+//                                    the count (Wine's own tray window: one child window per icon)
+//   command <id> | close             post WM_COMMAND id, or send WM_CLOSE, to the main window
+//   tray <mouse message>             post the tray callback message with that lParam
+//   mutex                            print whether the single-instance mutex exists
+//   dialog <ms> [pid]                wait for a dialog of the program other than the message box
+//   no-dialog <ms> [pid]             succeed when no such dialog appears within ms
+//   dialog-close <pid>               cancel that dialog and wait until it is gone
+//   language <code> | --no-value | --no-key
+//                                    set or remove the "Language" value, or remove the whole key
+//   cursor <x> <y>                   put the mouse cursor there
+//   menu <ms>                        wait for an open popup menu; print its rectangle
+//   no-menu <ms>                     succeed when no popup menu is open (or it closes within ms)
+//   click <x> <y>                    press and release the left mouse button there
+//   key <virtual key>                press and release a key
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+static const char kClass[] = "HalvestaRemoteTBClass";
+static const char kCaption[] = "OVRA Remote Error";
+
+struct Found {
+  const char* className;
+  const char* title;  // or null: any
+  DWORD pid;          // or 0: any
+  HWND window;
+};
+
+static BOOL CALLBACK FindTopLevel(HWND window, LPARAM data) {
+  Found* find = reinterpret_cast<Found*>(data);
+  char name[256] = "", title[256] = "";
+  GetClassNameA(window, name, sizeof name);
+  GetWindowTextA(window, title, sizeof title);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (strcmp(name, find->className) != 0) return TRUE;
+  if (find->title && strcmp(title, find->title) != 0) return TRUE;
+  if (find->pid && pid != find->pid) return TRUE;
+  find->window = window;
+  return FALSE;
+}
+
+static HWND FindTop(const char* className, const char* title, DWORD pid) {
+  Found find = {className, title, pid, nullptr};
+  EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&find));
+  return find.window;
+}
+
+// Polls for the window for up to ms milliseconds.
+static HWND WaitTop(const char* className, const char* title, DWORD pid, int ms) {
+  for (int waited = 0;; waited += 50) {
+    HWND window = FindTop(className, title, pid);
+    if (window || waited >= ms) return window;
+    Sleep(50);
+  }
+}
+
+static bool IconPresent(HWND window) {
+  NOTIFYICONDATAA icon = {};
+  icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  icon.hWnd = window;
+  icon.uID = 1;
+  return Shell_NotifyIconA(NIM_MODIFY, &icon) != FALSE;
+}
+
+static BOOL CALLBACK CountTrayIcon(HWND child, LPARAM data) {
+  char name[64] = "";
+  GetClassNameA(child, name, sizeof name);
+  if (strcmp(name, "__winex11_tray_icon") == 0) ++*reinterpret_cast<int*>(data);
+  return TRUE;
+}
+
+static int TrayIconCount() {
+  int count = 0;
+  if (HWND tray = FindTop("__winex11_standalone_tray", nullptr, 0))
+    EnumChildWindows(tray, CountTrayIcon, reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+static int TrayIcons(int expected, int ms) {
+  int count = TrayIconCount();
+  for (int waited = 0; count != expected && waited < ms; waited += 100) {
+    Sleep(100);
+    count = TrayIconCount();
+  }
+  printf("tray icons %d\n", count);
+  return count == expected ? 0 : 1;
+}
+
+static int Launch(const char* exe, const char* folder, int seconds) {
+  STARTUPINFOA start = {};
+  start.cb = sizeof start;
+  PROCESS_INFORMATION process;
+  std::string line = std::string("\"") + exe + "\"";
+  if (!CreateProcessA(exe, &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder, &start, &process)) {
+    printf("cannot start %s: error %lu\n", exe, GetLastError());
+    return 1;
+  }
+  printf("pid %lu\n", process.dwProcessId);
+  fflush(stdout);
+  if (WaitForSingleObject(process.hProcess, seconds * 1000) != WAIT_OBJECT_0) {
+    printf("still running\n");
+    return 1;
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  printf("exit %lu\n", code);
+  return 0;
+}
+
+static int Window(int ms, DWORD pid) {
+  HWND window = WaitTop(kClass, nullptr, pid, ms);
+  if (!window) {
+    printf("no window\n");
+    return 1;
+  }
+  char title[256] = "";
+  GetWindowTextA(window, title, sizeof title);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  printf("window %p title '%s' visible %d pid %lu\n", static_cast<void*>(window), title,
+         IsWindowVisible(window) ? 1 : 0, owner);
+  return 0;
+}
+
+struct BoxParts {
+  std::string text;
+  int buttons, icons;
+};
+
+static BOOL CALLBACK ReadBoxChild(HWND child, LPARAM data) {
+  BoxParts* parts = reinterpret_cast<BoxParts*>(data);
+  char name[64] = "", text[256] = "";
+  GetClassNameA(child, name, sizeof name);
+  GetWindowTextA(child, text, sizeof text);
+  LONG style = GetWindowLongA(child, GWL_STYLE);
+  if (_stricmp(name, "Button") == 0 && IsWindowVisible(child)) parts->buttons++;
+  if (_stricmp(name, "Static") == 0) {
+    if ((style & SS_TYPEMASK) == SS_ICON) {
+      if (IsWindowVisible(child) && SendMessageA(child, STM_GETICON, 0, 0)) parts->icons++;
+    } else if (text[0]) {
+      parts->text = text;
+    }
+  }
+  return TRUE;
+}
+
+static int MessageBoxCheck(int ms) {
+  HWND box = WaitTop("#32770", kCaption, 0, ms);
+  if (!box) {
+    printf("no message box\n");
+    return 1;
+  }
+  Sleep(200);  // let the box finish laying itself out
+  BoxParts parts = {"", 0, 0};
+  EnumChildWindows(box, ReadBoxChild, reinterpret_cast<LPARAM>(&parts));
+  DWORD pid = 0;
+  GetWindowThreadProcessId(box, &pid);
+  printf("text '%s' buttons %d icons %d pid %lu\n", parts.text.c_str(), parts.buttons, parts.icons, pid);
+  HWND ok = GetDlgItem(box, IDOK);
+  if (ok)
+    PostMessageA(ok, BM_CLICK, 0, 0);
+  else
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  return 0;
+}
+
+static int Mutex() {
+  HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, "HALVESTA_SYSTEMS_Remote_MUTEX");
+  printf("mutex %s\n", mutex ? "present" : "absent");
+  if (mutex) CloseHandle(mutex);
+  return 0;
+}
+
+static int Language(const char* code) {
+  if (strcmp(code, "--no-key") == 0) {
+    LONG result = RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Halvesta Systems\\Tessil OVRA");
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND ? 0 : 1;
+  }
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Halvesta Systems\\Tessil OVRA", 0, nullptr, 0, KEY_WRITE,
+                      nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    printf("cannot open the key\n");
+    return 1;
+  }
+  LONG result = strcmp(code, "--no-value") == 0
+                    ? RegDeleteValueA(key, "Language")
+                    : RegSetValueExA(key, "Language", 0, REG_SZ, reinterpret_cast<const BYTE*>(code),
+                                     static_cast<DWORD>(strlen(code) + 1));
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND ? 0 : 1;
+}
+
+struct DialogSearch {
+  DWORD pid;
+  HWND found;
+};
+
+static BOOL CALLBACK FindDialog(HWND window, LPARAM data) {
+  DialogSearch* search = reinterpret_cast<DialogSearch*>(data);
+  char name[64] = "", title[256] = "";
+  GetClassNameA(window, name, sizeof name);
+  GetWindowTextA(window, title, sizeof title);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (strcmp(name, "#32770") != 0 || strcmp(title, kCaption) == 0) return TRUE;
+  if (search->pid && pid != search->pid) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+static HWND WaitDialog(int ms, DWORD pid) {
+  for (int waited = 0;; waited += 50) {
+    DialogSearch search = {pid, nullptr};
+    EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
+    if (search.found || waited >= ms) return search.found;
+    Sleep(50);
+  }
+}
+
+static int Dialog(int ms, DWORD pid) {
+  HWND dialog = WaitDialog(ms, pid);
+  if (!dialog) {
+    printf("no dialog\n");
+    return 1;
+  }
+  char title[256] = "";
+  GetWindowTextA(dialog, title, sizeof title);
+  printf("dialog '%s' visible %d\n", title, IsWindowVisible(dialog) ? 1 : 0);
+  return 0;
+}
+
+static int DialogClose(DWORD pid) {
+  HWND dialog = WaitDialog(0, pid);
+  if (!dialog) {
+    printf("no dialog\n");
+    return 1;
+  }
+  PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+  for (int waited = 0; IsWindow(dialog); waited += 50) {
+    if (waited >= 10000) {
+      printf("dialog still open\n");
+      return 1;
+    }
+    Sleep(50);
+  }
+  printf("dialog closed\n");
+  return 0;
+}
+
+static HWND OpenMenu() {
+  HWND menu = FindTop("#32768", nullptr, 0);
+  return menu && IsWindowVisible(menu) ? menu : nullptr;
+}
+
+static int Menu(int ms) {
+  for (int waited = 0;; waited += 50) {
+    if (HWND menu = OpenMenu()) {
+      RECT rect;
+      GetWindowRect(menu, &rect);
+      printf("menu at %ld %ld size %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+             rect.bottom - rect.top);
+      return 0;
+    }
+    if (waited >= ms) break;
+    Sleep(50);
+  }
+  printf("no menu\n");
+  return 1;
+}
+
+static void Input(INPUT* inputs, UINT count) {
+  if (SendInput(count, inputs, sizeof(INPUT)) != count) printf("SendInput failed: %lu\n", GetLastError());
+}
+
+static int Click(int x, int y) {
+  SetCursorPos(x, y);
+  Sleep(100);
+  INPUT inputs[2] = {};
+  inputs[0].type = inputs[1].type = INPUT_MOUSE;
+  inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  Input(&inputs[0], 1);
+  Sleep(100);
+  Input(&inputs[1], 1);
+  return 0;
+}
+
+static int Key(WORD key) {
+  INPUT inputs[2] = {};
+  inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+  inputs[0].ki.wVk = inputs[1].ki.wVk = key;
+  inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  Input(inputs, 2);
+  return 0;
+}
+
+int main(int argc, char** argv) {
+  if (argc < 2) return 2;
+  std::string command = argv[1];
+  int ms = argc > 2 ? atoi(argv[2]) : 0;
+  DWORD pid = argc > 3 ? strtoul(argv[3], nullptr, 10) : 0;
+  if (command == "launch" && argc == 5) return Launch(argv[2], argv[3], atoi(argv[4]));
+  if (command == "window") return Window(ms, pid);
+  if (command == "no-window") {
+    HWND window = WaitTop(kClass, nullptr, 0, ms);
+    printf(window ? "window\n" : "no window\n");
+    return window ? 1 : 0;
+  }
+  if (command == "messagebox") return MessageBoxCheck(ms);
+  if (command == "no-messagebox") {
+    HWND box = WaitTop("#32770", kCaption, 0, ms);
+    printf(box ? "message box\n" : "no message box\n");
+    return box ? 1 : 0;
+  }
+  if (command == "icon") {
+    HWND window = WaitTop(kClass, nullptr, pid, ms);
+    bool present = window && IconPresent(window);
+    printf("icon %s for %p\n", present ? "present" : "absent", static_cast<void*>(window));
+    return present ? 0 : 1;
+  }
+  if (command == "tray-icons" && argc == 4) return TrayIcons(ms, atoi(argv[3]));
+  if (command == "command" || command == "close" || command == "tray") {
+    HWND window = FindTop(kClass, nullptr, 0);
+    if (!window) {
+      printf("no window\n");
+      return 1;
+    }
+    if (command == "close") {
+      DWORD_PTR result;
+      SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &result);
+      return 0;
+    }
+    if (command == "tray")
+      return PostMessageA(window, RegisterWindowMessageA("HalvestaRemoteUserMessage"), 1, ms) ? 0 : 1;
+    return PostMessageA(window, WM_COMMAND, ms, 0) ? 0 : 1;
+  }
+  if (command == "mutex") return Mutex();
+  if (command == "dialog") return Dialog(ms, pid);
+  if (command == "no-dialog") return Dialog(ms, pid) == 0 ? 1 : 0;
+  if (command == "dialog-close") return DialogClose(static_cast<DWORD>(ms));
+  if (command == "language" && argc == 3) return Language(argv[2]);
+  if (command == "cursor" && argc == 4) return SetCursorPos(ms, atoi(argv[3])) ? 0 : 1;
+  if (command == "menu") return Menu(ms);
+  if (command == "no-menu") {
+    for (int waited = 0; OpenMenu(); waited += 50) {
+      if (waited >= ms) {
+        printf("menu open\n");
+        return 1;
+      }
+      Sleep(50);
+    }
+    printf("no menu\n");
+    return 0;
+  }
+  if (command == "click" && argc == 4) return Click(ms, atoi(argv[3]));
+  if (command == "key") return Key(static_cast<WORD>(ms));
+  printf("unknown command\n");
+  return 2;
+}
