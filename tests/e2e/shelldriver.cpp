@@ -24,6 +24,8 @@
 //   no-menu <ms>                     succeed when no popup menu is open (or it closes within ms)
 //   click <x> <y>                    press and release the left mouse button there
 //   key <virtual key>                press and release a key
+//   wait-title <title> <ms>          wait for a top-level window with exactly this title
+//   text <title>                     print the text of that window's first Edit control (Notepad's text)
 #include <windows.h>
 #include <shellapi.h>
 
@@ -36,7 +38,7 @@ static const char kClass[] = "HalvestaRemoteTBClass";
 static const char kCaption[] = "OVRA Remote Error";
 
 struct Found {
-  const char* className;
+  const char* className;  // or null: any
   const char* title;  // or null: any
   DWORD pid;          // or 0: any
   HWND window;
@@ -49,7 +51,7 @@ static BOOL CALLBACK FindTopLevel(HWND window, LPARAM data) {
   GetWindowTextA(window, title, sizeof title);
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  if (strcmp(name, find->className) != 0) return TRUE;
+  if (find->className && strcmp(name, find->className) != 0) return TRUE;
   if (find->title && strcmp(title, find->title) != 0) return TRUE;
   if (find->pid && pid != find->pid) return TRUE;
   find->window = window;
@@ -371,6 +373,16 @@ int main(int argc, char** argv) {
   }
   if (command == "click" && argc == 4) return Click(ms, atoi(argv[3]));
   if (command == "key") return Key(static_cast<WORD>(ms));
+  if (command == "wait-title" && argc == 4) return WaitTop(nullptr, argv[2], 0, atoi(argv[3])) ? 0 : 1;
+  if (command == "text" && argc == 3) {
+    HWND window = FindTop(nullptr, argv[2], 0);
+    HWND edit = window ? FindWindowExA(window, nullptr, "Edit", nullptr) : nullptr;
+    if (!edit) return 1;
+    char text[4096] = "";
+    SendMessageA(edit, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    printf("%s\n", text);
+    return 0;
+  }
   printf("unknown command\n");
   return 2;
 }
