@@ -1,11 +1,4 @@
 # 32-bit Windows build: compiled to keep the 32-bit form buildable; it cannot run here (no 32-bit Wine).
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(REMOTE_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${REMOTE_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${REMOTE_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${REMOTE_TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${REMOTE_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

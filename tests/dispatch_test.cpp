@@ -130,19 +130,6 @@ static std::vector<HandlerCall> Calls() {
   return copy;
 }
 
-// Pumps this thread's messages until `done` returns true or limitMs pass. The dispatch thread
-// reads the title of a window of this thread, which this thread must answer.
-static bool PumpUntil(const std::function<bool()>& done, DWORD limitMs) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
-    if (done()) return true;
-    if (GetTickCount() - start > limitMs) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-}
-
 static std::string windowMessages;
 
 static LRESULT CALLBACK FrontWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -212,18 +212,6 @@ static HWND CreateTestWindow(const char* title, bool front) {
   return w;
 }
 
-// Pumps this thread's messages until `done` returns true or limitMs pass.
-static bool PumpUntil(const std::function<bool()>& done, DWORD limitMs) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
-    if (done()) return true;
-    if (GetTickCount() - start > limitMs) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-}
-
 struct WindowCase {
   const char* line;
   BYTE enable;

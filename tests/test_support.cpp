@@ -44,3 +44,14 @@ std::string ProgramFolder() {
   std::string s(path, n);
   return s.substr(0, s.find_last_of('\\') + 1);
 }
+
+bool PumpUntil(const std::function<bool()>& done, DWORD limitMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    if (done()) return true;
+    if (GetTickCount() - start > limitMs) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}

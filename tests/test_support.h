@@ -1,5 +1,8 @@
 // Helpers shared by the unit tests.
 #pragma once
+#include <windows.h>
+
+#include <functional>
 #include <string>
 
 // A fresh folder under the system temp folder, removed with its files when the object ends.
@@ -19,3 +22,7 @@ class TempDir {
 
 // Folder of the running test program (where remote.exe and REMOT001.DLL lie), with a trailing backslash.
 std::string ProgramFolder();
+
+// Pumps this thread's messages until `done` returns true (true) or limitMs pass (false). Tests
+// whose windows another thread talks to (titles read, messages sent) wait this way.
+bool PumpUntil(const std::function<bool()>& done, DWORD limitMs);

@@ -21,10 +21,7 @@ remote_start_display
 [ -f "$BUILD/wineprefix/system.reg" ] || remote_start_wine "$BUILD/wineprefix"
 remote_clone_wine "$BUILD/wineprefix" "$WORK/prefix"
 wine reg add 'HKLM\Software\Halvesta Systems\Tessil OVRA' /v Language /d 001 /f >/dev/null 2>&1
-remote_start_cable "$WORK/cable"
-rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
-remote_link_com "$WORK/cable/ttyA" 1
-remote_link_com "$WORK/cable/ttyB" 9
+remote_start_com_pair "$WORK/cable"
 
 (cd "$WORK/app" && exec wine ./remote.exe >/dev/null 2>&1) &
 APP_PID=$!

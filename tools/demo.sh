@@ -35,10 +35,7 @@ else
 fi
 remote_log "setting the language value from resources/language001.reg"
 wine regedit /S "$(winepath -w "$REMOTE_ROOT/resources/language001.reg")" >/dev/null 2>&1
-remote_start_cable "$WORK/cable"
-rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
-remote_link_com "$WORK/cable/ttyA" 1
-remote_link_com "$WORK/cable/ttyB" 9
+remote_start_com_pair "$WORK/cable"
 DRIVER="$BUILD/bin/shelldriver.exe"
 
 remote_log "starting Notepad"

@@ -89,6 +89,15 @@ remote_start_cable() {
 # Links Windows port COM$2 of the current prefix to device $1.
 remote_link_com() { ln -sfn "$(readlink -f "$1")" "$WINEPREFIX/dosdevices/com$2"; }
 
+# The test ports of the current prefix: a cable in folder $1 whose ends are COM1 (the program's
+# receiver) and COM9 (the simulated remote). No other COM port exists in the prefix.
+remote_start_com_pair() {
+  remote_start_cable "$1" || return 1
+  rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
+  remote_link_com "$1/ttyA" 1
+  remote_link_com "$1/ttyB" 9
+}
+
 REMOTE_WINE_STARTED=()
 remote_cleanup() {
   local p

@@ -31,10 +31,7 @@ remote_start_display
 remote_start_wine "$BUILD/wineprefix"
 # A null-modem cable for the unit tests: the program's side is COM1, the simulated remote writes COM9.
 # No other COM port exists in the prefix.
-remote_start_cable "$BUILD/cable"
-rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
-remote_link_com "$BUILD/cable/ttyA" 1
-remote_link_com "$BUILD/cable/ttyB" 9
+remote_start_com_pair "$BUILD/cable"
 (cd "$BUILD" && ctest --output-on-failure) || status=1
 
 exit $status

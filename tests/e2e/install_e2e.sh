@@ -39,10 +39,7 @@ check "Start menu entry" test -f "$MENU/Halvesta Remote Control.lnk"
 
 # --- the installed program acts on a key -------------------------------------------------------
 if [ -x "$BUILD/bin/remotesim.exe" ]; then
-  remote_start_cable "$WORK/cable"
-  rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
-  remote_link_com "$WORK/cable/ttyA" 1
-  remote_link_com "$WORK/cable/ttyB" 9
+  remote_start_com_pair "$WORK/cable"
   cp "$APP/profiles.ini" "$WORK/profiles.orig"
   printf '\r\n[Install Test Sink]\r\nKey12=KEYBOARD A+^A\r\n' >>"$APP/profiles.ini"
   sed -i 's/^;port=1/port=1/' "$APP/profiles.ini"

@@ -3,18 +3,10 @@
 # choice, the start-up message boxes, the single-instance guard, the hidden window, the tray icon and
 # its menu, and the ways the program ends. tests/e2e/shelldriver.exe watches and drives it from
 # another process. $1: the build folder.
-#
-# Modules still present as placeholders change what can be seen: without a keystroke back end the
-# program stops at "Could not initialize !"; without the receiver and the setup dialog the profile
-# path and the Setup command leave no trace. Those checks run once the real modules are in.
 set -uo pipefail
 BUILD="$(cd "$1" && pwd)"
 source "$(dirname "$0")/../../tools/lib.sh"
 trap remote_cleanup EXIT
-
-placeholder() { grep -q "Placeholder" "$REMOTE_ROOT/$1"; }
-NO_BACK_END=0 && placeholder actions/inject.cpp && NO_BACK_END=1
-NO_SETUP=0 && { placeholder setup/setup.cpp || placeholder receiver/link.cpp; } && NO_SETUP=1
 
 WORK="$BUILD/e2e/shell"
 rm -rf "$WORK"
@@ -105,19 +97,6 @@ wine regedit /S 'C:\language001.reg' >/dev/null 2>&1
 expect "language001.reg imported" "REG_SZ[[:space:]]+001" \
   "$(wine reg query 'HKLM\Software\Halvesta Systems\Tessil OVRA' /v Language 2>/dev/null | tr -d '\r')"
 
-if [ "$NO_BACK_END" = 1 ]; then
-  # --- This build has no keystroke back end: the failed start takes its window and icon away ---
-  start_remote 'C:\app\remote.exe' 'C:\elsewhere'
-  box="$(drive messagebox 10000)"
-  expect "no back end: the box" "^text 'Could not initialize !' buttons 1 icons 0 pid $PID$" "$box"
-  expect "no back end: icon shown before the failure" "^tray icons 1$" "$(drive tray-icons 1 0)"
-  expect "no back end: exit code -1" "^exit 4294967295$" "$(exit_code "$PID")"
-  expect "no back end: icon gone with the window" "^tray icons 0$" "$(drive tray-icons 0 10000)"
-  expect "no back end: no window left" "^no window$" "$(drive no-window 0)"
-  echo "skip the running program's cases: this build has no keystroke back end"
-  exit $FAILED
-fi
-
 # --- A normal start: hidden window, icon, mutex, no message ---
 start_remote 'C:\app\remote.exe' 'C:\elsewhere'
 expect "window with class and title, hidden" "^window [0-9A-Fa-f]+ title 'Halvesta Remote Control' visible 0 pid $PID$" \
@@ -128,12 +107,8 @@ expect "tray icon added for the window" "^icon present" "$(drive icon 0 "$PID")"
 expect "tray icon shown" "^tray icons 1$" "$(drive tray-icons 1 5000)"
 expect "mutex held" "^mutex present$" "$(drive mutex)"
 expect "no message box" "^no message box$" "$(drive no-messagebox 500)"
-if [ "$NO_SETUP" = 0 ]; then
-  # The profile beside the program names port 1, so the receiver starts and no setup dialog opens.
-  expect "profile beside the program read, not the current folder's" "^no dialog$" "$(drive no-dialog 2000 "$PID")"
-else
-  echo "skip profile path: the receiver and setup dialog are placeholders in this build"
-fi
+# The profile beside the program names port 1, so the receiver starts and no setup dialog opens.
+expect "profile beside the program read, not the current folder's" "^no dialog$" "$(drive no-dialog 2000 "$PID")"
 
 # --- A second start: silent, exit code -1, the first instance untouched ---
 start_remote 'C:\app\remote.exe' 'C:\app'
@@ -169,17 +144,13 @@ menu_item_y() { # menu_item_y <"menu at X Y size W H"> <1|2>
   set -- $1 "$2"
   echo $(( $4 + $7 * ($8 == 1 ? 1 : 3) / 4 ))
 }
-if [ "$NO_SETUP" = 0 ]; then
-  drive tray 515 >/dev/null
-  expect "double click opens the setup dialog" "^dialog " "$(drive dialog 5000 "$FIRST_PID")"
-  drive dialog-close "$FIRST_PID" >/dev/null
-  menu="$(drive tray 516 >/dev/null; drive menu 3000)"
-  drive click 320 "$(menu_item_y "$menu" 2)" >/dev/null
-  expect "menu item Setup opens the setup dialog" "^dialog " "$(drive dialog 5000 "$FIRST_PID")"
-  drive dialog-close "$FIRST_PID" >/dev/null
-else
-  echo "skip Setup command: the setup dialog is a placeholder in this build"
-fi
+drive tray 515 >/dev/null
+expect "double click opens the setup dialog" "^dialog " "$(drive dialog 5000 "$FIRST_PID")"
+drive dialog-close "$FIRST_PID" >/dev/null
+menu="$(drive tray 516 >/dev/null; drive menu 3000)"
+drive click 320 "$(menu_item_y "$menu" 2)" >/dev/null
+expect "menu item Setup opens the setup dialog" "^dialog " "$(drive dialog 5000 "$FIRST_PID")"
+drive dialog-close "$FIRST_PID" >/dev/null
 
 # --- Exit from the menu: icon gone, exit code 0, mutex released ---
 menu="$(drive tray 516 >/dev/null; drive menu 3000)"
@@ -193,11 +164,9 @@ drive language 002 >/dev/null
 start_remote 'C:\noport\remote.exe' 'C:\app'
 expect "002 falls back to the English module" "^window .* pid $PID$" "$(drive window 10000 "$PID")"
 window="$(window_of "$PID")"
-if [ "$NO_SETUP" = 0 ]; then
-  # The current folder's profile names a port; the one beside the program does not.
-  expect "no port beside the program: setup dialog at once" "^dialog " "$(drive dialog 5000 "$PID")"
-  drive dialog-close "$PID" >/dev/null
-fi
+# The current folder's profile names a port; the one beside the program does not.
+expect "no port beside the program: setup dialog at once" "^dialog " "$(drive dialog 5000 "$PID")"
+drive dialog-close "$PID" >/dev/null
 sleep 1
 expect "no port: keeps running" "^window $window .* pid $PID$" "$(drive window 0 "$PID")"
 drive close >/dev/null
