@@ -5,6 +5,10 @@
 // the extended block. The driver learns the list's length from its first entry.
 #include "actions/inject.h"
 
+// Keystroke records lie 28 bytes apart on 32-bit Windows (the record size the driver back end and
+// every caller assume there) and 40 on 64-bit.
+static_assert(sizeof(INPUT) == (sizeof(void*) == 4 ? 28 : 40), "INPUT record size");
+
 KeystrokeBackEnd gKeystrokeBackEnd;
 KeyDriverControlFn gKeyDriverControl = SendKeyDriverControl;
 

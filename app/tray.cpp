@@ -9,6 +9,11 @@
 #include "resources/resource_ids.h"
 #include "setup/setup.h"
 
+// On 32-bit Windows the tray icon record and the menu item record have the sizes of their first
+// forms, 88 and 44 bytes.
+static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V1_SIZE == 88, "tray icon record size");
+static_assert(sizeof(void*) != 4 || offsetof(MENUITEMINFOA, hbmpItem) == 44, "menu item record size");
+
 static const char kTrayTip[] = "Halvesta Remote Control";
 static const int kTrayIconId = 1;
 
