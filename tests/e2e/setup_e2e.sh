@@ -144,6 +144,7 @@ expect "double click on the tray icon opens the dialog" "^dialog '$SETUP' visibl
 item "port=1: COM1 checked" "$SETUP" 1002 "enabled 1 visible 1 checked 1$"
 item "port=1: Test enabled" "$SETUP" 1012 "enabled 1 "
 item "autostart value present: box checked" "$SETUP" 1010 "checked 1$"
+send_key 5  # while the dialog is open the receiver holds no port: this press is lost
 drive press "$SETUP" 1012 >/dev/null
 expect "Test opens the test dialog" "^dialog " "$(drive wait-title "$TEST" 10000 && echo "dialog '$TEST'")"
 item "test dialog: idle pair visible" "$TEST" 1016 "visible 1 "
@@ -172,7 +173,7 @@ expect "port=1 kept" "^1$" "$(port_entry)"
 
 # Keys pressed during the test are not acted on afterwards; the next key is, once.
 open_sink
-expect "keys pressed during the test: nothing afterwards" "^$" "$(sink_gets "")"
+expect "keys pressed during the setup and test dialogs: nothing afterwards" "^$" "$(sink_gets "")"
 send_key 12
 expect "a key after the test acts once" "^$KEY_L$" "$(sink_gets "$KEY_L")"
 close_sink
