@@ -90,6 +90,8 @@ start_remote() {
     sleep 0.1
   done
 }
+# Waits until the setup dialog is on screen: it is shown once its start-up is done.
+shown() { drive wait-item "$SETUP" 1 5000 "visible 1" >/dev/null; }
 close_dialog_with() { # close_dialog_with <title> <button id>
   drive press "$1" "$2" >/dev/null
   drive gone "$1" 10000
@@ -97,7 +99,8 @@ close_dialog_with() { # close_dialog_with <title> <button id>
 
 # --- Start-up without a port: the setup dialog opens by itself, and the probe shows the ports ---
 start_remote
-expect "no port entry: the setup dialog opens by itself" "^dialog '$SETUP' visible 1$" "$(drive dialog 15000 "$PID")"
+expect "no port entry: the setup dialog opens by itself" "^dialog '$SETUP' visible [01]$" "$(drive dialog 15000 "$PID")"
+shown
 item "COM1 present: enabled, not checked, status from the template" "$SETUP" 1002 "enabled 1 visible 1 checked 0$"
 item "COM1 status text left as it is" "$SETUP" 1006 "^text '' "
 for n in 2 3 4; do
@@ -123,7 +126,8 @@ expect "still running after Cancel" "^window .* pid $PID$" "$(drive window 0 "$P
 
 # --- From the menu command: COM1 and autostart, OK ---
 drive command 101 >/dev/null
-expect "Setup command (WM_COMMAND 101) opens the dialog" "^dialog '$SETUP' visible 1$" "$(drive dialog 10000 "$PID")"
+expect "Setup command (WM_COMMAND 101) opens the dialog" "^dialog '$SETUP' visible [01]$" "$(drive dialog 10000 "$PID")"
+shown
 item "autostart off at first" "$SETUP" 1010 "checked 0$"
 drive press "$SETUP" 1002 >/dev/null
 drive press "$SETUP" 1010 >/dev/null
@@ -140,7 +144,8 @@ close_sink
 
 # --- From a double click on the tray icon: the test dialog ---
 drive tray 515 >/dev/null
-expect "double click on the tray icon opens the dialog" "^dialog '$SETUP' visible 1$" "$(drive dialog 10000 "$PID")"
+expect "double click on the tray icon opens the dialog" "^dialog '$SETUP' visible [01]$" "$(drive dialog 10000 "$PID")"
+shown
 item "port=1: COM1 checked" "$SETUP" 1002 "enabled 1 visible 1 checked 1$"
 item "port=1: Test enabled" "$SETUP" 1012 "enabled 1 "
 item "autostart value present: box checked" "$SETUP" 1010 "checked 1$"
@@ -182,6 +187,7 @@ close_sink
 sed -i 's/^port=1/port=3/' "$PROFILE"
 drive command 101 >/dev/null
 expect "Setup with port=3" "^dialog '$SETUP'" "$(drive dialog 10000 "$PID")"
+shown
 for n in 1 2 3 4; do item "port=3 missing: COM$n not checked" "$SETUP" $((1001 + n)) "checked 0$"; done
 item "port=3 missing: Test disabled" "$SETUP" 1012 "enabled 0 "
 expect "OK with nothing checked closes the dialog" "^gone$" "$(close_dialog_with "$SETUP" 1)"
@@ -195,6 +201,7 @@ close_sink
 before="$(md5sum <"$PROFILE")"
 drive command 101 >/dev/null
 drive dialog 10000 "$PID" >/dev/null
+shown
 drive press "$SETUP" 1002 >/dev/null
 item "COM1 clicked again" "$SETUP" 1002 "checked 1$"
 close_dialog_with "$SETUP" 2 >/dev/null
