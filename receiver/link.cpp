@@ -155,6 +155,9 @@ int ReceiverStart(int mode, int portNumber) {
   COMMTIMEOUTS waitForEachByte = {};
   if (!SetCommTimeouts(com, &waitForEachByte)) return -1;
   SetCommMask(com, EV_RXCHAR);
+  // Bytes that came while no receiver ran (the setup dialog was open, say) are old presses, not
+  // keys to act on now; some serial drivers keep them for whoever opens the port next.
+  PurgeComm(com, PURGE_RXCLEAR);
 
   gKeyReadyEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   gStopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);

@@ -274,6 +274,16 @@ TEST_F(ReceiverLink, PacketCutByARestartIsDiscarded) {
   EXPECT_EQ(KeysUntilSentinel(), std::vector<int>{});
 }
 
+// A key pressed while no receiver ran (the setup dialog was open) is not taken for a key at the
+// next start, even where the serial driver kept the bytes.
+TEST_F(ReceiverLink, KeyPressedWhileStoppedIsDropped) {
+  Send(remote_, {0x00, 0x37, 0x05});
+  Sleep(100);
+  ASSERT_EQ(ReceiverStart(kReceiverTest, 1), 0);
+  Send(remote_, kSentinel);
+  EXPECT_EQ(KeysUntilSentinel(), std::vector<int>{});
+}
+
 TEST_F(ReceiverLink, StopWhileWaitingForAByteEndsBothThreads) {
   WriteProfile("[default]\r\nport=1\r\n");
   int threads = ThreadCount();

@@ -57,6 +57,10 @@ remote_start_wine() {
     # The registry reaches system.reg when the server saves it: wait for that server to end.
     wineserver -w >/dev/null 2>&1 </dev/null || true
     [ -f "$WINEPREFIX/system.reg" ] || { echo "wineboot did not create $WINEPREFIX" >&2; return 1; }
+    # Unmanaged windows: with no window manager running, Wine would otherwise wait about two
+    # seconds for one each time a window is hidden.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null || true
+    wineserver -w >/dev/null 2>&1 </dev/null || true
   fi
   wineserver -p >/dev/null 2>&1 </dev/null
   # Start the prefix's own background processes now, with no terminal or pipe of ours: a test

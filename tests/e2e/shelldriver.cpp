@@ -26,6 +26,14 @@
 //   key <virtual key>                press and release a key
 //   wait-title <title> <ms>          wait for a top-level window with exactly this title
 //   text <title>                     print the text of that window's first Edit control (Notepad's text)
+//   dialogs <pid>                    print how many dialogs (other than the message box) that process shows
+//   item <title> <id>                print a control of the dialog with that title:
+//                                    "text '...' enabled 1 visible 1 checked 0"
+//   wait-item <title> <id> <ms> <s>  wait until that line contains the text s; print the last line
+//   press <title> <id>               post BM_CLICK to a control of that dialog (a button, radio, check box)
+//   gone <title> <ms>                succeed when no window with that title is left (or it goes within ms)
+//   watch <title> <id> <ms>          print "watching", then poll the control every few ms and print
+//                                    "shown after N ms" once it is visible, or "never shown"
 #include <windows.h>
 #include <shellapi.h>
 
@@ -39,8 +47,8 @@ static const char kCaption[] = "OVRA Remote Error";
 
 struct Found {
   const char* className;  // or null: any
-  const char* title;  // or null: any
-  DWORD pid;          // or 0: any
+  const char* title;      // or null: any
+  DWORD pid;              // or 0: any
   HWND window;
 };
 
@@ -313,6 +321,74 @@ static int Key(WORD key) {
   return 0;
 }
 
+struct DialogCount {
+  DWORD pid;
+  int count;
+};
+
+static BOOL CALLBACK CountDialog(HWND window, LPARAM data) {
+  DialogCount* search = reinterpret_cast<DialogCount*>(data);
+  char name[64] = "", title[256] = "";
+  GetClassNameA(window, name, sizeof name);
+  GetWindowTextA(window, title, sizeof title);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (strcmp(name, "#32770") == 0 && strcmp(title, kCaption) != 0 && pid == search->pid &&
+      IsWindowVisible(window))
+    search->count++;
+  return TRUE;
+}
+
+static HWND DialogItem(const char* title, int id) {
+  HWND dialog = FindTop("#32770", title, 0);
+  return dialog ? GetDlgItem(dialog, id) : nullptr;
+}
+
+// "text '...' enabled 1 visible 1 checked 0" for a control of a dialog of another process.
+static std::string ItemState(const char* title, int id) {
+  HWND item = DialogItem(title, id);
+  if (!item) return "no control";
+  char text[256] = "";
+  DWORD_PTR checked = 0, length = 0;
+  SendMessageTimeoutA(item, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000,
+                      &length);
+  SendMessageTimeoutA(item, BM_GETCHECK, 0, 0, SMTO_NORMAL, 5000, &checked);
+  char line[400];
+  snprintf(line, sizeof line, "text '%s' enabled %d visible %d checked %d", text,
+           IsWindowEnabled(item) ? 1 : 0, IsWindowVisible(item) ? 1 : 0, static_cast<int>(checked));
+  return line;
+}
+
+static int WaitItem(const char* title, int id, int ms, const char* expected) {
+  std::string state = ItemState(title, id);
+  for (int waited = 0; state.find(expected) == std::string::npos && waited < ms; waited += 50) {
+    Sleep(50);
+    state = ItemState(title, id);
+  }
+  printf("%s\n", state.c_str());
+  return state.find(expected) == std::string::npos ? 1 : 0;
+}
+
+static int Watch(const char* title, int id, int ms) {
+  HWND item = DialogItem(title, id);
+  if (!item) {
+    printf("no control\n");
+    return 1;
+  }
+  printf("watching\n");
+  fflush(stdout);
+  DWORD start = GetTickCount();
+  while (GetTickCount() - start < DWORD(ms)) {
+    if (IsWindowVisible(item)) {
+      printf("shown after %lu ms\n", GetTickCount() - start);
+      return 0;
+    }
+    Sleep(2);
+  }
+  printf("never shown\n");
+  return 1;
+}
+
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
   std::string command = argv[1];
@@ -383,6 +459,33 @@ int main(int argc, char** argv) {
     printf("%s\n", text);
     return 0;
   }
+  if (command == "dialogs" && argc == 3) {
+    DialogCount search = {static_cast<DWORD>(ms), 0};
+    EnumWindows(CountDialog, reinterpret_cast<LPARAM>(&search));
+    printf("dialogs %d\n", search.count);
+    return 0;
+  }
+  if (command == "item" && argc == 4) {
+    printf("%s\n", ItemState(argv[2], atoi(argv[3])).c_str());
+    return 0;
+  }
+  if (command == "wait-item" && argc == 6) return WaitItem(argv[2], atoi(argv[3]), atoi(argv[4]), argv[5]);
+  if (command == "press" && argc == 4) {
+    HWND item = DialogItem(argv[2], atoi(argv[3]));
+    return item && PostMessageA(item, BM_CLICK, 0, 0) ? 0 : 1;
+  }
+  if (command == "gone" && argc == 4) {
+    for (int waited = 0; FindTop(nullptr, argv[2], 0); waited += 50) {
+      if (waited >= atoi(argv[3])) {
+        printf("still there\n");
+        return 1;
+      }
+      Sleep(50);
+    }
+    printf("gone\n");
+    return 0;
+  }
+  if (command == "watch" && argc == 5) return Watch(argv[2], atoi(argv[3]), atoi(argv[4]));
   printf("unknown command\n");
   return 2;
 }

@@ -1,0 +1,214 @@
+#!/usr/bin/env bash
+# The setup and test dialogs end to end, with the real remote.exe under Wine driven from another
+# process (tests/e2e/shelldriver.exe): how the setup dialog is opened (at start-up without a port,
+# the Setup command, a double click on the tray icon, never twice), the port probe, what OK and
+# Cancel write to profiles.ini and to the Run key, the receiver running on the chosen port after
+# OK, and the test dialog showing keys from the simulated remote without acting on them.
+# The receiver's cable: COM1 (the program) <-> COM9 (tools/remotesim.exe); COM2-COM4 do not exist.
+# Usage: setup_e2e.sh BUILD_DIR
+set -uo pipefail
+BUILD="$(cd "$1" && pwd)"
+source "$(dirname "$0")/../../tools/lib.sh"
+WORK="$BUILD/e2e/setup"
+# The prefix copy is large: kept only when the test failed.
+finish() {
+  local rc=$?
+  remote_cleanup
+  [ "$rc" -ne 0 ] || rm -rf "$WORK/prefix"
+}
+trap finish EXIT
+
+rm -rf "$WORK"
+mkdir -p "$WORK"
+remote_start_display
+remote_clone_wine "$BUILD/wineprefix" "$WORK/prefix"
+wine reg add 'HKLM\Software\Halvesta Systems\Tessil OVRA' /v Language /d 001 /f >/dev/null 2>&1
+remote_start_cable "$WORK/cable"
+rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
+remote_link_com "$WORK/cable/ttyA" 1
+remote_link_com "$WORK/cable/ttyB" 9
+
+APP="$WINEPREFIX/drive_c/app"
+mkdir -p "$APP"
+cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$APP/"
+PROFILE="$APP/profiles.ini"
+# No "port" entry: the program opens the setup dialog by itself.
+printf '[default]\r\nKey12=KEYBOARD L+^L\r\nKey5=KEYBOARD F+^F\r\n' >"$PROFILE"
+
+SETUP="Remote Control Setup"
+TEST="Receiver Test"
+RUN_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+KEY_L="down 0x4C up 0x4C"
+KEY_F="down 0x46 up 0x46"
+
+passes=0
+failures=0
+expect() { # expect <what> <regular expression> <actual>
+  if [[ "$3" =~ $2 ]]; then
+    echo "ok: $1"
+    passes=$((passes + 1))
+  else
+    echo "FAILED: $1: got '$3', expected /$2/"
+    failures=$((failures + 1))
+  fi
+}
+drive() { timeout 60 wine "$BUILD/bin/shelldriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
+port_entry() { tr -d '\r' <"$PROFILE" | awk -F= '$1 == "port" { print $2; found = 1 } END { if (!found) print "none" }'; }
+autostart() { wine reg query "$RUN_KEY" /v OVRARemote 2>/dev/null | tr -d '\r' | awk '$1 == "OVRARemote" { $1 = $2 = ""; sub(/^ +/, ""); print }'; }
+send_key() { wine "$BUILD/bin/remotesim.exe" COM9 --key "$1" >/dev/null 2>&1; }
+# A control's state line must match: item <what> <dialog title> <id> <regular expression>.
+item() { expect "$1" "$4" "$(drive wait-item "$2" "$3" 3000 "$(printf '%s' "$4" | tr -d '^$')")"; }
+
+# The key sink: a window in front that logs the keys reaching it.
+SINK_PID=
+open_sink() {
+  rm -f "$WORK/sink.log"
+  wine "$BUILD/bin/keysink.exe" "Setup Sink" "$WORK/sink.log" 120 >/dev/null 2>&1 &
+  SINK_PID=$!
+  REMOTE_PIDS+=($SINK_PID)
+  for _ in $(seq 200); do grep -q ready "$WORK/sink.log" 2>/dev/null && return 0; sleep 0.05; done
+  echo "the key sink did not start" >&2
+}
+close_sink() { kill "$SINK_PID" 2>/dev/null || true; wait "$SINK_PID" 2>/dev/null || true; }
+received() { awk '$1 == "down" || $1 == "up" { printf "%s%s %s", sep, $1, $2; sep = " " }' "$WORK/sink.log" 2>/dev/null; }
+# Waits up to 3 s for the sink's log to read $1, then a moment more for anything extra.
+sink_gets() {
+  for _ in $(seq 60); do [ "$(received)" = "$1" ] && break; sleep 0.05; done
+  sleep 0.5
+  received
+}
+
+# Starts remote.exe through the driver, which prints its Windows process id; sets PID.
+start_remote() {
+  local launch="$WORK/launch.out"
+  timeout 300 wine "$BUILD/bin/shelldriver.exe" launch 'C:\app\remote.exe' 'C:\' 240 >"$launch" 2>/dev/null &
+  REMOTE_PIDS+=($!)
+  PID=""
+  for _ in $(seq 200); do
+    PID="$(awk '/^pid/ {print $2}' "$launch" | tr -d '\r')"
+    [ -n "$PID" ] && break
+    sleep 0.1
+  done
+}
+# Waits until the setup dialog is on screen: it is shown once its start-up is done.
+shown() { drive wait-item "$SETUP" 1 5000 "visible 1" >/dev/null; }
+close_dialog_with() { # close_dialog_with <title> <button id>
+  drive press "$1" "$2" >/dev/null
+  drive gone "$1" 10000
+}
+
+# --- Start-up without a port: the setup dialog opens by itself, and the probe shows the ports ---
+start_remote
+expect "no port entry: the setup dialog opens by itself" "^dialog '$SETUP' visible [01]$" "$(drive dialog 15000 "$PID")"
+shown
+item "COM1 present: enabled, not checked, status from the template" "$SETUP" 1002 "enabled 1 visible 1 checked 0$"
+item "COM1 status text left as it is" "$SETUP" 1006 "^text '' "
+for n in 2 3 4; do
+  item "COM$n missing: status '---'" "$SETUP" $((1005 + n)) "^text '---' "
+  item "COM$n missing: radio button disabled" "$SETUP" $((1001 + n)) "enabled 0 "
+done
+item "no port configured: Test disabled" "$SETUP" 1012 "enabled 0 "
+
+# A second Setup while the dialog is open, by command and by double click: still one dialog.
+drive command 101 >/dev/null
+drive tray 515 >/dev/null
+sleep 1.5
+expect "Setup again (command and double click) while open: no second dialog" "^dialogs 1$" "$(drive dialogs "$PID")"
+
+# --- Cancel after a change writes nothing ---
+before="$(md5sum <"$PROFILE")"
+drive press "$SETUP" 1002 >/dev/null
+item "COM1 clicked: checked" "$SETUP" 1002 "checked 1$"
+item "COM1 clicked: Test enabled" "$SETUP" 1012 "enabled 1 "
+expect "Cancel closes the dialog" "^gone$" "$(close_dialog_with "$SETUP" 2)"
+expect "Cancel after a change: profiles.ini untouched" "^$before$" "$(md5sum <"$PROFILE")"
+expect "still running after Cancel" "^window .* pid $PID$" "$(drive window 0 "$PID")"
+
+# --- From the menu command: COM1 and autostart, OK ---
+drive command 101 >/dev/null
+expect "Setup command (WM_COMMAND 101) opens the dialog" "^dialog '$SETUP' visible [01]$" "$(drive dialog 10000 "$PID")"
+shown
+item "autostart off at first" "$SETUP" 1010 "checked 0$"
+drive press "$SETUP" 1002 >/dev/null
+drive press "$SETUP" 1010 >/dev/null
+item "autostart ticked" "$SETUP" 1010 "checked 1$"
+expect "OK closes the dialog" "^gone$" "$(close_dialog_with "$SETUP" 1)"
+expect "OK with COM1 checked: port=1 in profiles.ini beside the program" "^1$" "$(port_entry)"
+expect "OK with autostart ticked: OVRARemote holds the program's path" '^C:\\app\\remote\.exe$' "$(autostart)"
+
+# The receiver runs on COM1 now: a key from the remote reaches the window in front.
+open_sink
+send_key 12
+expect "after OK the receiver acts on a key through the profile" "^$KEY_L$" "$(sink_gets "$KEY_L")"
+close_sink
+
+# --- From a double click on the tray icon: the test dialog ---
+drive tray 515 >/dev/null
+expect "double click on the tray icon opens the dialog" "^dialog '$SETUP' visible [01]$" "$(drive dialog 10000 "$PID")"
+shown
+item "port=1: COM1 checked" "$SETUP" 1002 "enabled 1 visible 1 checked 1$"
+item "port=1: Test enabled" "$SETUP" 1012 "enabled 1 "
+item "autostart value present: box checked" "$SETUP" 1010 "checked 1$"
+send_key 5  # while the dialog is open the receiver holds no port: this press is lost
+drive press "$SETUP" 1012 >/dev/null
+expect "Test opens the test dialog" "^dialog " "$(drive wait-title "$TEST" 10000 && echo "dialog '$TEST'")"
+item "test dialog: idle pair visible" "$TEST" 1016 "visible 1 "
+item "test dialog: flash pair hidden" "$TEST" 1019 "visible 0 "
+item "test dialog: no key named yet" "$TEST" 1022 "^text 'none' "
+
+# Straight into the file (no filter that holds the output back): the key goes once it watches.
+timeout 60 wine "$BUILD/bin/shelldriver.exe" watch "$TEST" 1019 10000 >"$WORK/watch.out" 2>/dev/null &
+watcher=$!
+for _ in $(seq 100); do grep -q watching "$WORK/watch.out" && break; sleep 0.05; done
+send_key 12
+wait "$watcher"
+expect "a key during the test flashes the indicator" "^watching shown after [0-9]+ ms$" "$(tr -d '\r' <"$WORK/watch.out" | paste -sd ' ')"
+item "the key is named" "$TEST" 1022 "^text 'Key12' "
+item "after the flash: flash pair hidden again" "$TEST" 1019 "visible 0 "
+item "after the flash: idle pair shown again" "$TEST" 1016 "visible 1 "
+send_key 5
+item "a second key is named" "$TEST" 1022 "^text 'Key5' "
+expect "Cancel closes the test dialog" "^gone$" "$(close_dialog_with "$TEST" 2)"
+expect "the setup dialog stays open after the test" "^dialogs 1$" "$(drive dialogs "$PID")"
+drive press "$SETUP" 1010 >/dev/null
+item "autostart unticked" "$SETUP" 1010 "checked 0$"
+expect "OK after the test closes the setup dialog" "^gone$" "$(close_dialog_with "$SETUP" 1)"
+expect "OK with autostart unticked: OVRARemote deleted" "^$" "$(autostart)"
+expect "port=1 kept" "^1$" "$(port_entry)"
+
+# Keys pressed during the test are not acted on afterwards; the next key is, once.
+open_sink
+expect "keys pressed during the setup and test dialogs: nothing afterwards" "^$" "$(sink_gets "")"
+send_key 12
+expect "a key after the test acts once" "^$KEY_L$" "$(sink_gets "$KEY_L")"
+close_sink
+
+# --- A port that is not there: nothing checked; OK writes "0" and the receiver stays off ---
+sed -i 's/^port=1/port=3/' "$PROFILE"
+drive command 101 >/dev/null
+expect "Setup with port=3" "^dialog '$SETUP'" "$(drive dialog 10000 "$PID")"
+shown
+for n in 1 2 3 4; do item "port=3 missing: COM$n not checked" "$SETUP" $((1001 + n)) "checked 0$"; done
+item "port=3 missing: Test disabled" "$SETUP" 1012 "enabled 0 "
+expect "OK with nothing checked closes the dialog" "^gone$" "$(close_dialog_with "$SETUP" 1)"
+expect "OK with nothing checked: port=0" "^0$" "$(port_entry)"
+open_sink
+send_key 12
+expect "port=0: no receiver, the key is not acted on" "^$" "$(sink_gets "")"
+close_sink
+
+# --- Cancel after a change leaves port=0 ---
+before="$(md5sum <"$PROFILE")"
+drive command 101 >/dev/null
+drive dialog 10000 "$PID" >/dev/null
+shown
+drive press "$SETUP" 1002 >/dev/null
+item "COM1 clicked again" "$SETUP" 1002 "checked 1$"
+close_dialog_with "$SETUP" 2 >/dev/null
+expect "Cancel after choosing COM1: profiles.ini untouched" "^$before$" "$(md5sum <"$PROFILE")"
+
+drive command 100 >/dev/null
+expect "Exit: the program ends" "^exit 0$" "$(for _ in $(seq 100); do grep -q '^exit' "$WORK/launch.out" && break; sleep 0.1; done; grep '^exit' "$WORK/launch.out" | tr -d '\r')"
+
+echo "setup: $passes passed, $failures failed"
+[ "$failures" -eq 0 ]
