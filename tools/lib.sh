@@ -8,7 +8,7 @@ remote_log() { printf '[%s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
 
 # Installs the Debian packages the build and the tests need, when any is missing.
 remote_install_deps() {
-  local pkgs=(cmake make g++ clang-14 libclang-rt-14-dev googletest
+  local pkgs=(cmake make g++ python3 clang-14 libclang-rt-14-dev googletest
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
     wine wine64 xvfb xauth socat imagemagick nsis zip x11-utils)
   local missing=()
