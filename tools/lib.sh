@@ -102,6 +102,22 @@ remote_start_com_pair() {
   remote_link_com "$1/ttyB" 9
 }
 
+# A key sink window (build/bin/keysink.exe from $1, the build folder) titled $2, logging the keys that
+# reach it into $3; returns once it is in front. Sets SINK_PID; remote_close_sink ends it.
+remote_open_sink() {
+  rm -f "$3"
+  wine "$1/bin/keysink.exe" "$2" "$3" 120 >/dev/null 2>&1 &
+  SINK_PID=$!
+  REMOTE_PIDS+=($SINK_PID)
+  local i
+  for i in $(seq 200); do grep -q ready "$3" 2>/dev/null && return 0; sleep 0.05; done
+  echo "key sink '$2' did not start" >&2
+  return 1
+}
+remote_close_sink() { kill "$SINK_PID" 2>/dev/null || true; wait "$SINK_PID" 2>/dev/null || true; }
+# The key messages in sink log $1, without times, on one line: "down 0x41 up 0x41".
+remote_sink_keys() { awk '$1 == "down" || $1 == "up" { printf "%s%s %s", sep, $1, $2; sep = " " }' "$1" 2>/dev/null; }
+
 REMOTE_WINE_STARTED=()
 remote_cleanup() {
   local p

@@ -41,20 +41,9 @@ REMOTE_PIDS+=($!)
 
 failures=0
 passes=0
-SINK_PID=
-# Opens a key sink window titled $1 and waits until it is in front.
-open_sink() {
-  rm -f "$WORK/sink.log"
-  wine "$BUILD/bin/keysink.exe" "$1" "$WORK/sink.log" 120 >/dev/null 2>&1 &
-  SINK_PID=$!
-  REMOTE_PIDS+=($SINK_PID)
-  for _ in $(seq 200); do grep -q ready "$WORK/sink.log" 2>/dev/null && return 0; sleep 0.05; done
-  echo "key sink '$1' did not start" >&2
-  return 1
-}
-close_sink() { kill "$SINK_PID" 2>/dev/null || true; wait "$SINK_PID" 2>/dev/null || true; }
-# The key messages the sink received so far, without times: "down 0x41 up 0x41".
-received() { awk '$1 == "down" || $1 == "up" { printf "%s%s %s", sep, $1, $2; sep = " " }' "$WORK/sink.log"; }
+open_sink() { remote_open_sink "$BUILD" "$1" "$WORK/sink.log"; }
+close_sink() { remote_close_sink; }
+received() { remote_sink_keys "$WORK/sink.log"; }
 # press "what" "expected messages" remotesim-arguments...
 press() {
   local what="$1" expected="$2"

@@ -60,17 +60,9 @@ send_key() { wine "$BUILD/bin/remotesim.exe" COM9 --key "$1" >/dev/null 2>&1; }
 item() { expect "$1" "$4" "$(drive wait-item "$2" "$3" 3000 "$(printf '%s' "$4" | tr -d '^$')")"; }
 
 # The key sink: a window in front that logs the keys reaching it.
-SINK_PID=
-open_sink() {
-  rm -f "$WORK/sink.log"
-  wine "$BUILD/bin/keysink.exe" "Setup Sink" "$WORK/sink.log" 120 >/dev/null 2>&1 &
-  SINK_PID=$!
-  REMOTE_PIDS+=($SINK_PID)
-  for _ in $(seq 200); do grep -q ready "$WORK/sink.log" 2>/dev/null && return 0; sleep 0.05; done
-  echo "the key sink did not start" >&2
-}
-close_sink() { kill "$SINK_PID" 2>/dev/null || true; wait "$SINK_PID" 2>/dev/null || true; }
-received() { awk '$1 == "down" || $1 == "up" { printf "%s%s %s", sep, $1, $2; sep = " " }' "$WORK/sink.log" 2>/dev/null; }
+open_sink() { remote_open_sink "$BUILD" "Setup Sink" "$WORK/sink.log"; }
+close_sink() { remote_close_sink; }
+received() { remote_sink_keys "$WORK/sink.log"; }
 # Waits up to 3 s for the sink's log to read $1, then a moment more for anything extra.
 sink_gets() {
   for _ in $(seq 60); do [ "$(received)" = "$1" ] && break; sleep 0.05; done
