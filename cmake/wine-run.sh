@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Runs a Windows program of the build under Wine with the build's private prefix.
-# REMOTE_WINEPREFIX and DISPLAY come from tools/test.sh; defaults suit a manual run from a build folder.
-export WINEPREFIX="${REMOTE_WINEPREFIX:-$PWD/wineprefix}"
+# Runs a Windows program of the build under Wine with the build's private prefix and display, as
+# ctest's emulator. tools/test.sh and tools/run-test.sh set both; run single tests through those.
+if [ -z "${REMOTE_WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
+  echo "wine-run.sh: no Wine prefix or display set up; run the test with: bash tools/run-test.sh NAME" >&2
+  exit 2
+fi
+export WINEPREFIX="$REMOTE_WINEPREFIX"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 exec wine "$@"

@@ -3,7 +3,7 @@
 # virtual display, remote.exe listens on COM1 (one end of a pseudo-terminal pair) while the remote
 # simulator presses buttons on the other end; the keys land in Wine's Notepad. Prints what Notepad
 # received, saves a screenshot, and ends the program through its Exit command.
-# Usage: sudo bash tools/demo.sh      (installs what is missing and builds first; leaves nothing running)
+# Usage: bash tools/demo.sh      (installs what is missing and builds first; leaves nothing running)
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 trap remote_cleanup EXIT

@@ -6,23 +6,43 @@ REMOTE_PIDS=()
 
 remote_log() { printf '[%s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
 
-# Installs the Debian packages the build and the tests need, when any is missing.
+# Installs the Debian packages the build and the tests need, when any is missing. As root it runs
+# apt-get itself; otherwise through sudo where sudo exists; otherwise it says what to run and fails.
 remote_install_deps() {
-  local pkgs=(cmake make g++ python3 clang-14 libclang-rt-14-dev googletest
+  local pkgs=(cmake make g++ python3 clang-14 libclang-rt-14-dev clang-format googletest
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-    wine wine64 xvfb xauth socat imagemagick nsis zip x11-utils)
+    wine wine64 fonts-wine xvfb xauth socat imagemagick nsis zip x11-utils)
   local missing=()
   for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   remote_log "installing: ${missing[*]}"
+  local as_root=()
   if [ "$(id -u)" -ne 0 ]; then
-    echo "Missing packages (${missing[*]}); run as root so that they can be installed." >&2
-    return 1
+    if ! command -v sudo >/dev/null 2>&1; then
+      echo "Missing packages. Run as root, then run this script again:" >&2
+      echo "  apt-get update && apt-get install -y ${missing[*]}" >&2
+      return 1
+    fi
+    as_root=(sudo)
   fi
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q >/dev/null && apt-get install -y -q "${missing[@]}" >/dev/null
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q >/dev/null &&
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" >/dev/null
+}
+
+# Checks that every C and C++ file git knows follows .clang-format; names those that do not.
+remote_check_layout() {
+  local off
+  local list=(git ls-files -z '*.cpp' '*.h' '*.c')
+  git -C "$REMOTE_ROOT" rev-parse >/dev/null 2>&1 ||
+    list=(find . -path ./build -prune -o \( -name '*.cpp' -o -name '*.h' -o -name '*.c' \) -print0)
+  off="$(cd "$REMOTE_ROOT" && "${list[@]}" | xargs -0 -r clang-format --dry-run 2>&1 |
+    grep -Eo '^[^:]+\.(cpp|h|c)' | sort -u)" || true
+  [ -z "$off" ] && return 0
+  echo "These files differ from .clang-format (fix with clang-format -i FILE):" >&2
+  echo "$off" >&2
+  return 1
 }
 
 # Configures and builds the 64-bit program, its language module, tools and tests into $1.
@@ -62,11 +82,24 @@ remote_start_wine() {
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null || true
     wineserver -w >/dev/null 2>&1 </dev/null || true
   fi
+  remote_wine_fonts "$WINEPREFIX"
   wineserver -p >/dev/null 2>&1 </dev/null
   # Start the prefix's own background processes now, with no terminal or pipe of ours: a test
   # runner would otherwise wait for them on the first test's output pipe.
   wine cmd /c exit >/dev/null 2>&1 </dev/null || true
   REMOTE_WINE_STARTED+=("$WINEPREFIX")
+}
+
+# Wine's own TrueType fonts: Debian ships them in /usr/share/wine/fonts, but this Wine reads fonts only
+# from the prefix's Fonts folder and the system's fontconfig folders, and wineboot copies just the bitmap
+# fonts into the prefix. Without Marlett the caption buttons show its letters ("0 1 r") instead of its
+# glyphs, and without Tahoma ("MS Shell Dlg") dialogs are drawn in a stand-in font.
+remote_wine_fonts() {
+  local f
+  for f in /usr/share/wine/fonts/*.ttf; do
+    [ -e "$f" ] && cp -n "$f" "$1/drive_c/windows/Fonts/"
+  done
+  return 0
 }
 
 # Copies a ready prefix (made once by remote_start_wine) to $2 and starts its server: faster than wineboot.
@@ -100,6 +133,42 @@ remote_start_com_pair() {
   rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
   remote_link_com "$1/ttyA" 1
   remote_link_com "$1/ttyB" 9
+}
+
+# What ctest needs to run the build's tests under Wine: a display, the build's prefix ($1/wineprefix)
+# and a null-modem cable whose ends are COM1 (the program's receiver) and COM9 (the simulated remote).
+# No other COM port exists in the prefix.
+remote_start_test_env() {
+  remote_start_display
+  remote_start_wine "$1/wineprefix"
+  remote_start_com_pair "$1/cable"
+}
+
+# Runs ctest in build folder $1 with the remaining arguments; appends its counts ("passed failed") to
+# REMOTE_COUNTS. Returns ctest's status.
+REMOTE_COUNTS=()
+remote_ctest() {
+  local - dir="$1" log rc=0
+  set -o pipefail
+  shift
+  log="$(mktemp)"
+  (cd "$dir" && ctest --output-on-failure "$@") 2>&1 | tee "$log" || rc=1
+  REMOTE_COUNTS+=("$(awk '/tests passed, .* tests failed out of/ { print $NF - $4, $4 }' "$log" | tail -1)")
+  rm -f "$log"
+  return $rc
+}
+
+# Prints the closing line over REMOTE_COUNTS and the extra counts given as "passed failed" pairs.
+remote_summary() {
+  local passed=0 failed=0 c
+  for c in "${REMOTE_COUNTS[@]}" "$@"; do
+    [ -n "$c" ] || continue
+    passed=$((passed + ${c% *}))
+    failed=$((failed + ${c#* }))
+  done
+  echo
+  echo "All test runs above and the layout check, $((passed + failed)) in all:"
+  echo "total: $passed passed, $failed failed"
 }
 
 # A key sink window (build/bin/keysink.exe from $1, the build folder) titled $2, logging the keys that

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
-#   the 64-bit program and its unit tests under Wine (ctest), the end-to-end tests,
-#   the 32-bit compile check, and the native sanitizer and fuzz runs of the pure code.
-# Exits non-zero on any failure. Leaves nothing running.
+#   the layout check (clang-format), the 32-bit compile check, the native sanitizer and fuzz runs of
+#   the pure code, and the 64-bit program's unit and end-to-end tests under Wine (ctest).
+# Ends with one overall line "total: N passed, M failed". Exits non-zero on any failure.
+# Leaves nothing running and writes nothing outside the build folder.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 trap remote_cleanup EXIT
@@ -11,6 +12,10 @@ BUILD="${REMOTE_BUILD_DIR:-$REMOTE_ROOT/build}"
 status=0
 
 remote_install_deps
+
+remote_log "layout check (.clang-format)"
+layout="0 1"
+if remote_check_layout; then layout="1 0"; else status=1; fi
 
 remote_log "building the 64-bit program and tests in $BUILD"
 remote_build "$BUILD"
@@ -24,14 +29,11 @@ remote_log "native sanitizer and fuzz runs"
 cmake -S "$REMOTE_ROOT/tests/native" -B "$BUILD/native" -DCMAKE_CXX_COMPILER=clang++-14 \
   -DCMAKE_C_COMPILER=clang-14 >/dev/null
 cmake --build "$BUILD/native" -j"$(nproc)"
-(cd "$BUILD/native" && ctest --output-on-failure) || status=1
+remote_ctest "$BUILD/native" || status=1
 
 remote_log "unit and end-to-end tests under Wine"
-remote_start_display
-remote_start_wine "$BUILD/wineprefix"
-# A null-modem cable for the unit tests: the program's side is COM1, the simulated remote writes COM9.
-# No other COM port exists in the prefix.
-remote_start_com_pair "$BUILD/cable"
-(cd "$BUILD" && ctest --output-on-failure) || status=1
+remote_start_test_env "$BUILD"
+remote_ctest "$BUILD" || status=1
 
+remote_summary "$layout"
 exit $status
