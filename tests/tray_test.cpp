@@ -233,22 +233,6 @@ TEST_F(MainWindowTest, ExitCommandPostsDestroyOtherMessagesGoToTheDefault) {
   EXPECT_STREQ(title, "changed");
 }
 
-// A restarted shell announces itself with "TaskbarCreated": the icon comes back, but not after Exit.
-TEST_F(MainWindowTest, RestartedShellGetsTheIconAgainUntilExit) {
-  const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-  NOTIFYICONDATAA icon = {};
-  icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
-  icon.hWnd = window_;
-  icon.uID = 1;
-  ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));  // the shell lost it
-  EXPECT_FALSE(IconPresent());
-  EXPECT_EQ(SendMessageA(window_, taskbarCreated, 0, 0), 0);
-  EXPECT_TRUE(IconPresent());
-  SendMessageA(window_, WM_DESTROY, 0, 0);
-  SendMessageA(window_, taskbarCreated, 0, 0);
-  EXPECT_FALSE(IconPresent());
-}
-
 TEST_F(MainWindowTest, CloseFromOutsideRemovesTheIconAndEndsTheLoop) {
   SendMessageA(window_, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(window_));
