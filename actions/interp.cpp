@@ -2,6 +2,17 @@
 // keygroups.cpp; this file adds what touches the platform: the window messages, the program
 // start, the keystroke back end, and the 100 ms pauses, which wait on the receiver's quit event
 // so that stopping the receiver cuts a long KEYBOARD line off instead of waiting for its end.
+//
+// COMMAND and CLOSE wait for the target to handle the message, so that the next key acts on what
+// the previous one left, but never for longer than kActionMessageLimitMs: a window that is hung, or
+// that asks "save changes?" inside its close handler, must not hold the dispatch thread, and with
+// it Setup and Exit, which wait for that thread. SMTO_ABORTIFHUNG gives up at once on a window the
+// system already knows to be hung. A message that timed out is still handled by the window later.
+//
+// A window of this program (the hidden main window, which is in front after its tray menu closed,
+// or a dialog) gets nothing: its thread is the main thread, which may itself be waiting for the
+// dispatch thread to end, and a command such as Setup would stop the receiver from inside the
+// dispatch thread's own send.
 #include "actions/interp.h"
 
 #include <stdlib.h>
@@ -44,6 +55,18 @@ static int PauseOrCancel(void*) {
   }
 }
 
+// Sends message to window with the bounded wait. Returns the window's result, 0 when the window
+// belongs to this process (nothing sent), -1 when it did not answer in time or is gone.
+static int SendBounded(HWND window, UINT message, WPARAM wParam) {
+  DWORD owner = 0;
+  if (!GetWindowThreadProcessId(window, &owner)) return -1;
+  if (owner == GetCurrentProcessId()) return 0;
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(window, message, wParam, 0, SMTO_ABORTIFHUNG, kActionMessageLimitMs, &result))
+    return -1;
+  return int(result);
+}
+
 int RunActionLine(HWND window, const char* line, BYTE enable) {
   if (!line) return -1;
   const char* argument;
@@ -53,7 +76,7 @@ int RunActionLine(HWND window, const char* line, BYTE enable) {
       // strtol is atol's conversion with a defined result for numbers out of range.
       WORD command = WORD(strtol(argument, nullptr, 10));
       if (!command) return 0;
-      return int(SendMessageA(window, WM_COMMAND, command, 0));
+      return SendBounded(window, WM_COMMAND, command);
     }
     case kActionKeyboard: {
       if (!enable) return 0;
@@ -62,7 +85,7 @@ int RunActionLine(HWND window, const char* line, BYTE enable) {
     }
     case kActionClose:
       if (!window || !enable) return 0;
-      return int(SendMessageA(window, WM_CLOSE, 0, 0));
+      return SendBounded(window, WM_CLOSE, 0);
     case kActionExec:
       if (!enable) return 0;
       return int(WinExec(argument, SW_SHOW));

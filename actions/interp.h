@@ -2,8 +2,12 @@
 #pragma once
 #include <windows.h>
 
+enum { kActionMessageLimitMs = 2000 };  // longest wait for a window to handle COMMAND or CLOSE
+
 // Runs one action line against `window` (may be null). Returns -1 for a line without a keyword,
 // otherwise the action's result. Returns only when the action is complete or cut off.
+// COMMAND and CLOSE: the window's result; -1 when it did not answer within kActionMessageLimitMs;
+// 0, with nothing sent, for a window of this process.
 int RunActionLine(HWND window, const char* line, BYTE enable);
 
 // Event that cuts a running KEYBOARD action off at its next pause (the receiver's quit event).

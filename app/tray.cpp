@@ -17,8 +17,12 @@ static_assert(sizeof(void*) != 4 || offsetof(MENUITEMINFOA, hbmpItem) == 44, "me
 static const char kTrayTip[] = "Halvesta Remote Control";
 static const int kTrayIconId = 1;
 
-// Filled when the icon is added and used again, unchanged, to delete it. Main thread only.
+// Filled when the icon is added and used again, unchanged, to delete it and to add it again
+// after the shell restarted. Main thread only.
 static NOTIFYICONDATAA sTrayIcon;
+// Broadcast by a shell that (re)started: every icon it showed before is gone.
+static UINT sTaskbarCreated;
+static bool sTrayAdded;  // from window creation until WM_DESTROY
 
 static void TrayAddIcon(HWND window) {
   ZeroMemory(&sTrayIcon, sizeof sTrayIcon);
@@ -29,10 +33,13 @@ static void TrayAddIcon(HWND window) {
   sTrayIcon.uCallbackMessage = gTrayMessage;
   sTrayIcon.hIcon = LoadIconA(gProgramInstance, MAKEINTRESOURCEA(IDI_REMOTE));
   lstrcpynA(sTrayIcon.szTip, kTrayTip, 64);
+  sTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+  sTrayAdded = true;
   Shell_NotifyIconA(NIM_ADD, &sTrayIcon);  // without an icon the program runs on all the same
 }
 
 static void TrayDeleteIcon() {
+  sTrayAdded = false;
   Shell_NotifyIconA(NIM_DELETE, &sTrayIcon);
 }
 
@@ -111,6 +118,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   }
   if (gTrayMessage != 0 && message == gTrayMessage) {
     TrayCallback(window, lParam);
+    return 0;
+  }
+  if (sTaskbarCreated != 0 && message == sTaskbarCreated) {
+    if (sTrayAdded) Shell_NotifyIconA(NIM_ADD, &sTrayIcon);  // not after Exit took it away
     return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);

@@ -11,18 +11,23 @@
 // normally again. The last key taken is named in the optional key name control ("Key12").
 //
 // The thread ends on the stop event and on a failed wait, which is what a wait on events that do
-// not exist (the test-mode start failed) gives. The dialog waits for the thread to end before it
-// closes, so the thread never uses the events after the receiver stop that follows has closed them.
-// The thread's ShowWindow calls on the dialog's controls are carried out by the main thread, so
-// that wait lets the main thread process the messages sent to it meanwhile.
+// not exist (the test-mode start failed) gives. The stop event comes first in its wait, and the
+// flash itself waits on it, so a port that delivers a packet more often than a flash lasts cannot
+// keep the thread going once Close was pressed. The thread works on its own duplicates of the two
+// events, so the receiver stop that follows the dialog may close the originals at any moment.
+// The dialog waits for the thread to end, at most kEndWaitMs, before it closes; the thread's
+// ShowWindow calls on the dialog's controls are carried out by the main thread, so that wait lets
+// the main thread process the messages sent to it meanwhile.
 #include <stdio.h>
+
+#include <new>
 
 #include "receiver/keyqueue.h"
 #include "receiver/link.h"
 #include "resources/resource_ids.h"
 #include "setup/setup.h"
 
-enum { kFlashMs = 200 };
+enum { kFlashMs = 200, kEndWaitMs = 2000 };
 
 static HANDLE indicatorThread;  // main thread only
 
@@ -41,30 +46,65 @@ static void TakeKeys(HWND dialog) {
   SetDlgItemTextA(dialog, IDC_KEYNAME, name);
 }
 
+struct IndicatorArgs {
+  HWND dialog;
+  HANDLE events[2];  // stop first: it wins when both are set; the thread's own duplicates
+};
+
+static void FlashPair(HWND dialog, int show) {
+  ShowItem(dialog, show ? IDC_FLASH1 : IDC_IDLE2, SW_SHOW);
+  ShowItem(dialog, show ? IDC_FLASH2 : IDC_IDLE1, SW_SHOW);
+  ShowItem(dialog, show ? IDC_IDLE2 : IDC_FLASH1, SW_HIDE);
+  ShowItem(dialog, show ? IDC_IDLE1 : IDC_FLASH2, SW_HIDE);
+}
+
 static DWORD WINAPI IndicatorThread(LPVOID arg) {
-  HWND dialog = (HWND)arg;
-  HANDLE events[2] = {gKeyReadyEvent, gStopEvent};
-  while (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0) {
-    TakeKeys(dialog);
-    ShowItem(dialog, IDC_FLASH1, SW_SHOW);
-    ShowItem(dialog, IDC_FLASH2, SW_SHOW);
-    ShowItem(dialog, IDC_IDLE2, SW_HIDE);
-    ShowItem(dialog, IDC_IDLE1, SW_HIDE);
-    Sleep(kFlashMs);
-    ShowItem(dialog, IDC_IDLE2, SW_SHOW);
-    ShowItem(dialog, IDC_IDLE1, SW_SHOW);
-    ShowItem(dialog, IDC_FLASH1, SW_HIDE);
-    ShowItem(dialog, IDC_FLASH2, SW_HIDE);
+  IndicatorArgs* args = static_cast<IndicatorArgs*>(arg);
+  HANDLE stop = args->events[0];
+  while (WaitForMultipleObjects(2, args->events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+    TakeKeys(args->dialog);
+    FlashPair(args->dialog, 1);
+    DWORD woken = WaitForSingleObject(stop, kFlashMs);
+    FlashPair(args->dialog, 0);
+    if (woken != WAIT_TIMEOUT) break;
   }
+  CloseHandle(args->events[0]);
+  CloseHandle(args->events[1]);
+  delete args;
   return 0;
 }
 
-// Waits for the indicator thread to end, handling the messages it sends meanwhile, then drops
-// whatever keys are still queued.
+static HANDLE Duplicate(HANDLE event) {
+  HANDLE copy = nullptr;
+  if (!event) return nullptr;
+  DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
+  return copy;
+}
+
+static HANDLE StartIndicator(HWND dialog) {
+  IndicatorArgs* args =
+      new (std::nothrow) IndicatorArgs{dialog, {Duplicate(gStopEvent), Duplicate(gKeyReadyEvent)}};
+  if (!args) return nullptr;
+  HANDLE thread = CreateThread(nullptr, 0, IndicatorThread, args, 0, nullptr);
+  if (!thread) {
+    if (args->events[0]) CloseHandle(args->events[0]);
+    if (args->events[1]) CloseHandle(args->events[1]);
+    delete args;
+  }
+  return thread;
+}
+
+// Waits for the indicator thread to end, at most kEndWaitMs, handling the messages it sends
+// meanwhile, then drops whatever keys are still queued.
 static void EndIndicator() {
   if (indicatorThread) {
-    while (MsgWaitForMultipleObjects(1, &indicatorThread, FALSE, INFINITE, QS_SENDMESSAGE) ==
-           WAIT_OBJECT_0 + 1) {
+    DWORD start = GetTickCount();
+    for (;;) {
+      DWORD waited = GetTickCount() - start;
+      if (waited >= kEndWaitMs) break;
+      DWORD woken =
+          MsgWaitForMultipleObjects(1, &indicatorThread, FALSE, kEndWaitMs - waited, QS_SENDMESSAGE);
+      if (woken != WAIT_OBJECT_0 + 1) break;
       MSG msg;
       PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
@@ -79,7 +119,7 @@ INT_PTR CALLBACK TestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_INITDIALOG:
       ShowItem(dialog, IDC_FLASH1, SW_HIDE);
       ShowItem(dialog, IDC_FLASH2, SW_HIDE);
-      indicatorThread = CreateThread(nullptr, 0, IndicatorThread, dialog, 0, nullptr);
+      indicatorThread = StartIndicator(dialog);
       return FALSE;
     case WM_COMMAND:
       if (HIWORD(wParam) != 0 || LOWORD(wParam) != IDCANCEL) return FALSE;

@@ -212,51 +212,127 @@ static HWND CreateTestWindow(const char* title, bool front) {
   return w;
 }
 
+// A window of another process: tests/e2e/keysink.exe, which logs "command N" and "close" and,
+// given a hold time, blocks that long in its close handler and stays open.
+class ForeignSink {
+ public:
+  ForeignSink(const char* title, int holdSeconds) : log_(dir_.File("sink.log")) {
+    char line[512];
+    snprintf(line, sizeof line, "\"%skeysink.exe\" \"%s\" \"%s\" 120 %d", ProgramFolder().c_str(), title,
+             log_.c_str(), holdSeconds);
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &process))
+      return;
+    CloseHandle(process.hThread);
+    process_ = process.hProcess;
+    PumpUntil([&] { return Log().find("ready") != std::string::npos; }, 30000);
+    window_ = FindWindowA("RemoteTestKeySink", title);
+  }
+  ~ForeignSink() {
+    if (!process_) return;
+    TerminateProcess(process_, 0);
+    WaitForSingleObject(process_, 10000);
+    CloseHandle(process_);
+  }
+  HWND window() const { return window_; }
+  // What reached the window since the last call, one entry per message: "command 57 close".
+  std::string Take() {
+    std::string all = Log(), fresh;
+    for (size_t at = all.find('\n', seen_); at != std::string::npos; at = all.find('\n', seen_)) {
+      std::string entry = all.substr(seen_, at - seen_);
+      seen_ = at + 1;
+      if (!entry.empty() && entry.back() == '\r') entry.pop_back();  // the sink writes text mode
+      if (entry == "ready") continue;
+      fresh += (fresh.empty() ? "" : " ") + entry;
+    }
+    return fresh;
+  }
+
+ private:
+  std::string Log() const {
+    std::string text;
+    if (FILE* f = fopen(log_.c_str(), "rb")) {
+      char buffer[4096];
+      size_t n;
+      while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+      fclose(f);
+    }
+    return text;
+  }
+  TempDir dir_;
+  std::string log_;
+  HANDLE process_ = nullptr;
+  HWND window_ = nullptr;
+  size_t seen_ = 0;
+};
+
 struct WindowCase {
   const char* line;
   BYTE enable;
   bool window;
   const char* messages;
-  int result;
 };
 
-TEST_F(Interp, CommandAndCloseReachTheWindow) {
-  HWND w = CreateTestWindow("Action target", false);
-  ASSERT_NE(w, nullptr);
+TEST_F(Interp, CommandAndCloseReachAnotherProgramsWindow) {
+  ForeignSink sink("Action target", 0);
+  ASSERT_NE(sink.window(), nullptr);
   const WindowCase cases[] = {
-      {"COMMAND 57", 1, true, "C39/0", 77},
-      {"COMMAND -1", 1, true, "CFFFF/0", 77},
-      {"COMMAND 65593", 1, true, "C39/0", 77},  // low 16 bits of 0x10039
-      {"  command   +12abc", 1, true, "CC/0", 77},
-      {"COMMAND 57", 0, true, "C39/0", 77},  // the enable byte does not matter
-      {"COMMAND 65536", 1, true, "", 0},
-      {"COMMAND 0", 1, true, "", 0},
-      {"COMMAND X", 1, true, "", 0},
-      {"COMMANDS 5", 1, true, "", 0},
-      {"COMMAND 99999999999999999999", 1, true, "CFFFF/0", 77},  // out of range: the largest number
-      {"COMMAND 57", 1, false, "", 0},
-      {"CLOSE", 1, true, "X", 55},
-      {"  close whatever", 1, true, "X", 55},
-      {"CLOSE", 0, true, "", 0},
-      {"CLOSE", 1, false, "", 0},
+      {"COMMAND 57", 1, true, "command 57"},
+      {"COMMAND -1", 1, true, "command 65535"},
+      {"COMMAND 65593", 1, true, "command 57"},  // low 16 bits of 0x10039
+      {"  command   +12abc", 1, true, "command 12"},
+      {"COMMAND 57", 0, true, "command 57"},  // the enable byte does not matter
+      {"COMMAND 65536", 1, true, ""},
+      {"COMMAND 0", 1, true, ""},
+      {"COMMAND X", 1, true, ""},
+      {"COMMANDS 5", 1, true, ""},
+      {"COMMAND 99999999999999999999", 1, true, "command 65535"},  // out of range: the largest number
+      {"COMMAND 57", 1, false, ""},
+      {"CLOSE", 1, true, "close"},
+      {"  close whatever", 1, true, "close"},
+      {"CLOSE", 0, true, ""},
+      {"CLOSE", 1, false, ""},
   };
   for (const WindowCase& c : cases) {
-    windowMessages.clear();
-    EXPECT_EQ(RunActionLine(c.window ? w : nullptr, c.line, c.enable), c.result) << c.line;
-    EXPECT_EQ(windowMessages, c.messages) << c.line;
+    // Handled (the sink answers 0) or nothing to send: 0 either way; the log tells them apart.
+    EXPECT_EQ(RunActionLine(c.window ? sink.window() : nullptr, c.line, c.enable), 0) << c.line;
+    EXPECT_EQ(sink.Take(), c.messages) << c.line;
   }
-  DestroyWindow(w);
 }
 
-TEST_F(Interp, CommandFromAnotherThreadWaitsForTheWindowsThread) {
-  HWND w = CreateTestWindow("Action target", false);
+TEST_F(Interp, WindowThatDoesNotAnswerHoldsTheActionForTheLimitOnly) {
+  ForeignSink sink("Busy target", 60);
+  ASSERT_NE(sink.window(), nullptr);
+  double start = NowMs();
+  EXPECT_EQ(RunActionLine(sink.window(), "CLOSE", 1), -1);
+  double took = NowMs() - start;
+  EXPECT_GE(took, kActionMessageLimitMs / 2.0) << "CLOSE waits for the window to handle it";
+  EXPECT_LT(took, 30000.0) << "the window blocks for a minute";
+  // The window is still stuck in its close handler: the next action is not held longer.
+  start = NowMs();
+  EXPECT_EQ(RunActionLine(sink.window(), "COMMAND 57", 1), -1);
+  EXPECT_LT(NowMs() - start, 30000.0);
+  EXPECT_EQ(sink.Take(), "close");
+}
+
+// The program's own windows belong to the main thread, which may be waiting for the dispatch
+// thread: nothing is sent, and the action returns without that thread's help.
+TEST_F(Interp, CommandAndCloseToOwnWindowSendNothing) {
+  HWND w = CreateTestWindow("Own window", false);
   windowMessages.clear();
-  LineRun run = {w, "COMMAND 4660", -99};
-  HANDLE thread = CreateThread(nullptr, 0, RunLine, &run, 0, nullptr);
-  EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 10000));
-  CloseHandle(thread);
-  EXPECT_EQ(windowMessages, "C1234/0");
-  EXPECT_EQ(run.result, 77);
+  for (const char* line : {"COMMAND 101", "CLOSE"}) {
+    EXPECT_EQ(RunActionLine(w, line, 1), 0) << line;
+    LineRun run = {w, line, -99};
+    HANDLE thread = CreateThread(nullptr, 0, RunLine, &run, 0, nullptr);
+    EXPECT_EQ(WaitForSingleObject(thread, 10000), DWORD(WAIT_OBJECT_0))
+        << line << ": this thread pumps nothing";
+    CloseHandle(thread);
+    EXPECT_EQ(run.result, 0) << line;
+  }
+  PumpUntil([] { return false; }, 100);
+  EXPECT_EQ(windowMessages, "");
   DestroyWindow(w);
 }
 

@@ -172,10 +172,11 @@ remote_summary() {
 }
 
 # A key sink window (build/bin/keysink.exe from $1, the build folder) titled $2, logging the keys that
-# reach it into $3; returns once it is in front. Sets SINK_PID; remote_close_sink ends it.
+# reach it into $3; returns once it is in front. $4, if given: seconds its close handler blocks (the
+# window then stays open). Sets SINK_PID; remote_close_sink ends it.
 remote_open_sink() {
   rm -f "$3"
-  wine "$1/bin/keysink.exe" "$2" "$3" 120 >/dev/null 2>&1 &
+  wine "$1/bin/keysink.exe" "$2" "$3" 120 ${4:-} >/dev/null 2>&1 &
   SINK_PID=$!
   REMOTE_PIDS+=($SINK_PID)
   local i

@@ -4,14 +4,17 @@
 //   down 0x41 T / up 0x41 T   WM_KEYDOWN / WM_KEYUP (and the SYS forms): virtual-key code, and
 //                         T, the performance counter in microseconds when the message arrived
 //   command 57            WM_COMMAND with its wParam
-//   close                 WM_CLOSE (the window then ends)
-// Usage: keysink.exe TITLE LOGFILE [SECONDS]   (ends by itself after SECONDS, default 120)
+//   close                 WM_CLOSE (the window then ends, unless HOLD is given)
+// Usage: keysink.exe TITLE LOGFILE [SECONDS [HOLD]]   (ends by itself after SECONDS, default 120)
+// With HOLD the close handler blocks for HOLD seconds without handling any message, as a program
+// busy asking "save changes?" would, and the window then stays open.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 
 static FILE* logFile;
+static int closeHoldSeconds = -1;  // -1: WM_CLOSE ends the window
 
 static void Log(const char* format, unsigned value) {
   fprintf(logFile, format, value);
@@ -46,6 +49,10 @@ static LRESULT CALLBACK SinkProc(HWND window, UINT message, WPARAM wParam, LPARA
       return 0;
     case WM_CLOSE:
       Log("close\n", 0);
+      if (closeHoldSeconds >= 0) {
+        Sleep(DWORD(closeHoldSeconds) * 1000);
+        return 0;
+      }
       DestroyWindow(window);
       return 0;
     case WM_DESTROY:
@@ -57,12 +64,13 @@ static LRESULT CALLBACK SinkProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    fprintf(stderr, "usage: keysink TITLE LOGFILE [SECONDS]\n");
+    fprintf(stderr, "usage: keysink TITLE LOGFILE [SECONDS [HOLD]]\n");
     return 2;
   }
   logFile = fopen(argv[2], "w");
   if (!logFile) return 2;
   unsigned seconds = argc > 3 ? unsigned(atoi(argv[3])) : 120;
+  if (argc > 4) closeHoldSeconds = atoi(argv[4]);
 
   WNDCLASSA wc = {};
   wc.lpfnWndProc = SinkProc;
@@ -70,8 +78,8 @@ int main(int argc, char** argv) {
   wc.lpszClassName = "RemoteTestKeySink";
   wc.hbrBackground = HBRUSH(COLOR_WINDOW + 1);
   RegisterClassA(&wc);
-  HWND window = CreateWindowExA(0, wc.lpszClassName, argv[1], WS_OVERLAPPEDWINDOW, 100, 100, 400, 200, nullptr,
-                                nullptr, wc.hInstance, nullptr);
+  HWND window = CreateWindowExA(0, wc.lpszClassName, argv[1], WS_OVERLAPPEDWINDOW, 100, 100, 400, 200,
+                                nullptr, nullptr, wc.hInstance, nullptr);
   if (!window) return 2;
   ShowWindow(window, SW_SHOW);
   SetForegroundWindow(window);

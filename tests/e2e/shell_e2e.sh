@@ -13,14 +13,18 @@ rm -rf "$WORK"
 mkdir -p "$WORK"
 remote_start_display
 remote_clone_wine "$BUILD/wineprefix" "$WORK/prefix"
-# COM1 is this test's own cable; nothing listens on the far end.
+# COM1 is this test's own cable; its far end COM9 is the simulated remote (tools/remotesim.exe).
 remote_start_cable "$WORK/cable"
 rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
 remote_link_com "$WORK/cable/ttyA" 1
+remote_link_com "$WORK/cable/ttyB" 9
 
 DRIVE_C="$WINEPREFIX/drive_c"
-mkdir -p "$DRIVE_C/app" "$DRIVE_C/noport" "$DRIVE_C/nodll" "$DRIVE_C/elsewhere"
+mkdir -p "$DRIVE_C/app" "$DRIVE_C/noport" "$DRIVE_C/nodll" "$DRIVE_C/elsewhere" "$DRIVE_C/keys"
 cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$DRIVE_C/app/"
+cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$DRIVE_C/keys/"
+# Key 12 is the Setup command, key 13 closes the window in front: whatever window that is.
+printf '[default]\r\nport=1\r\nKey12=COMMAND 101\r\nKey13=CLOSE\r\n' >"$DRIVE_C/keys/profiles.ini"
 cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$DRIVE_C/noport/"
 cp "$BUILD/bin/remote.exe" "$DRIVE_C/nodll/"
 printf '[default]\r\nport=1\r\n' >"$DRIVE_C/app/profiles.ini"
@@ -181,5 +185,39 @@ expect "deep folder, 127-character code: starts with the English module" "^windo
 drive command 100 >/dev/null
 expect "WM_COMMAND 100: icon gone" "^tray icons 0$" "$(drive tray-icons 0 10000)"
 expect "WM_COMMAND 100: exit code 0" "^exit 0$" "$(exit_code "$PID")"
+
+# --- Never hang: the program's own window in front, a hung window in front, a restarted shell ---
+send_key() { wine "$BUILD/bin/remotesim.exe" COM9 --key "$1" >/dev/null 2>&1; }
+start_remote 'C:\keys\remote.exe' 'C:\keys'
+expect "keys profile: started" "^window .* pid $PID$" "$(drive window 10000 "$PID")"
+expect "keys profile: icon shown" "^tray icons 1$" "$(drive tray-icons 1 5000)"
+drive icon-delete >/dev/null
+expect "icon deleted from outside (the shell ended)" "^tray icons 0$" "$(drive tray-icons 0 5000)"
+drive taskbar-created >/dev/null
+expect "TaskbarCreated: the icon is back" "^tray icons 1$" "$(drive tray-icons 1 5000)"
+expect "TaskbarCreated: the same record (window, id 1)" "^icon present" "$(drive icon 0 "$PID")"
+expect "TaskbarCreated: the same menu" "^menu at " "$(drive tray 513 >/dev/null; drive menu 3000)"
+drive key 27 >/dev/null
+drive no-menu 2000 >/dev/null
+# The menu closed without a choice leaves the hidden main window in front.
+expect "after the menu: the program's own window in front" "^foreground pid $PID class 'HalvestaRemoteTBClass'" \
+  "$(drive foreground)"
+send_key 12
+expect "COMMAND 101 to its own window: no setup dialog" "^no dialog$" "$(drive no-dialog 2000 "$PID")"
+expect "COMMAND 101 to its own window: Exit still ends it" "^exit 0 after [0-9]+ ms$" "$(drive exit-timed 20000)"
+expect "COMMAND 101 to its own window: exit code 0" "^exit 0$" "$(exit_code "$PID")"
+
+start_remote 'C:\keys\remote.exe' 'C:\keys'
+drive window 10000 "$PID" >/dev/null
+remote_open_sink "$BUILD" "Busy Editor" "$WORK/busy.log" 60
+send_key 13
+for _ in $(seq 100); do grep -q close "$WORK/busy.log" && break; sleep 0.05; done
+expect "CLOSE reached the window in front, which now blocks for a minute" "close" "$(tr -d '\r' <"$WORK/busy.log")"
+exited="$(drive exit-timed 20000)"
+expect "Exit with a hung window in front ends the program within seconds" "^exit 0 after [0-9]+ ms$" "$exited"
+echo "figure: Exit with a hung window in front: ${exited##*after }"
+[[ "$exited" =~ after\ ([0-9]+)\ ms ]] &&
+  expect "Exit with a hung window in front took under 10 s" "^yes$" "$([ "${BASH_REMATCH[1]}" -lt 10000 ] && echo yes)"
+remote_close_sink
 
 exit $FAILED

@@ -12,6 +12,12 @@
 //   tray-icons <count> <ms>          wait until the notification area shows that many icons; print
 //                                    the count (Wine's own tray window: one child window per icon)
 //   command <id> | close             post WM_COMMAND id, or send WM_CLOSE, to the main window
+//   exit-timed <ms>                  send WM_COMMAND 100 (Exit) to the main window as the installer
+//                                    does, wait for the program's end; print "exit N after T ms"
+//                                    or "still running after T ms"
+//   foreground                       print the foreground window's process id, class and title
+//   icon-delete                      remove the main window's tray icon, as a shell that ended would
+//   taskbar-created                  broadcast "TaskbarCreated", as a shell that started does
 //   tray <mouse message>             post the tray callback message with that lParam
 //   mutex                            print whether the single-instance mutex exists
 //   dialog <ms> [pid]                wait for a dialog of the program other than the message box
@@ -389,6 +395,45 @@ static int Watch(const char* title, int id, int ms) {
   return 1;
 }
 
+static int ExitTimed(int ms) {
+  HWND window = FindTop(kClass, nullptr, 0);
+  DWORD pid = 0;
+  if (window) GetWindowThreadProcessId(window, &pid);
+  HANDLE process = pid ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid) : nullptr;
+  if (!process) {
+    printf("no program\n");
+    return 1;
+  }
+  DWORD start = GetTickCount();
+  DWORD_PTR ignored;
+  SendMessageTimeoutA(window, WM_COMMAND, 100, 0, SMTO_NORMAL, ms, &ignored);
+  DWORD spent = GetTickCount() - start;
+  DWORD ended = WaitForSingleObject(process, spent < DWORD(ms) ? ms - spent : 0);
+  DWORD took = GetTickCount() - start;
+  DWORD code = 0;
+  GetExitCodeProcess(process, &code);
+  CloseHandle(process);
+  if (ended != WAIT_OBJECT_0) {
+    printf("still running after %lu ms\n", took);
+    return 1;
+  }
+  printf("exit %lu after %lu ms\n", code, took);
+  return 0;
+}
+
+static int Foreground() {
+  HWND window = GetForegroundWindow();
+  char name[64] = "", title[256] = "";
+  DWORD pid = 0;
+  if (window) {
+    GetClassNameA(window, name, sizeof name);
+    GetWindowTextA(window, title, sizeof title);
+    GetWindowThreadProcessId(window, &pid);
+  }
+  printf("foreground pid %lu class '%s' title '%s'\n", pid, name, title);
+  return window ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
   std::string command = argv[1];
@@ -429,6 +474,17 @@ int main(int argc, char** argv) {
       return PostMessageA(window, RegisterWindowMessageA("HalvestaRemoteUserMessage"), 1, ms) ? 0 : 1;
     return PostMessageA(window, WM_COMMAND, ms, 0) ? 0 : 1;
   }
+  if (command == "exit-timed") return ExitTimed(ms);
+  if (command == "foreground") return Foreground();
+  if (command == "icon-delete") {
+    NOTIFYICONDATAA icon = {};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = FindTop(kClass, nullptr, 0);
+    icon.uID = 1;
+    return icon.hWnd && Shell_NotifyIconA(NIM_DELETE, &icon) ? 0 : 1;
+  }
+  if (command == "taskbar-created")
+    return PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0) ? 0 : 1;
   if (command == "mutex") return Mutex();
   if (command == "dialog") return Dialog(ms, pid);
   if (command == "no-dialog") return Dialog(ms, pid) == 0 ? 1 : 0;
