@@ -117,6 +117,9 @@ hz=$(getconf CLK_TCK)
 open_sink "Key Path Direct"
 kill "$CABLE_PID" 2>/dev/null || true
 wait "$CABLE_PID" 2>/dev/null || true
+# The unplugged adapter's port is gone; its name too, so that the new cable's ends (which may get
+# the old pseudo-terminal numbers) are reached only through the new links.
+rm -f "$WINEPREFIX/dosdevices/com1" "$WINEPREFIX/dosdevices/com9"
 sleep 1
 ticks0=$(cpu_ticks) t0=$(now_ms)
 sleep 10

@@ -40,6 +40,9 @@ while kill -0 "$test" 2>/dev/null; do
         remote_log "pulling the adapter out ($(basename "$step"))"
         kill "$cable" 2>/dev/null || true
         wait "$cable" 2>/dev/null || true
+        # The port's name goes with it: the new cable's ends may get the old pseudo-terminal
+        # numbers, and must be reached only through the new links.
+        rm -f "$WINEPREFIX/dosdevices/com1" "$WINEPREFIX/dosdevices/com9"
         ;;
       plug*)
         remote_log "plugging a new adapter in ($(basename "$step"))"
