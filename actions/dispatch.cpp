@@ -8,7 +8,7 @@
 #include <string.h>
 
 #include "actions/interp.h"
-#include "app/shell.h"
+#include "common/process.h"
 #include "receiver/keyqueue.h"
 
 ActionHandler gActionHandler = RunActionLine;

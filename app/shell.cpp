@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "actions/inject.h"
-#include "receiver/link.h"
+#include "actions/keypath.h"
 
 static const char kMutexName[] = "HALVESTA_SYSTEMS_Remote_MUTEX";
 static const char kProfileName[] = "profiles.ini";
@@ -59,12 +59,12 @@ int Initialise(HINSTANCE instance, HWND mainWindow) {
   ProfilePathFor(file, gProfilePath);
 
   // Without a receiver the program still runs; the setup dialog lets the user pick a port.
-  if (ReceiverStart(kReceiverNormal, 0) < 0) PostMessageA(mainWindow, WM_COMMAND, kCmdSetup, 0);
+  if (KeyPathStart() < 0) PostMessageA(mainWindow, WM_COMMAND, kCmdSetup, 0);
   return kStartOk;
 }
 
 void Shutdown() {
-  ReceiverStop();
+  KeyPathStop();
   if (sInstanceMutex) {
     CloseHandle(sInstanceMutex);
     sInstanceMutex = nullptr;

@@ -1,13 +1,12 @@
 // The application shell: start-up, the hidden main window with its tray icon and menu,
-// the language module, and shutdown. Process-wide values live here.
+// the language module, and shutdown. It sets the process-wide values of common/process.h.
 #pragma once
 #include <windows.h>
 
+#include "common/process.h"
+
 // Written once on the main thread during start-up, before any worker thread; read-only after.
-extern HINSTANCE gProgramInstance;
-extern HMODULE gLanguageModule;
-extern UINT gTrayMessage;           // registered "HalvestaRemoteUserMessage"
-extern char gProfilePath[MAX_PATH];  // the program's folder + "profiles.ini"
+extern UINT gTrayMessage;  // registered "HalvestaRemoteUserMessage"
 
 enum {
   kCmdExit = 100,

@@ -8,7 +8,8 @@
 // path, and deletes one that cannot be read.
 #include <stdio.h>
 
-#include "app/shell.h"
+#include "actions/keypath.h"
+#include "common/process.h"
 #include "receiver/keyqueue.h"
 #include "receiver/link.h"
 #include "resources/resource_ids.h"
@@ -27,9 +28,9 @@ static OVERLAPPED detectWait;  // hEvent: the detection event, from dialog start
 int OpenSetupDialog(HMODULE language, HWND owner) {
   if (setupOpen) return 0;
   setupOpen = 1;
-  ReceiverStop();
+  KeyPathStop();
   DialogBoxParamA(language, MAKEINTRESOURCEA(IDD_SETUP), owner, SetupDialogProc, 0);
-  ReceiverStart(kReceiverNormal, 0);
+  KeyPathStart();
   setupOpen = 0;
   return 0;
 }

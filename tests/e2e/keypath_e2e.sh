@@ -3,6 +3,8 @@
 # pseudo-terminal pair), the remote simulator pressing keys on COM9 (the other end), and key sink
 # windows that must receive exactly the keystrokes profiles.ini names for them, through the
 # direct, alias and default sections; corrected one- and two-bit errors act, three-bit errors don't.
+# Then the receiver's adapter is pulled out (the cable's socat ends) and a new one is plugged in
+# under the same name: keys act again without a restart, and the program rests meanwhile.
 # Usage: keypath_e2e.sh BUILD_DIR
 set -euo pipefail
 BUILD="$(cd "$1" && pwd)"
@@ -17,6 +19,7 @@ remote_start_display
 remote_clone_wine "$BUILD/wineprefix" "$WORK/prefix"
 wine reg add 'HKLM\Software\Halvesta Systems\Tessil OVRA' /v Language /d 001 /f >/dev/null 2>&1
 remote_start_com_pair "$WORK/cable"
+CABLE_PID=${REMOTE_PIDS[-1]}
 
 cat >"$WORK/app/profiles.ini" <<'INI'
 [default]
@@ -36,8 +39,10 @@ Key2=KEYBOARD B+^B
 Key1=
 INI
 
+# Wine runs the program in the process that `wine` was exec'd as: that pid is remote.exe itself.
 (cd "$WORK/app" && exec wine ./remote.exe >/dev/null 2>&1) &
-REMOTE_PIDS+=($!)
+APP_PID=$!
+REMOTE_PIDS+=($APP_PID)
 
 failures=0
 passes=0
@@ -94,6 +99,50 @@ close_sink
 open_sink "Another Window"
 press "default section" "down 0x44 up 0x44" --key 3
 press "empty entry in default: nothing" "" --key 9
+close_sink
+
+# --- the adapter pulled out and plugged in again ---------------------------------------------------
+check() {
+  if eval "$2"; then
+    echo "ok: $1"
+    passes=$((passes + 1))
+  else
+    echo "FAILED: $1"
+    failures=$((failures + 1))
+  fi
+}
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$APP_PID/stat"; }
+hz=$(getconf CLK_TCK)
+open_sink "Key Path Direct"
+kill "$CABLE_PID" 2>/dev/null || true
+wait "$CABLE_PID" 2>/dev/null || true
+# The unplugged adapter's port is gone; its name too, so that the new cable's ends (which may get
+# the old pseudo-terminal numbers) are reached only through the new links.
+rm -f "$WINEPREFIX/dosdevices/com1" "$WINEPREFIX/dosdevices/com9"
+sleep 1
+ticks0=$(cpu_ticks) t0=$(now_ms)
+sleep 10
+away_cpu_ms=$((($(cpu_ticks) - ticks0) * 1000 / hz)) away_ms=$(($(now_ms) - t0))
+remote_start_cable "$WORK/cable2"
+remote_link_com "$WORK/cable2/ttyA" 1
+remote_link_com "$WORK/cable2/ttyB" 9
+back=$(now_ms)
+wine "$BUILD/bin/remotesim.exe" COM9 --key 1 --repeat 60 --gap 100 >/dev/null &
+sim=$!
+first_key_ms=-1
+while [ $(($(now_ms) - back)) -lt 15000 ]; do
+  if [ -n "$(received)" ]; then first_key_ms=$(($(now_ms) - back)); break; fi
+  sleep 0.02
+done
+wait "$sim" || true
+echo "adapter away: the program used $away_cpu_ms ms of processor time in $away_ms ms" \
+  "($(awk -v c="$away_cpu_ms" -v t="$away_ms" 'BEGIN { printf "%.2f", 100 * c / t }') %; clock tick $((1000 / hz)) ms)"
+echo "adapter back: first key acted on $first_key_ms ms after the new port was linked"
+check "adapter away: the program rests (under 2% of a processor)" "[ $((away_cpu_ms * 50)) -lt $away_ms ]"
+check "adapter back: keys act again without a restart" "[ $first_key_ms -ge 0 ]"
+sleep 0.5
+press "after re-plugging, one press is one key" "$CTRL_A" --key 1
 close_sink
 
 echo "keypath: $passes passed, $failures failed"

@@ -1,0 +1,5 @@
+#include "common/process.h"
+
+HINSTANCE gProgramInstance;
+HMODULE gLanguageModule;
+char gProfilePath[MAX_PATH] = "profiles.ini";

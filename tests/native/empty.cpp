@@ -1,1 +1,0 @@
-// Keeps the pure library non-empty while parts of it are being written.
