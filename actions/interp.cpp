@@ -9,6 +9,10 @@
 // it Setup and Exit, which wait for that thread. SMTO_ABORTIFHUNG gives up at once on a window the
 // system already knows to be hung. A message that timed out is still handled by the window later.
 //
+// EXEC starts the program as WinExec does, with the same results (above 31 on success, else the
+// system's error code), but does not wait, as WinExec does, up to 30 s for the new program to become
+// idle: that wait would hold the dispatch thread, and Setup and Exit with it.
+//
 // A window of this program (the hidden main window, which is in front after its tray menu closed,
 // or a dialog) gets nothing: its thread is the main thread, which may itself be waiting for the
 // dispatch thread to end, and a command such as Setup would stop the receiver from inside the
@@ -20,7 +24,7 @@
 #include "actions/inject.h"
 #include "actions/keygroups.h"
 
-enum { kPauseMs = 100 };
+enum { kPauseMs = 100, kActionExecLineSize = 32768 };
 
 static HANDLE cancelEvent;  // written before the dispatch thread starts, read on it
 
@@ -53,6 +57,26 @@ static int PauseOrCancel(void*) {
       return 1;
     }
   }
+}
+
+// Starts the command line with its window shown. 33 when it started, else the error code (0 to 31).
+static int StartProgram(const char* commandLine) {
+  char line[kActionExecLineSize];
+  if (lstrlenA(commandLine) >= int(sizeof line)) return ERROR_BAD_FORMAT;
+  lstrcpyA(line, commandLine);
+  STARTUPINFOA startup;
+  ZeroMemory(&startup, sizeof startup);
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOW;
+  PROCESS_INFORMATION started;
+  if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+    DWORD error = GetLastError();
+    return error < 32 ? int(error) : ERROR_BAD_FORMAT;
+  }
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  return 33;
 }
 
 // Sends message to window with the bounded wait. Returns the window's result, 0 when the window
@@ -88,7 +112,7 @@ int RunActionLine(HWND window, const char* line, BYTE enable) {
       return SendBounded(window, WM_CLOSE, 0);
     case kActionExec:
       if (!enable) return 0;
-      return int(WinExec(argument, SW_SHOW));
+      return StartProgram(argument);
   }
   return -1;
 }

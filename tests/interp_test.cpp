@@ -352,7 +352,7 @@ TEST_F(Interp, ExecStartsAProgram) {
   std::string proof = dir.File("proof.txt");
   std::string line = "EXEC cmd /c echo ran> " + proof;
   int result = RunActionLine(nullptr, line.c_str(), 1);
-  EXPECT_GT(result, 31) << "WinExec reports success above 31";
+  EXPECT_GT(result, 31) << "EXEC reports success above 31, as WinExec does";
   EXPECT_TRUE(WaitForFile(proof, 30000));
   Sleep(200);  // let cmd close the file before the folder goes
 
