@@ -1,99 +1,215 @@
 ; Windows installer of Halvesta Remote Control, built on Debian with makensis.
-; makensis -DBIN=<folder with remote.exe and REMOT001.DLL> -DRES=<resources folder> -DOUT=<setup.exe> remote.nsi
+; makensis -DBIN=<folder with remote.exe and REMOT001.DLL> -DRES=<resources folder> -DICON=<remote.ico>
+;          -DVERSION=<x.y.z> -DOUT=<setup.exe> remote.nsi
 ;
-; What it does:
-;   - installs remote.exe and REMOT001.DLL into Program Files\Halvesta Remote;
+; Two install modes (NSIS's MultiUser.nsh):
+;   - just for me (the default, no administrator needed): into the user's own programs folder
+;     (%LOCALAPPDATA%\Programs\Halvesta Remote), registry values under HKCU, the user's Start menu;
+;   - for all users (administrator): into Program Files\Halvesta Remote, registry values under HKLM,
+;     the common Start menu.
+; "setup.exe /S" installs just for the current user; /CurrentUser and /AllUsers choose the mode
+; (also silently: "setup.exe /S /AllUsers"), /D=<folder> the folder.
+;
+; In either mode it:
+;   - installs remote.exe and REMOT001.DLL;
 ;   - installs the sample profiles.ini only where none exists: an existing (edited) profile is
 ;     never overwritten; the current sample always lies beside it as profiles.sample.ini;
 ;   - writes the language value the program needs to start ("Language" = "001");
 ;   - optionally starts the program with Windows (the same "OVRARemote" value the setup dialog manages);
-;   - adds Start menu entries and an uninstaller.
-; The uninstaller removes all of that but leaves profiles.ini (the user's settings) in place.
+;   - adds Start menu entries and an uninstaller with its entry in the list of installed programs.
+; The uninstaller removes what its mode installed but leaves profiles.ini (the user's settings) in place.
 
 Unicode true
-!include WinMessages.nsh
 Target amd64-unicode
 SetCompressor /SOLID lzma
-RequestExecutionLevel admin
 
 !define PRODUCT "Halvesta Remote Control"
+!define PUBLISHER "Halvesta Systems"
 !define LANGKEY "Software\Halvesta Systems\Tessil OVRA"
 !define MAKERKEY "Software\Halvesta Systems"
 !define RUNKEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define UNINSTKEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\HalvestaRemote"
 !define CLASS "HalvestaRemoteTBClass"
+; How long the program gets to answer its Exit command, and then to end (milliseconds).
+!define CLOSE_ANSWER_MS 2000
+!define CLOSE_WAIT_MS 10000
+
+; Highest: a standard account runs setup as itself (just-for-me only); an administrator's account
+; is asked once for consent so that setup may also install for all users.
+!define MULTIUSER_EXECUTIONLEVEL Highest
+!define MULTIUSER_MUI
+!define MULTIUSER_INSTALLMODE_COMMANDLINE
+!define MULTIUSER_INSTALLMODE_DEFAULT_CURRENTUSER
+!define MULTIUSER_USE_PROGRAMFILES64
+!define MULTIUSER_INSTALLMODE_INSTDIR "Halvesta Remote"
+; An earlier installation decides the mode and the folder of an upgrade.
+!define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_KEY "${UNINSTKEY}"
+!define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_VALUENAME "InstallLocation"
+!define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_KEY "${UNINSTKEY}"
+!define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_VALUENAME "InstallLocation"
+!define MULTIUSER_INSTALLMODEPAGE_SHOWUSERNAME
+!include MultiUser.nsh
+!include MUI2.nsh
+!include LogicLib.nsh
+!include FileFunc.nsh
+!include WinMessages.nsh
 
 Name "${PRODUCT}"
 OutFile "${OUT}"
-InstallDir "$PROGRAMFILES64\Halvesta Remote"
-InstallDirRegKey HKLM "${UNINSTKEY}" "InstallLocation"
+BrandingText "${PRODUCT} ${VERSION}"
 ShowInstDetails show
+ShowUninstDetails show
 
-Page components
-Page directory
-Page instfiles
-UninstPage uninstConfirm
-UninstPage instfiles
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "(c) ${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} Setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 
-; Asks a running copy of the program to exit (its Exit command) and waits until it has gone,
-; so that its files can be replaced or removed.
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_ABORTWARNING
+!define MUI_COMPONENTSPAGE_NODESC
+
+!insertmacro MULTIUSER_PAGE_INSTALLMODE
+!insertmacro MUI_PAGE_COMPONENTS
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+; Asks a running copy of the program to exit (its Exit command) and waits, for a bounded time,
+; until it has gone, so that its files can be replaced or removed. A copy that does not answer
+; never holds setup up: silently setup goes on (files in use are then left as they are);
+; otherwise the user closes it and retries, or cancels.
 !macro CloseRunningProgram UN
 Function ${UN}CloseRunningProgram
+  retry:
   FindWindow $0 "${CLASS}" ""
-  StrCmp $0 0 done
-  SendMessage $0 ${WM_COMMAND} 100 0
+  ${If} $0 == 0
+    Return
+  ${EndIf}
+  DetailPrint "Closing the running ${PRODUCT}"
+  SendMessage $0 ${WM_COMMAND} 100 0 $1 /TIMEOUT=${CLOSE_ANSWER_MS}
   StrCpy $1 0
-  wait:
+  ${Do}
     Sleep 250
     FindWindow $0 "${CLASS}" ""
-    StrCmp $0 0 done
-    IntOp $1 $1 + 1
-    IntCmp $1 40 done wait done
-  done:
+    ${If} $0 == 0
+      Return
+    ${EndIf}
+    IntOp $1 $1 + 250
+  ${LoopUntil} $1 >= ${CLOSE_WAIT_MS}
+  ${If} ${Silent}
+    DetailPrint "${PRODUCT} did not end; going on"
+    Return
+  ${EndIf}
+  MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+    "${PRODUCT} is still running and did not end when asked.$\n$\nEnd it (Exit in the menu of its icon \
+    next to the clock, or in Task Manager), then choose Retry." IDRETRY retry
+  Abort "${PRODUCT} is still running."
 FunctionEnd
 !macroend
 !insertmacro CloseRunningProgram ""
 !insertmacro CloseRunningProgram "un."
 
-Function .onInit
-  SetRegView 64
+; The mode's own switch for the uninstaller, so that it removes this mode's installation.
+Function ModeSwitch
+  ${If} $MultiUser.InstallMode == "AllUsers"
+    Push "/AllUsers"
+  ${Else}
+    Push "/CurrentUser"
+  ${EndIf}
 FunctionEnd
 
-Section "Halvesta Remote Control (required)" SecProgram
+Function .onInit
+  SetRegView 64
+  ; MultiUser chooses the mode's default folder; a folder given with /D= wins over it.
+  StrCpy $2 $INSTDIR
+  !insertmacro MULTIUSER_INIT
+  ${If} $2 != ""
+    StrCpy $INSTDIR $2
+  ${EndIf}
+FunctionEnd
+
+Section "${PRODUCT} (required)" SecProgram
   SectionIn RO
   Call CloseRunningProgram
   SetOutPath "$INSTDIR"
   File "${BIN}\remote.exe"
   File "${BIN}\REMOT001.DLL"
   File "/oname=profiles.sample.ini" "${RES}\profiles.ini"
-  IfFileExists "$INSTDIR\profiles.ini" keep_profile
+  ${IfNot} ${FileExists} "$INSTDIR\profiles.ini"
     File "${RES}\profiles.ini"
-  keep_profile:
+  ${EndIf}
 
-  WriteRegStr HKLM "${LANGKEY}" "Language" "001"
+  ; SHCTX is HKCU just for me, HKLM for all users.
+  WriteRegStr SHCTX "${LANGKEY}" "Language" "001"
 
+  Call ModeSwitch
+  Pop $3
   WriteUninstaller "$INSTDIR\uninstall.exe"
-  WriteRegStr HKLM "${UNINSTKEY}" "DisplayName" "${PRODUCT}"
-  WriteRegStr HKLM "${UNINSTKEY}" "Publisher" "Halvesta Systems"
-  WriteRegStr HKLM "${UNINSTKEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKLM "${UNINSTKEY}" "DisplayIcon" "$INSTDIR\remote.exe"
-  WriteRegStr HKLM "${UNINSTKEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-  WriteRegDWORD HKLM "${UNINSTKEY}" "NoModify" 1
-  WriteRegDWORD HKLM "${UNINSTKEY}" "NoRepair" 1
+  WriteRegStr SHCTX "${UNINSTKEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr SHCTX "${UNINSTKEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr SHCTX "${UNINSTKEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr SHCTX "${UNINSTKEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr SHCTX "${UNINSTKEY}" "DisplayIcon" "$INSTDIR\remote.exe"
+  WriteRegStr SHCTX "${UNINSTKEY}" "UninstallString" '"$INSTDIR\uninstall.exe" $3'
+  WriteRegStr SHCTX "${UNINSTKEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S $3'
+  WriteRegDWORD SHCTX "${UNINSTKEY}" "NoModify" 1
+  WriteRegDWORD SHCTX "${UNINSTKEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD SHCTX "${UNINSTKEY}" "EstimatedSize" $0
 
-  SetShellVarContext all
+  ; $SMPROGRAMS is the user's own or the common Start menu, after the mode.
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\remote.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Edit profiles.lnk" "$WINDIR\notepad.exe" '"$INSTDIR\profiles.ini"'
-  CreateShortcut "$SMPROGRAMS\${PRODUCT}\Uninstall.lnk" "$INSTDIR\uninstall.exe"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\Check profiles.lnk" "$INSTDIR\remote.exe" "/check"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\Uninstall.lnk" "$INSTDIR\uninstall.exe" "$3"
 SectionEnd
 
 Section "Start with Windows" SecAutostart
-  WriteRegStr HKLM "${RUNKEY}" "OVRARemote" "$INSTDIR\remote.exe"
+  WriteRegStr SHCTX "${RUNKEY}" "OVRARemote" "$INSTDIR\remote.exe"
 SectionEnd
 
-Section "Uninstall"
+; Deletes the autostart value under $0 (HKCU or HKLM) when it starts this folder's program; the
+; setup dialog may have written it there.
+!macro DeleteOwnAutostart ROOT
+  ReadRegStr $0 ${ROOT} "${RUNKEY}" "OVRARemote"
+  ${If} $0 == "$INSTDIR\remote.exe"
+  ${OrIf} $0 == '"$INSTDIR\remote.exe"'
+    DeleteRegValue ${ROOT} "${RUNKEY}" "OVRARemote"
+  ${EndIf}
+!macroend
+
+Function un.onInit
   SetRegView 64
+  ; The uninstaller's own folder decides its mode: the mode whose entry names this folder.
+  StrCpy $2 $INSTDIR
+  !insertmacro MULTIUSER_UNINIT
+  ReadRegStr $0 HKLM "${UNINSTKEY}" "InstallLocation"
+  ReadRegStr $1 HKCU "${UNINSTKEY}" "InstallLocation"
+  ${If} $0 == $2
+  ${AndIf} $MultiUser.InstallMode != "AllUsers"
+    ${If} $MultiUser.Privileges != "Admin"
+    ${AndIf} $MultiUser.Privileges != "Power"
+      MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} was installed for all users. \
+        Only an administrator can uninstall it." /SD IDOK
+      Quit
+    ${EndIf}
+    Call un.MultiUser.InstallMode.AllUsers
+  ${ElseIf} $1 == $2
+  ${AndIf} $MultiUser.InstallMode != "CurrentUser"
+    Call un.MultiUser.InstallMode.CurrentUser
+  ${EndIf}
+  StrCpy $INSTDIR $2
+FunctionEnd
+
+Section "Uninstall"
   Call un.CloseRunningProgram
   Delete "$INSTDIR\remote.exe"
   Delete "$INSTDIR\REMOT001.DLL"
@@ -102,15 +218,21 @@ Section "Uninstall"
   ; profiles.ini stays: it holds the user's settings. The folder goes only when it is empty.
   RMDir "$INSTDIR"
 
-  DeleteRegValue HKLM "${LANGKEY}" "Language"
-  DeleteRegKey /ifempty HKLM "${LANGKEY}"
-  DeleteRegKey /ifempty HKLM "${MAKERKEY}"
-  DeleteRegValue HKLM "${RUNKEY}" "OVRARemote"
-  DeleteRegKey HKLM "${UNINSTKEY}"
+  DeleteRegValue SHCTX "${LANGKEY}" "Language"
+  DeleteRegKey /ifempty SHCTX "${LANGKEY}"
+  DeleteRegKey /ifempty SHCTX "${MAKERKEY}"
+  DeleteRegValue SHCTX "${RUNKEY}" "OVRARemote"
+  DeleteRegKey SHCTX "${UNINSTKEY}"
+  ; The other root's autostart value, where the setup dialog wrote it for this program.
+  ${If} $MultiUser.InstallMode == "AllUsers"
+    !insertmacro DeleteOwnAutostart HKCU
+  ${Else}
+    !insertmacro DeleteOwnAutostart HKLM
+  ${EndIf}
 
-  SetShellVarContext all
   Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\Edit profiles.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\Check profiles.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\Uninstall.lnk"
   RMDir "$SMPROGRAMS\${PRODUCT}"
 SectionEnd

@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
-# The installer under Wine: a silent install into a fresh prefix, the installed program acting on a
-# simulated key, an upgrade over an edited profiles.ini, and a silent uninstall.
+# The installer under Wine, in a fresh prefix:
+#   - the default silent install is just for the current user and leaves HKLM alone; the installed
+#     program is stripped, carries its version, and acts on a simulated key;
+#   - an upgrade keeps the edited profiles.ini and closes the running program; a program window
+#     that never answers does not hold the installer up;
+#   - the uninstaller removes the user's files and values and keeps profiles.ini;
+#   - /AllUsers still installs into Program Files and HKLM, and its uninstaller removes that.
 # Usage: install_e2e.sh BUILD_DIR
 set -euo pipefail
 BUILD="$(cd "$1" && pwd)"
@@ -13,8 +18,8 @@ mkdir -p "$WORK"
 remote_start_display
 remote_clone_wine "$BUILD/wineprefix" "$WORK/prefix"
 
-APP="$WINEPREFIX/drive_c/Program Files/Halvesta Remote"
-MENU="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Halvesta Remote Control"
+VERSION="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/CMakeCache.txt")"
+SETUP="$BUILD/dist/remote-setup-$VERSION.exe"
 failures=0
 passes=0
 check() {  # check "what" command...
@@ -23,57 +28,134 @@ check() {  # check "what" command...
   if "$@"; then echo "ok: $what"; passes=$((passes + 1)); else echo "FAILED: $what"; failures=$((failures + 1)); fi
 }
 regval() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" '$1 == n { $1 = ""; $2 = ""; sub(/^  /, ""); print }'; }
-LANGKEY='HKLM\Software\Halvesta Systems\Tessil OVRA'
-RUNKEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+nokey() { ! wine reg query "$1" >/dev/null 2>&1; }
+winfolder() { winepath -u "$(wine cmd /c echo "%$1%" | tr -d '\r')" 2>/dev/null; }
+# The installed program files carry the version resource and no debugging information.
+shipped_as_built() {  # shipped_as_built FOLDER
+  local f
+  for f in remote.exe REMOT001.DLL; do
+    x86_64-w64-mingw32-objdump -h "$1/$f" | grep -q '\.debug_' && return 1
+    x86_64-w64-mingw32-windres -i "$1/$f" -O rc | grep -q "VALUE \"ProductVersion\", \"$VERSION\"" || return 1
+    x86_64-w64-mingw32-windres -i "$1/$f" -O rc | grep -q 'VALUE "ProductName", "Halvesta Remote Control"' || return 1
+  done
+}
+# Runs the uninstaller in folder $1 with the arguments after it, as Windows runs it: it copies itself
+# away, starts the copy and returns at once; waits until the copy has removed the original.
+uninstall_from() {
+  local dir="$1"
+  shift
+  wine "$dir/uninstall.exe" "$@"
+  for _ in $(seq 150); do [ ! -e "$dir/uninstall.exe" ] && break; sleep 0.2; done
+}
+LANG_VALUE='Software\Halvesta Systems\Tessil OVRA'
+RUN_VALUE='Software\Microsoft\Windows\CurrentVersion\Run'
+UNINST='Software\Microsoft\Windows\CurrentVersion\Uninstall\HalvestaRemote'
+MENU_NAME='Halvesta Remote Control'
+hklm_untouched() {
+  test -z "$(regval "HKLM\\$LANG_VALUE" Language)" && test -z "$(regval "HKLM\\$RUN_VALUE" OVRARemote)" &&
+    nokey "HKLM\\$UNINST"
+}
 
-# --- install ---------------------------------------------------------------------------------
-wine "$BUILD/dist/remote-setup.exe" /S
+# --- default install: just for me ------------------------------------------------------------
+wine "$SETUP" /S
+APP="$(winfolder LOCALAPPDATA)/Programs/Halvesta Remote"
+APP_WIN="$(wine cmd /c echo '%LOCALAPPDATA%' | tr -d '\r')\\Programs\\Halvesta Remote"
+MENU="$(winfolder APPDATA)/Microsoft/Windows/Start Menu/Programs/$MENU_NAME"
 for f in remote.exe REMOT001.DLL profiles.ini profiles.sample.ini uninstall.exe; do
-  check "installed $f" test -f "$APP/$f"
+  check "installed $f into the user's programs folder" test -f "$APP/$f"
 done
 check "profiles.ini is the sample" cmp -s "$APP/profiles.ini" "$REMOTE_ROOT/resources/profiles.ini"
-check "Language = 001" test "$(regval "$LANGKEY" Language)" = "001"
-check "autostart value names the installed program" \
-  test "$(regval "$RUNKEY" OVRARemote)" = 'C:\Program Files\Halvesta Remote\remote.exe'
-check "Start menu entry" test -f "$MENU/Halvesta Remote Control.lnk"
+check "HKCU Language = 001" test "$(regval "HKCU\\$LANG_VALUE" Language)" = "001"
+check "HKCU autostart value names the installed program" \
+  test "$(regval "HKCU\\$RUN_VALUE" OVRARemote)" = "$APP_WIN\\remote.exe"
+check "HKCU uninstall entry has DisplayVersion $VERSION" test "$(regval "HKCU\\$UNINST" DisplayVersion)" = "$VERSION"
+check "HKCU uninstall entry uninstalls this mode" \
+  test "$(regval "HKCU\\$UNINST" UninstallString)" = "\"$APP_WIN\\uninstall.exe\" /CurrentUser"
+check "nothing written to HKLM" hklm_untouched
+for f in "$MENU_NAME" "Edit profiles" "Check profiles" Uninstall; do
+  check "user's Start menu entry $f" test -f "$MENU/$f.lnk"
+done
+check "installed files are stripped and carry version $VERSION" shipped_as_built "$APP"
+check "installed remote.exe is the stripped build" cmp -s "$APP/remote.exe" "$BUILD/dist/stripped/remote.exe"
+check "the portable zip holds the stripped build" python3 -c "import sys, zipfile
+sys.exit(zipfile.ZipFile(sys.argv[1]).read('remote.exe') != open(sys.argv[2], 'rb').read())" \
+  "$BUILD/dist/remote-portable-$VERSION.zip" "$BUILD/dist/stripped/remote.exe"
 
-# --- the installed program acts on a key -------------------------------------------------------
+# --- the installed program acts on a key (needs the HKCU Language value) ---------------------
+PROGRAM_PID=
 if [ -x "$BUILD/bin/remotesim.exe" ]; then
   remote_start_com_pair "$WORK/cable"
   cp "$APP/profiles.ini" "$WORK/profiles.orig"
   printf '\r\n[Install Test Sink]\r\nKey12=KEYBOARD A+^A\r\n' >>"$APP/profiles.ini"
   sed -i 's/^;port=1/port=1/' "$APP/profiles.ini"
-  (cd "$APP" && wine ./remote.exe >/dev/null 2>&1) &
-  REMOTE_PIDS+=($!)
-  wine "$BUILD/bin/keysink.exe" "Install Test Sink" "$WORK/sink.log" 60 >/dev/null 2>&1 &
-  REMOTE_PIDS+=($!)
-  for _ in $(seq 100); do grep -q ready "$WORK/sink.log" 2>/dev/null && break; sleep 0.1; done
+  (cd "$APP" && exec wine ./remote.exe >/dev/null 2>&1) &
+  PROGRAM_PID=$!
+  REMOTE_PIDS+=($PROGRAM_PID)
+  remote_open_sink "$BUILD" "Install Test Sink" "$WORK/sink.log"
   sleep 2  # the receiver opens its port shortly after the program starts
   wine "$BUILD/bin/remotesim.exe" COM9 --key 12 >/dev/null
   for _ in $(seq 50); do grep -q "up 0x41" "$WORK/sink.log" 2>/dev/null && break; sleep 0.1; done
   check "installed program typed A into the window in front" grep -q "down 0x41" "$WORK/sink.log"
+  remote_close_sink
   cp "$WORK/profiles.orig" "$APP/profiles.ini"
 fi
 
-# --- upgrade over an edited profile ----------------------------------------------------------
+# --- upgrade over an edited profile, closing the running program -------------------------------
 printf '\r\n; edited by the user\r\n[My Program]\r\nKey3=KEYBOARD F2+^F2\r\n' >>"$APP/profiles.ini"
 cp "$APP/profiles.ini" "$WORK/profiles.edited"
-wine "$BUILD/dist/remote-setup.exe" /S
+echo stale >"$APP/profiles.sample.ini"
+wine "$SETUP" /S /CurrentUser
 check "upgrade keeps the edited profiles.ini" cmp -s "$APP/profiles.ini" "$WORK/profiles.edited"
 check "upgrade puts the new sample beside it" cmp -s "$APP/profiles.sample.ini" "$REMOTE_ROOT/resources/profiles.ini"
+if [ -n "$PROGRAM_PID" ]; then
+  for _ in $(seq 50); do kill -0 "$PROGRAM_PID" 2>/dev/null || break; sleep 0.2; done
+  check "upgrade ended the running program" bash -c "! kill -0 $PROGRAM_PID 2>/dev/null"
+  kill "$PROGRAM_PID" 2>/dev/null || true  # so that a failure here does not spoil the checks below
+fi
 
-# --- uninstall -------------------------------------------------------------------------------
-# As a user runs it: the uninstaller copies itself away, starts the copy and returns at once.
-wine "$APP/uninstall.exe" /S
-for _ in $(seq 150); do [ ! -e "$APP/uninstall.exe" ] && break; sleep 0.2; done
+# --- a program window that never answers does not hold setup up ------------------------------
+wine "$BUILD/bin/hungwindow.exe" "$WORK/hung.ready" 300 >/dev/null 2>&1 &
+HUNG_PID=$!
+REMOTE_PIDS+=($HUNG_PID)
+for _ in $(seq 100); do [ -s "$WORK/hung.ready" ] && break; sleep 0.1; done
+started=$(date +%s)
+check "setup ends although the program's window does not answer" timeout 240 wine "$SETUP" /S
+echo "setup with an unanswering window took $(($(date +%s) - started)) s"
+check "and the installation is still complete" test "$(regval "HKCU\\$UNINST" DisplayVersion)" = "$VERSION"
+kill "$HUNG_PID" 2>/dev/null || true
+wait "$HUNG_PID" 2>/dev/null || true
+
+# --- uninstall, just for me ------------------------------------------------------------------
+uninstall_from "$APP" /S /CurrentUser
 for f in remote.exe REMOT001.DLL profiles.sample.ini uninstall.exe; do
   check "uninstall removed $f" test ! -e "$APP/$f"
 done
 check "uninstall kept profiles.ini" cmp -s "$APP/profiles.ini" "$WORK/profiles.edited"
-check "uninstall removed Language" test -z "$(regval "$LANGKEY" Language)"
-check "uninstall removed the maker's key" bash -c "! wine reg query 'HKLM\\Software\\Halvesta Systems' >/dev/null 2>&1"
-check "uninstall removed the autostart value" test -z "$(regval "$RUNKEY" OVRARemote)"
-check "uninstall removed the Start menu entries" test ! -e "$MENU"
+check "uninstall removed HKCU Language" test -z "$(regval "HKCU\\$LANG_VALUE" Language)"
+check "uninstall removed the maker's HKCU key" nokey 'HKCU\Software\Halvesta Systems'
+check "uninstall removed the HKCU autostart value" test -z "$(regval "HKCU\\$RUN_VALUE" OVRARemote)"
+check "uninstall removed the HKCU uninstall entry" nokey "HKCU\\$UNINST"
+check "uninstall removed the user's Start menu entries" test ! -e "$MENU"
+check "HKLM still untouched" hklm_untouched
+
+# --- all users: Program Files and HKLM, as before --------------------------------------------
+wine "$SETUP" /S /AllUsers
+ALL="$WINEPREFIX/drive_c/Program Files/Halvesta Remote"
+ALL_MENU="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$MENU_NAME"
+check "all users: installed into Program Files" test -f "$ALL/remote.exe" -a -f "$ALL/profiles.ini"
+check "all users: HKLM Language = 001" test "$(regval "HKLM\\$LANG_VALUE" Language)" = "001"
+check "all users: HKLM autostart value" \
+  test "$(regval "HKLM\\$RUN_VALUE" OVRARemote)" = 'C:\Program Files\Halvesta Remote\remote.exe'
+check "all users: HKLM uninstall entry has DisplayVersion $VERSION" \
+  test "$(regval "HKLM\\$UNINST" DisplayVersion)" = "$VERSION"
+check "all users: common Start menu entry" test -f "$ALL_MENU/$MENU_NAME.lnk"
+check "all users: nothing written to HKCU" test -z "$(regval "HKCU\\$LANG_VALUE" Language)"
+# Without a switch: the uninstaller's folder tells it the mode.
+uninstall_from "$ALL" /S
+check "all users: uninstall removed the program" test ! -e "$ALL/remote.exe"
+check "all users: uninstall removed HKLM values" hklm_untouched
+check "all users: uninstall removed the maker's HKLM key" nokey 'HKLM\Software\Halvesta Systems'
+check "all users: uninstall removed the common Start menu entries" test ! -e "$ALL_MENU"
 
 echo "install: $passes passed, $failures failed"
 [ "$failures" -eq 0 ]
