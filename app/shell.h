@@ -6,7 +6,7 @@
 // Written once on the main thread during start-up, before any worker thread; read-only after.
 extern HINSTANCE gProgramInstance;
 extern HMODULE gLanguageModule;
-extern UINT gTrayMessage;           // registered "HalvestaRemoteUserMessage"
+extern UINT gTrayMessage;            // registered "HalvestaRemoteUserMessage"
 extern char gProfilePath[MAX_PATH];  // the program's folder + "profiles.ini"
 
 enum {
@@ -18,7 +18,8 @@ enum {
   kStartNoLanguage = -4,
 };
 
-// Loads "REMOT<code>.DLL" beside the program (code from the registry), else "REMOT001.DLL".
+// Loads "REMOT<code>.DLL" beside the program, else "REMOT001.DLL". The code is the machine's
+// "Language" value, or the user's when the machine has none.
 HMODULE LoadLanguageModule(HINSTANCE instance);
 // Single instance, keystroke back end, profile path, receiver start. 0, -2 or -3.
 int Initialise(HINSTANCE instance, HWND mainWindow);
