@@ -3,6 +3,12 @@
 // menu texts. A missing key or value means no module at all; a code whose file does not load falls
 // back to the English module "REMOT001.DLL".
 //
+// The value is read from the machine's key (HKEY_LOCAL_MACHINE) first. Only when that has no such
+// key or value is the same key read under HKEY_CURRENT_USER, so that a program installed for one
+// user, without the right to write the machine's registry, still finds its language. A machine
+// value that is there but cannot be used (too long, or refused) is not passed over: it still means
+// no module, as it did before the user's key was looked at.
+//
 // The code is used verbatim in the file name. A value that is not a zero-terminated string is cut at
 // the end of what was read; one that fills the whole 128-byte buffer without a terminator counts as
 // too long, like a longer value. A file name that would not fit into the path buffer is treated as
@@ -14,14 +20,20 @@
 static const char kMakerKey[] = "Software\\Halvesta Systems\\Tessil OVRA";
 static const char kFallbackName[] = "REMOT001.DLL";
 
-// Reads the language code into code (size bytes, zero-terminated). 0, or -1 when there is none.
-static int LanguageReadCode(HKEY key, char* code, DWORD size) {
+enum { kCodeAbsent = -1, kCodeUnusable = -2 };
+
+// Reads the language code into code (size bytes, zero-terminated) from the maker's key under root.
+// 0; kCodeAbsent when there is no such key or value; kCodeUnusable when there is one that cannot be read.
+static int LanguageReadCode(HKEY root, char* code, DWORD size) {
+  HKEY key;
+  LONG opened = RegOpenKeyExA(root, kMakerKey, 0, KEY_READ, &key);
+  if (opened != ERROR_SUCCESS) return opened == ERROR_FILE_NOT_FOUND ? kCodeAbsent : kCodeUnusable;
   DWORD length = size;
-  if (RegQueryValueExA(key, "Language", nullptr, nullptr, reinterpret_cast<BYTE*>(code), &length) !=
-      ERROR_SUCCESS)
-    return -1;
+  LONG read = RegQueryValueExA(key, "Language", nullptr, nullptr, reinterpret_cast<BYTE*>(code), &length);
+  RegCloseKey(key);
+  if (read != ERROR_SUCCESS) return read == ERROR_FILE_NOT_FOUND ? kCodeAbsent : kCodeUnusable;
   if (length >= size) {
-    if (code[size - 1] != '\0') return -1;  // 128 bytes and no terminator: a code too long
+    if (code[size - 1] != '\0') return kCodeUnusable;  // 128 bytes and no terminator: a code too long
     return 0;
   }
   code[length] = '\0';
@@ -43,11 +55,9 @@ static int LanguageSetFileName(char* path, size_t folderLength, const char* cons
 }
 
 HMODULE LoadLanguageModule(HINSTANCE instance) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return nullptr;
   char code[128];
-  int read = LanguageReadCode(key, code, sizeof code);
-  RegCloseKey(key);
+  int read = LanguageReadCode(HKEY_LOCAL_MACHINE, code, sizeof code);
+  if (read == kCodeAbsent) read = LanguageReadCode(HKEY_CURRENT_USER, code, sizeof code);
   if (read < 0) return nullptr;
 
   char path[MAX_PATH];

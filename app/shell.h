@@ -17,7 +17,8 @@ enum {
   kStartNoLanguage = -4,
 };
 
-// Loads "REMOT<code>.DLL" beside the program (code from the registry), else "REMOT001.DLL".
+// Loads "REMOT<code>.DLL" beside the program, else "REMOT001.DLL". The code is the machine's
+// "Language" value, or the user's when the machine has none.
 HMODULE LoadLanguageModule(HINSTANCE instance);
 // Single instance, keystroke back end, profile path, receiver start. 0, -2 or -3.
 int Initialise(HINSTANCE instance, HWND mainWindow);

@@ -18,6 +18,10 @@
 #define IDC_STATUS4 1009
 #define IDC_AUTOSTART 1010      // start with Windows
 #define IDC_TEST 1012           // opens the test dialog
+// Optional: a module without them offers COM1..COM4 only.
+#define IDC_PORT_OTHER 1013     // radio button after COM4, same group: a port from the list
+#define IDC_PORT_LIST 1014      // drop-down list of the ports above COM4 ("COM7"; item data 7)
+#define IDC_STATUS_OTHER 1015   // status text of the port the list shows
 
 #define IDD_TEST 105            // receiver test dialog
 #define IDC_IDLE1 1016          // idle pair: visible except during a flash

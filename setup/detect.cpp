@@ -14,26 +14,53 @@
 // wait still pending after the time-out is ended with SetCommMask(0) and collected before the
 // port is closed, so that no completion of one port can count for the next.
 //
+// Every wait has a bound. A wait still pending when the answer time is over is ended with
+// SetCommMask(0), and, should the driver not end it, with CancelIo. A driver that ends it neither
+// way within half a second each has the port skipped: the port is closed, and the wait record with
+// its event is left to that driver for good (never reused, never freed: it may still write there)
+// while the search goes on with a new record. That costs a few bytes and a handle per such port.
+//
 // Every port is given back with the settings it had and closed before the next one is opened.
+//
+// Ports are found by opening them: COM1 to COM256, "\\.\COMn" above COM9. Windows lists its
+// ports under HARDWARE\DEVICEMAP\SERIALCOMM and as DOS devices, but Wine fills both only for
+// the ports it found when it started, not for a port linked into the prefix later; an open
+// works the same on both and is what the probe does for COM1-COM4 anyway. A name that is not a
+// port fails at once, so the 256 tries cost milliseconds.
 #include "setup/detect.h"
 
 #include <stdio.h>
 
 #include "resources/resource_ids.h"
+#include "setup/portchoice.h"
 
 const SetupPortApi kSetupPlatformPorts = {CreateFileA,         GetCommState,  SetCommState,
                                           SetCommMask,         WaitCommEvent, EscapeCommFunction,
-                                          GetOverlappedResult, CloseHandle};
+                                          GetOverlappedResult, CancelIo,      CloseHandle};
 SetupPortApi gSetupPorts = kSetupPlatformPorts;
 
-enum { kAnswerMs = 1000 };
+enum { kAnswerMs = 1000, kEndMs = 500 };
 
-// What the pending wait reports; it lives as long as the wait record.
-static DWORD detectEvents;
+SetupWait* SetupWaitNew(const char* eventName) {
+  SetupWait* wait = (SetupWait*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(SetupWait));
+  if (!wait) return nullptr;
+  wait->overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, eventName);
+  if (!wait->overlapped.hEvent) {
+    HeapFree(GetProcessHeap(), 0, wait);
+    return nullptr;
+  }
+  return wait;
+}
+
+void SetupWaitFree(SetupWait* wait) {
+  if (!wait) return;
+  CloseHandle(wait->overlapped.hEvent);
+  HeapFree(GetProcessHeap(), 0, wait);
+}
 
 static HANDLE OpenPort(int port) {
   char name[16];
-  snprintf(name, sizeof name, "COM%d", port);
+  snprintf(name, sizeof name, port > 9 ? "\\\\.\\COM%d" : "COM%d", port);
   return gSetupPorts.open(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
                           nullptr);
 }
@@ -48,53 +75,74 @@ int SetupProbePort(int port) {
   return available;
 }
 
-// Raises RTS on an open, configured port and waits for the CTS answer. 1 = answered.
-static int AskForAnswer(HANDLE port, OVERLAPPED* wait) {
-  HANDLE event = wait->hEvent;
-  ZeroMemory(wait, sizeof *wait);
-  wait->hEvent = event;
+// Waits up to ms for the pending wait to end. 1 when it has (*ok: without error), 0 when not.
+// A signal of the event that is not the wait's own end (the event has a name anyone may open) is
+// taken back and the wait goes on.
+static int WaitEnded(HANDLE port, SetupWait* wait, DWORD ms, BOOL* ok) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    DWORD unused;
+    if (gSetupPorts.result(port, &wait->overlapped, &unused, FALSE)) {
+      *ok = TRUE;
+      return 1;
+    }
+    if (GetLastError() != ERROR_IO_INCOMPLETE) {
+      *ok = FALSE;
+      return 1;
+    }
+    DWORD waited = GetTickCount() - start;
+    if (waited >= ms) return 0;
+    if (WaitForSingleObject(wait->overlapped.hEvent, ms - waited) == WAIT_OBJECT_0)
+      ResetEvent(wait->overlapped.hEvent);
+  }
+}
+
+// Raises RTS on an open, configured port and waits for the CTS answer. 1 = answered, 0 = not,
+// -1 = the wait could not be ended: the record belongs to the port's driver from now on.
+static int AskForAnswer(HANDLE port, SetupWait* wait) {
+  HANDLE event = wait->overlapped.hEvent;
+  ZeroMemory(&wait->overlapped, sizeof wait->overlapped);
+  wait->overlapped.hEvent = event;
   ResetEvent(event);
-  detectEvents = 0;
+  wait->events = 0;
 
   gSetupPorts.setMask(port, EV_CTS);
-  BOOL started = gSetupPorts.waitEvent(port, &detectEvents, wait);
-  int pending = !started && GetLastError() == ERROR_IO_PENDING;
+  BOOL started = gSetupPorts.waitEvent(port, &wait->events, &wait->overlapped);
+  // A wait that failed at once is no answer; there is nothing to wait for.
+  int pending = started || GetLastError() == ERROR_IO_PENDING;
   gSetupPorts.escape(port, SETRTS);
 
   int answered = 0;
-  DWORD unused;
-  if (WaitForSingleObject(event, kAnswerMs) == WAIT_OBJECT_0) {
-    ResetEvent(event);
-    if (gSetupPorts.result(port, wait, &unused, FALSE)) {
-      answered = (detectEvents & EV_CTS) != 0;
-      pending = 0;
-    } else if (GetLastError() != ERROR_IO_INCOMPLETE) {
-      pending = 0;  // ended in an error; a signal from elsewhere leaves it pending
-    }
+  BOOL ok = FALSE;
+  if (pending && WaitEnded(port, wait, kAnswerMs, &ok)) {
+    answered = ok && (wait->events & EV_CTS) != 0;
+    pending = 0;
   }
-  // Ends a wait that is still pending; collect it before its record is used again.
+  // A new mask ends a wait still pending; collect it before its record is used again.
   gSetupPorts.setMask(port, 0);
-  if (pending) gSetupPorts.result(port, wait, &unused, TRUE);
+  if (pending && !WaitEnded(port, wait, kEndMs, &ok)) {
+    gSetupPorts.cancel(port);
+    if (!WaitEnded(port, wait, kEndMs, &ok)) return -1;
+  }
   ResetEvent(event);
   return answered;
 }
 
-static void SetStatus(HWND dialog, int port, const char* text) {
-  SetDlgItemTextA(dialog, IDC_STATUS1 - 1 + port, text);
-}
-
-int SetupDetectPort(HWND dialog, const int available[5], OVERLAPPED* wait) {
-  for (int n = 1; n <= 4; n++) {
+int SetupDetectPort(HWND dialog, const int available[kSetupMaxPort + 1], SetupWait** wait) {
+  int others = 0;
+  for (int n = 1; n <= kSetupMaxPort; n++) {
     if (!available[n]) continue;
-    SetStatus(dialog, n, "");
-    CheckRadioButton(dialog, IDC_PORT1, IDC_PORT4, 0);
+    if (n <= 4) SetupShowStatus(dialog, n, "");
+    others |= n > 4;
   }
+  if (others) SetDlgItemTextA(dialog, IDC_STATUS_OTHER, "");
+  SetupCheckPort(dialog, 0);
 
   int found = 0;
-  for (int n = 1; n <= 4 && !found; n++) {
+  for (int n = 1; n <= kSetupMaxPort && !found && *wait; n++) {
     if (!available[n]) continue;
     HANDLE port = OpenPort(n);
-    SetStatus(dialog, n, "Test...");
+    SetupShowStatus(dialog, n, "Test...");
     if (port == INVALID_HANDLE_VALUE) continue;
 
     DCB saved;
@@ -111,12 +159,14 @@ int SetupDetectPort(HWND dialog, const int available[5], OVERLAPPED* wait) {
       continue;
     }
 
-    if (AskForAnswer(port, wait)) {
+    int answer = AskForAnswer(port, *wait);
+    if (answer < 0) *wait = SetupWaitNew(nullptr);  // the old record stays the driver's
+    if (answer > 0) {
       found = n;
-      CheckRadioButton(dialog, IDC_PORT1, IDC_PORT4, IDC_PORT1 - 1 + n);
-      SetStatus(dialog, n, "OK");
+      SetupCheckPort(dialog, n);
+      SetupShowStatus(dialog, n, "OK");
     } else {
-      SetStatus(dialog, n, "");
+      SetupShowStatus(dialog, n, "");
     }
     UpdateWindow(dialog);
 

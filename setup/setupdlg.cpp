@@ -6,6 +6,11 @@
 // The port is saved to the profile and the autostart value to the Run key only at OK, except that
 // opening the dialog brings an existing autostart value up to date with the program's current
 // path, and deletes one that cannot be read.
+//
+// COM1 to COM4 have radio buttons of their own; the ports above are offered in a list beside the
+// choice "Other", when the dialog template has those controls (an older language module offers
+// COM1 to COM4 only, as before). A save that fails is told in a message box that names the file or
+// key and the system's reason, and the dialog stays open: the user can choose again or cancel.
 #include <stdio.h>
 
 #include "actions/keypath.h"
@@ -13,17 +18,16 @@
 #include "receiver/keyqueue.h"
 #include "receiver/link.h"
 #include "resources/resource_ids.h"
+#include "setup/autostart.h"
 #include "setup/detect.h"
+#include "setup/portchoice.h"
 #include "setup/setup.h"
 
-static const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-static const char kRunValue[] = "OVRARemote";
-
 // Used on the main thread only.
-static int setupOpen;          // 1 while OpenSetupDialog runs
-static int selectedPort;       // the port the Test button tries
-static int portAvailable[5];   // [1..4]: opened and read at dialog start
-static OVERLAPPED detectWait;  // hEvent: the detection event, from dialog start to dialog end
+static int setupOpen;                         // 1 while OpenSetupDialog runs
+static int selectedPort;                      // the port the Test button tries
+static int portAvailable[kSetupMaxPort + 1];  // [1..]: opened and read at dialog start
+static SetupWait* detectWait;                 // from dialog start to dialog end (null: none to be had)
 
 int OpenSetupDialog(HMODULE language, HWND owner) {
   if (setupOpen) return 0;
@@ -33,18 +37,6 @@ int OpenSetupDialog(HMODULE language, HWND owner) {
   KeyPathStart();
   setupOpen = 0;
   return 0;
-}
-
-static int ProgramPath(char path[MAX_PATH]) {
-  DWORD n = GetModuleFileNameA(gProgramInstance, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return -1;  // failed, or cut short
-  return 0;
-}
-
-static void WriteAutostart(HKEY run) {
-  char path[MAX_PATH];
-  if (ProgramPath(path) < 0) return;
-  RegSetValueExA(run, kRunValue, 0, REG_SZ, (const BYTE*)path, lstrlenA(path) + 1);
 }
 
 static void EnableItem(HWND dialog, int id, BOOL enable) {
@@ -65,48 +57,48 @@ static void PlaceDialog(HWND dialog) {
   SetWindowPos(dialog, HWND_TOPMOST, left, top, 0, 0, SWP_NOSIZE);
 }
 
-// Sets the check box from the autostart value; a value that cannot be read is deleted.
+// Sets the check box from the autostart value; with neither Run key to read it keeps the
+// template's state.
 static void ReadAutostart(HWND dialog) {
-  HKEY run;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &run) != ERROR_SUCCESS)
-    return;
-  char value[MAX_PATH];
-  DWORD size = sizeof value;
-  LONG read = RegQueryValueExA(run, kRunValue, nullptr, nullptr, (BYTE*)value, &size);
-  // A value that fills the whole buffer without its terminating zero is too long as well.
-  if (read == ERROR_SUCCESS && size < sizeof value) value[size] = 0;
-  if (read == ERROR_SUCCESS && size == sizeof value && value[size - 1] != 0) read = ERROR_MORE_DATA;
-
-  UINT check = BST_UNCHECKED;
-  if (read != ERROR_SUCCESS) {
-    RegDeleteValueA(run, kRunValue);
-  } else {
-    check = BST_CHECKED;
-    char path[MAX_PATH];
-    if (ProgramPath(path) == 0 && lstrcmpiA(path, value) != 0) WriteAutostart(run);
-  }
-  CheckDlgButton(dialog, IDC_AUTOSTART, check);
-  RegCloseKey(run);
+  int on = AutostartRead();
+  if (on >= 0) CheckDlgButton(dialog, IDC_AUTOSTART, on ? BST_CHECKED : BST_UNCHECKED);
 }
 
-// Marks the ports that are missing or busy, and checks the configured port when it is there.
+// Marks the ports that are missing or busy, lists the ports above COM4 that are there, and
+// checks the configured port when it is there.
 static void ProbePorts(HWND dialog) {
+  ZeroMemory(portAvailable, sizeof portAvailable);
   for (int n = 1; n <= 4; n++) {
     portAvailable[n] = SetupProbePort(n);
     if (!portAvailable[n]) {
       EnableItem(dialog, IDC_PORT1 - 1 + n, FALSE);
       SetDlgItemTextA(dialog, IDC_STATUS1 - 1 + n, "---");
-    } else if (n == selectedPort) {
-      CheckRadioButton(dialog, IDC_PORT1, IDC_PORT4, IDC_PORT1 - 1 + n);
-      EnableItem(dialog, IDC_TEST, TRUE);
     }
+  }
+  if (SetupHasPortList(dialog)) {
+    int listed = 0;
+    for (int n = 5; n <= kSetupMaxPort; n++) {
+      portAvailable[n] = SetupProbePort(n);
+      if (portAvailable[n]) SetupListPort(dialog, n);
+      listed += portAvailable[n];
+    }
+    if (listed) {
+      SendDlgItemMessageA(dialog, IDC_PORT_LIST, CB_SETCURSEL, 0, 0);
+    } else {
+      EnableItem(dialog, IDC_PORT_OTHER, FALSE);
+      EnableItem(dialog, IDC_PORT_LIST, FALSE);
+      SetDlgItemTextA(dialog, IDC_STATUS_OTHER, "---");
+    }
+  }
+  if (selectedPort >= 1 && selectedPort <= kSetupMaxPort && portAvailable[selectedPort]) {
+    SetupCheckPort(dialog, selectedPort);
+    EnableItem(dialog, IDC_TEST, TRUE);
   }
 }
 
 static void OnInit(HWND dialog) {
   PlaceDialog(dialog);
-  ZeroMemory(&detectWait, sizeof detectWait);
-  detectWait.hEvent = CreateEventA(nullptr, TRUE, FALSE, "MyEventHere");
+  detectWait = SetupWaitNew("MyEventHere");
   EnableItem(dialog, IDC_TEST, FALSE);
   ReadAutostart(dialog);
   selectedPort = GetPrivateProfileIntA("default", "port", 0, gProfilePath);
@@ -136,22 +128,33 @@ static void OnTest(HWND dialog) {
   QueueClear();  // a key that arrived after the test dialog had cleared the queue
 }
 
-static void OnOk(HWND dialog) {
-  int port = 0;
-  for (int n = 1; n <= 4 && !port; n++) {
-    if (IsDlgButtonChecked(dialog, IDC_PORT1 - 1 + n) == BST_CHECKED) port = n;
-  }
-  char text[2] = {char('0' + port), 0};
-  WritePrivateProfileStringA("default", "port", text, gProfilePath);
+// Tells that a save failed: what could not be written where, and the system's reason.
+static void ShowSaveError(HWND dialog, const char* what, const char* where, DWORD error) {
+  char reason[256];
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                           reason, sizeof reason, nullptr);
+  while (n > 0 && (reason[n - 1] == '\r' || reason[n - 1] == '\n' || reason[n - 1] == ' ')) n--;
+  reason[n] = 0;
+  char text[1024];
+  snprintf(text, sizeof text, "%s could not be saved in\n%s\n\n%s (error %lu)\n\nChoose again, or Cancel.",
+           what, where, n ? reason : "Unknown error", error);
+  MessageBoxA(dialog, text, "OVRA Remote Error", MB_OK | MB_ICONERROR);
+}
 
-  HKEY run;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
-    if (IsDlgButtonChecked(dialog, IDC_AUTOSTART) == BST_CHECKED) {
-      WriteAutostart(run);
-    } else {
-      RegDeleteValueA(run, kRunValue);
-    }
-    RegCloseKey(run);
+// Saves the port, then the autostart choice, and closes the dialog. A save that fails is told and
+// keeps the dialog open; what was saved before it stays saved.
+static void OnOk(HWND dialog) {
+  char text[16];
+  snprintf(text, sizeof text, "%d", SetupCheckedPort(dialog));
+  if (!WritePrivateProfileStringA("default", "port", text, gProfilePath)) {
+    ShowSaveError(dialog, "The port", gProfilePath, GetLastError());
+    return;
+  }
+  const char* key;
+  LONG error;
+  if (AutostartSave(IsDlgButtonChecked(dialog, IDC_AUTOSTART) == BST_CHECKED, &key, &error) < 0) {
+    ShowSaveError(dialog, "\"Start with Windows\"", key, DWORD(error));
+    return;
   }
   EndDialog(dialog, IDOK);
 }
@@ -162,13 +165,23 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       OnInit(dialog);
       return TRUE;
     case WM_DESTROY:
-      if (detectWait.hEvent) CloseHandle(detectWait.hEvent);
-      detectWait.hEvent = nullptr;
+      SetupWaitFree(detectWait);
+      detectWait = nullptr;
       return FALSE;
     case WM_COMMAND:
       break;
     default:
       return FALSE;
+  }
+  // Choosing a port from the list chooses "Other".
+  if (LOWORD(wParam) == IDC_PORT_LIST && HIWORD(wParam) == CBN_SELCHANGE) {
+    int port = SetupListedPort(dialog);
+    if (port) {
+      SetupCheckPort(dialog, port);
+      selectedPort = port;
+      EnableItem(dialog, IDC_TEST, TRUE);
+    }
+    return FALSE;
   }
   if (HIWORD(wParam) != 0) return FALSE;
   int id = LOWORD(wParam);
@@ -179,6 +192,12 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     case IDC_PORT4:
       selectedPort = id - IDC_PORT1 + 1;
       EnableItem(dialog, IDC_TEST, TRUE);
+      break;
+    case IDC_PORT_OTHER:
+      if (SetupListedPort(dialog)) {
+        selectedPort = SetupListedPort(dialog);
+        EnableItem(dialog, IDC_TEST, TRUE);
+      }
       break;
     case IDC_DETECT:
       OnDetect(dialog);

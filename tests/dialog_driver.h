@@ -97,3 +97,48 @@ inline bool ItemVisible(HWND dialog, int id) {
 inline bool ItemChecked(HWND dialog, int id) {
   return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
 }
+
+// The texts of a drop-down list's items, separated by spaces: "COM7 COM9".
+inline std::string ListItems(HWND dialog, int id) {
+  std::string items;
+  LRESULT count = SendDlgItemMessageA(dialog, id, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; i++) {
+    char text[256] = "";
+    SendDlgItemMessageA(dialog, id, CB_GETLBTEXT, i, (LPARAM)text);
+    items += (i ? " " : "") + std::string(text);
+  }
+  return items;
+}
+// The text of the item a drop-down list shows, or "".
+inline std::string ListShown(HWND dialog, int id) {
+  LRESULT item = SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0);
+  char text[256] = "";
+  if (item != CB_ERR) SendDlgItemMessageA(dialog, id, CB_GETLBTEXT, item, (LPARAM)text);
+  return text;
+}
+// Picks the item with that text from a drop-down list as a user does: the list shows it and the
+// dialog hears of the change. False when there is no such item.
+inline bool ChooseListItem(HWND dialog, int id, const std::string& text) {
+  LRESULT item = SendDlgItemMessageA(dialog, id, CB_FINDSTRINGEXACT, WPARAM(-1), (LPARAM)text.c_str());
+  if (item == CB_ERR) return false;
+  SendDlgItemMessageA(dialog, id, CB_SETCURSEL, item, 0);
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), (LPARAM)GetDlgItem(dialog, id));
+  return true;
+}
+
+// Waits up to ten seconds for a message box of `thread` with that caption.
+inline HWND WaitForMessageBox(DWORD thread, const char* caption) {
+  for (int i = 0; i < 1000; i++) {
+    for (HWND w : ThreadDialogs(thread)) {
+      char title[256] = "";
+      GetWindowTextA(w, title, sizeof title);
+      if (lstrcmpA(title, caption) == 0) return w;
+    }
+    Sleep(10);
+  }
+  return nullptr;
+}
+// The text of a message box (its static text control).
+inline std::string MessageBoxText(HWND box) {
+  return ItemText(box, 0xFFFF);
+}

@@ -1,5 +1,6 @@
-// The language module loader against the real registry (HKLM) and real module files beside the
-// test program. The registry entry is put back as it was after every test.
+// The language module loader against the real registry (HKLM, and HKCU where HKLM has nothing) and
+// real module files beside the test program. The registry entries are put back as they were after
+// every test.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -14,61 +15,76 @@ namespace {
 const char kParentKey[] = "Software\\Halvesta Systems";
 const char kKey[] = "Software\\Halvesta Systems\\Tessil OVRA";
 
-bool KeyExists(const char* name) {
+bool KeyExists(const char* name, HKEY root = HKEY_LOCAL_MACHINE) {
   HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, name, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExA(root, name, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
   RegCloseKey(key);
   return true;
 }
 
-class LanguageTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    parentExisted_ = KeyExists(kParentKey);
-    keyExisted_ = KeyExists(kKey);
+// The maker's key and its "Language" value under one root, as the test found them.
+struct SavedEntry {
+  bool parentExisted = false, keyExisted = false, valueExisted = false;
+  std::vector<BYTE> value;
+  DWORD type = REG_SZ;
+
+  void Save(HKEY root) {
+    parentExisted = KeyExists(kParentKey, root);
+    keyExisted = KeyExists(kKey, root);
     HKEY key;
-    if (keyExisted_ && RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-      savedValue_.resize(4096);
-      DWORD size = static_cast<DWORD>(savedValue_.size());
-      valueExisted_ =
-          RegQueryValueExA(key, "Language", nullptr, &savedType_, savedValue_.data(), &size) == ERROR_SUCCESS;
-      savedValue_.resize(size);
+    if (keyExisted && RegOpenKeyExA(root, kKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+      value.resize(4096);
+      DWORD size = static_cast<DWORD>(value.size());
+      valueExisted = RegQueryValueExA(key, "Language", nullptr, &type, value.data(), &size) == ERROR_SUCCESS;
+      value.resize(size);
       RegCloseKey(key);
     }
   }
-
-  void TearDown() override {
-    for (const std::string& file : copies_) DeleteFileA(file.c_str());
-    if (!keyExisted_) {
-      RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
-      if (!parentExisted_) RegDeleteKeyA(HKEY_LOCAL_MACHINE, kParentKey);
+  void Restore(HKEY root) const {
+    if (!keyExisted) {
+      RegDeleteKeyA(root, kKey);
+      if (!parentExisted) RegDeleteKeyA(root, kParentKey);
       return;
     }
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    if (valueExisted_)
-      RegSetValueExA(key, "Language", 0, savedType_, savedValue_.data(),
-                     static_cast<DWORD>(savedValue_.size()));
+    ASSERT_EQ(RegCreateKeyExA(root, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
+    if (valueExisted)
+      RegSetValueExA(key, "Language", 0, type, value.data(), static_cast<DWORD>(value.size()));
     else
       RegDeleteValueA(key, "Language");
     RegCloseKey(key);
   }
+};
+
+// The user's entry is taken away for the tests of the machine's: it would stand in for a missing one.
+class LanguageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    machine_.Save(HKEY_LOCAL_MACHINE);
+    user_.Save(HKEY_CURRENT_USER);
+    RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
+  }
+
+  void TearDown() override {
+    for (const std::string& file : copies_) DeleteFileA(file.c_str());
+    machine_.Restore(HKEY_LOCAL_MACHINE);
+    user_.Restore(HKEY_CURRENT_USER);
+  }
 
   // Sets "Language" to the given bytes (the key is created when missing).
-  void SetRaw(const void* data, DWORD size, DWORD type) {
+  void SetRaw(const void* data, DWORD size, DWORD type, HKEY root = HKEY_LOCAL_MACHINE) {
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExA(root, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExA(key, "Language", 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
     RegCloseKey(key);
   }
-  void SetCode(const std::string& code) { SetRaw(code.c_str(), static_cast<DWORD>(code.size() + 1), REG_SZ); }
+  void SetCode(const std::string& code, HKEY root = HKEY_LOCAL_MACHINE) {
+    SetRaw(code.c_str(), static_cast<DWORD>(code.size() + 1), REG_SZ, root);
+  }
 
-  void DeleteValue() {
+  void DeleteValue(HKEY root = HKEY_LOCAL_MACHINE) {
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExA(root, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
     RegDeleteValueA(key, "Language");
     RegCloseKey(key);
   }
@@ -95,9 +111,7 @@ class LanguageTest : public ::testing::Test {
   }
 
   std::vector<std::string> copies_;
-  bool parentExisted_ = false, keyExisted_ = false, valueExisted_ = false;
-  std::vector<BYTE> savedValue_;
-  DWORD savedType_ = REG_SZ;
+  SavedEntry machine_, user_;
 };
 
 TEST_F(LanguageTest, ChoosesTheModuleNamedByTheCodeElseTheEnglishOne) {
@@ -121,6 +135,35 @@ TEST_F(LanguageTest, ChoosesTheModuleNamedByTheCodeElseTheEnglishOne) {
     EXPECT_EQ(Loaded(), c.expected ? Beside(c.expected) : "none") << "code '" << c.code << "'";
     for (const std::string& file : copies_) DeleteFileA(file.c_str());
     copies_.clear();
+  }
+}
+
+// The user's value counts only where the machine has no key or no value.
+TEST_F(LanguageTest, TheUsersValueStandsInForAMissingMachineValue) {
+  enum Machine { kNoKey, kNoValue, kCode001, kTooLong };
+  struct Case {
+    const char* name;
+    Machine machine;
+    const char* user;  // the user's code, or null: no user key
+    const char* expected;
+  } cases[] = {
+      {"no machine key: the user's code", kNoKey, "002", "REMOT002.DLL"},
+      {"machine key without value: the user's code", kNoValue, "002", "REMOT002.DLL"},
+      {"the user's code whose file is missing: English", kNoKey, "005", "REMOT001.DLL"},
+      {"both: the machine's wins", kCode001, "002", "REMOT001.DLL"},
+      {"a machine value too long is not passed over", kTooLong, "002", nullptr},
+      {"neither", kNoValue, nullptr, nullptr},
+  };
+  CopyModuleAs("REMOT002.DLL");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
+    RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
+    if (c.machine == kNoValue) DeleteValue();
+    if (c.machine == kCode001) SetCode("001");
+    if (c.machine == kTooLong) SetCode(std::string(200, '2'));
+    if (c.user) SetCode(c.user, HKEY_CURRENT_USER);
+    EXPECT_EQ(Loaded(), c.expected ? Beside(c.expected) : "none");
   }
 }
 

@@ -1,11 +1,15 @@
 // The setup dialog, run from the real language module on this thread and driven from a second one,
-// against the real profile file, registry and ports. The machine has COM1 (one end of the test
-// cable, a pseudo-terminal) and no COM2-COM4. A pseudo-terminal cannot raise CTS, so the receiver's
-// answer to detection is played by a stand-in for the port calls; detection also runs for real.
+// against the real profile file, registry and ports. The machine has COM1 and COM9 (the two ends of
+// the test cable, pseudo-terminals) and no other port. A pseudo-terminal cannot raise CTS, so the
+// receiver's answer to detection is played by a stand-in for the port calls; detection also runs
+// for real. Wine lets every process write every registry key, so a machine Run key that refuses a
+// standard user is played by a stand-in for opening keys.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <stdio.h>
 #include <string>
 #include <vector>
@@ -15,6 +19,7 @@
 #include "receiver/keyqueue.h"
 #include "receiver/link.h"
 #include "resources/resource_ids.h"
+#include "setup/autostart.h"
 #include "setup/detect.h"
 #include "setup/setup.h"
 #include "test_support.h"
@@ -40,10 +45,10 @@ std::ostream& operator<<(std::ostream& out, const RunValue& v) {
              << v.data.size() << " bytes)";
 }
 
-RunValue ReadRunValue() {
+RunValue ReadRunValue(HKEY root = HKEY_LOCAL_MACHINE) {
   RunValue v;
   HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return v;
+  if (RegOpenKeyExA(root, kRunKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return v;
   DWORD size = 0;
   if (RegQueryValueExA(key, kRunValue, nullptr, &v.type, nullptr, &size) == ERROR_SUCCESS) {
     v.data.resize(size);
@@ -54,11 +59,10 @@ RunValue ReadRunValue() {
   return v;
 }
 
-void WriteRunValue(const RunValue& v) {
+void WriteRunValue(const RunValue& v, HKEY root = HKEY_LOCAL_MACHINE) {
   HKEY key;
-  ASSERT_EQ(
-      RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-      ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExA(root, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
   if (v.exists) {
     RegSetValueExA(key, kRunValue, 0, v.type, v.data.data(), DWORD(v.data.size()));
   } else {
@@ -91,6 +95,9 @@ struct PortLook {
 };
 struct SetupLook {
   PortLook port[5];
+  PortLook other;     // "Other", with the status text of the list's port
+  std::string list;   // the list's items
+  std::string shown;  // the item the list shows
   bool test = false;
   bool detect = false;
   bool autostart = false;
@@ -103,18 +110,45 @@ SetupLook Look(HWND d) {
     look.port[n].enabled = ItemEnabled(d, IDC_PORT1 - 1 + n);
     look.port[n].checked = ItemChecked(d, IDC_PORT1 - 1 + n);
   }
+  look.other.status = ItemText(d, IDC_STATUS_OTHER);
+  look.other.enabled = ItemEnabled(d, IDC_PORT_OTHER);
+  look.other.checked = ItemChecked(d, IDC_PORT_OTHER);
+  look.list = ListItems(d, IDC_PORT_LIST);
+  look.shown = ListShown(d, IDC_PORT_LIST);
   look.test = ItemEnabled(d, IDC_TEST);
   look.detect = ItemEnabled(d, IDC_DETECT);
   look.autostart = ItemChecked(d, IDC_AUTOSTART);
   return look;
 }
 
+// The port the dialog shows as chosen, 0 for none, -1 for more than one.
 int CheckedPort(const SetupLook& look) {
+  int checked = 0;
   for (int n = 1; n <= 4; n++) {
-    if (look.port[n].checked) return n;
+    if (look.port[n].checked) checked = checked ? -1 : n;
   }
-  return 0;
+  if (look.other.checked) checked = checked ? -1 : atoi(look.shown.c_str() + 3);
+  return checked;
 }
+
+// A language module from before the list of ports above COM4: its setup dialog has no "Other",
+// no list and no status text for them. Played by taking those controls out of the dialog before
+// the dialog procedure sees it.
+HHOOK olderHook;
+LRESULT CALLBACK TakeOutPortList(int code, WPARAM wParam, LPARAM lParam) {
+  const CWPSTRUCT* call = (const CWPSTRUCT*)lParam;
+  if (code == HC_ACTION && call->message == WM_INITDIALOG && GetDlgItem(call->hwnd, IDC_DETECT)) {
+    for (int id : {IDC_PORT_OTHER, IDC_PORT_LIST, IDC_STATUS_OTHER})
+      DestroyWindow(GetDlgItem(call->hwnd, id));
+  }
+  return CallNextHookEx(olderHook, code, wParam, lParam);
+}
+struct OlderModule {
+  OlderModule() {
+    olderHook = SetWindowsHookExA(WH_CALLWNDPROC, TakeOutPortList, nullptr, GetCurrentThreadId());
+  }
+  ~OlderModule() { UnhookWindowsHookEx(olderHook); }
+};
 
 class SetupDialogTest : public ::testing::Test {
  protected:
@@ -124,10 +158,13 @@ class SetupDialogTest : public ::testing::Test {
     ASSERT_NE(gLanguageModule, nullptr);
     lstrcpynA(gProfilePath, dir.File("profiles.ini").c_str(), MAX_PATH);
     savedRun = ReadRunValue();
+    savedUserRun = ReadRunValue(HKEY_CURRENT_USER);
   }
   void TearDown() override {
     WriteRunValue(savedRun);
+    WriteRunValue(savedUserRun, HKEY_CURRENT_USER);
     gSetupPorts = kSetupPlatformPorts;
+    gAutostartOpenKey = RegOpenKeyExA;
     ReceiverStop();
   }
 
@@ -147,7 +184,7 @@ class SetupDialogTest : public ::testing::Test {
   }
 
   TempDir dir;
-  RunValue savedRun;
+  RunValue savedRun, savedUserRun;
 };
 
 // --- Port probe, on the real ports ---
@@ -156,32 +193,45 @@ struct ProbeCase {
   const char* name;
   const char* profile;
   int checked;  // 0: none, and Test disabled
+  bool older;   // with a language module without the list of ports above COM4
 };
 const ProbeCase kProbeCases[] = {
-    {"no port entry", "[default]\n", 0},
-    {"port 1, present", "[default]\nport=1\n", 1},
-    {"port 2, absent", "[default]\nport=2\n", 0},
-    {"port 7", "[default]\nport=7\n", 0},
+    {"no port entry", "[default]\n", 0, false},
+    {"port 1, present", "[default]\nport=1\n", 1, false},
+    {"port 2, absent", "[default]\nport=2\n", 0, false},
+    {"port 7, absent", "[default]\nport=7\n", 0, false},
+    {"port 9, present: chosen in the list", "[default]\nport=9\n", 9, false},
+    {"port 9 with an older module: not offered", "[default]\nport=9\n", 0, true},
+    {"port 1 with an older module", "[default]\nport=1\n", 1, true},
 };
 
-TEST_F(SetupDialogTest, ProbeMarksMissingPortsAndChecksTheConfiguredPortWhenPresent) {
+TEST_F(SetupDialogTest, ProbeMarksMissingPortsListsTheOthersAndChecksTheConfiguredPortWhenPresent) {
   ASSERT_EQ(SetupProbePort(1), 1) << "COM1, the test cable, must exist (tools/test.sh makes it)";
-  for (int n = 2; n <= 4; n++) ASSERT_EQ(SetupProbePort(n), 0) << "COM" << n << " must not exist";
+  ASSERT_EQ(SetupProbePort(9), 1) << "COM9, the cable's other end, must exist";
+  for (int n = 2; n <= kSetupMaxPort; n++) {
+    if (n == 9) continue;
+    ASSERT_EQ(SetupProbePort(n), 0) << "COM" << n << " must not exist";
+  }
 
   for (const ProbeCase& c : kProbeCases) {
     SCOPED_TRACE(c.name);
     Profile(c.profile);
     SetupLook look;
-    Run([&](HWND d) {
-      look = Look(d);
-      PostClick(d, IDCANCEL);
-    });
+    {
+      std::unique_ptr<OlderModule> older(c.older ? new OlderModule : nullptr);
+      Run([&](HWND d) {
+        look = Look(d);
+        PostClick(d, IDCANCEL);
+      });
+    }
     EXPECT_EQ(look.port[1].status, "");
     EXPECT_TRUE(look.port[1].enabled);
     for (int n = 2; n <= 4; n++) {
       EXPECT_EQ(look.port[n].status, "---");
       EXPECT_FALSE(look.port[n].enabled);
     }
+    EXPECT_EQ(look.list, c.older ? "" : "COM9");
+    EXPECT_EQ(look.other.enabled, !c.older);
     EXPECT_EQ(CheckedPort(look), c.checked);
     EXPECT_EQ(look.test, c.checked != 0);
   }
@@ -229,6 +279,7 @@ struct SaveCase {
   std::function<void(HWND)> act;
   INT_PTR result;
   const char* port;  // "port" afterwards
+  bool older = false;
 };
 
 TEST_F(SetupDialogTest, OkSavesTheCheckedPortAndCancelSavesNothing) {
@@ -248,10 +299,30 @@ TEST_F(SetupDialogTest, OkSavesTheCheckedPortAndCancelSavesNothing) {
          PostClick(d, IDCANCEL);
        },
        IDCANCEL, "7"},
+      {"OK keeps a configured port above COM4", "[default]\nport=9\n", [](HWND d) { PostClick(d, IDOK); },
+       IDOK, "9"},
+      {"OK after choosing COM9 in the list", "[default]\nport=1\n",
+       [](HWND d) {
+         EXPECT_TRUE(ChooseListItem(d, IDC_PORT_LIST, "COM9"));
+         EXPECT_TRUE(ItemChecked(d, IDC_PORT_OTHER) && !ItemChecked(d, IDC_PORT1));
+         PostClick(d, IDOK);
+       },
+       IDOK, "9"},
+      {"OK after choosing Other, then COM1", "[default]\n",
+       [](HWND d) {
+         Click(d, IDC_PORT_OTHER);
+         EXPECT_TRUE(ItemEnabled(d, IDC_TEST));
+         Click(d, IDC_PORT1);
+         PostClick(d, IDOK);
+       },
+       IDOK, "1"},
+      {"an older module: OK with port=9 saves 0", "[default]\nport=9\n", [](HWND d) { PostClick(d, IDOK); },
+       IDOK, "0", true},
   };
   for (const SaveCase& c : cases) {
     SCOPED_TRACE(c.name);
     Profile(c.profile);
+    std::unique_ptr<OlderModule> older(c.older ? new OlderModule : nullptr);
     EXPECT_EQ(Run(c.act), c.result);
     EXPECT_EQ(Port(), c.port);
   }
@@ -302,23 +373,45 @@ RunValue ValueFor(RunState state) {
   return RunValue();
 }
 
+// A standard user: the machine's Run key may be read, not written.
+bool lockMachine, lockUser;
+LONG WINAPI LockedOpen(HKEY root, LPCSTR name, DWORD options, REGSAM access, PHKEY key) {
+  bool locked = (root == HKEY_LOCAL_MACHINE && lockMachine) || (root == HKEY_CURRENT_USER && lockUser);
+  if (locked && (access & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY))) return ERROR_ACCESS_DENIED;
+  return RegOpenKeyExA(root, name, options, access, key);
+}
+
 struct AutostartCase {
   const char* name;
-  RunState before;
+  bool locked;  // the machine's Run key refuses writing
+  RunState machineBefore, userBefore;
   bool toggle;  // click the check box
   int button;
   bool checkedAtStart;
-  RunState after;
+  RunState machineAfter, userAfter;
 };
 const AutostartCase kAutostartCases[] = {
-    {"missing, ticked, OK: created", kMissing, true, IDOK, false, kProgram},
-    {"missing, Cancel: stays missing", kMissing, false, IDCANCEL, false, kMissing},
-    {"present, cleared, OK: deleted", kProgram, true, IDOK, true, kMissing},
-    {"present, OK: kept", kProgram, false, IDOK, true, kProgram},
-    {"another path: rewritten at start, even if cancelled", kOtherProgram, false, IDCANCEL, true, kProgram},
-    {"the program in other letter case: not rewritten", kProgramOtherCase, false, IDCANCEL, true,
-     kProgramOtherCase},
-    {"over-long: deleted at start", kOverLong, false, IDCANCEL, false, kMissing},
+    {"missing, ticked, OK: created", false, kMissing, kMissing, true, IDOK, false, kProgram, kMissing},
+    {"missing, Cancel: stays missing", false, kMissing, kMissing, false, IDCANCEL, false, kMissing, kMissing},
+    {"present, cleared, OK: deleted", false, kProgram, kMissing, true, IDOK, true, kMissing, kMissing},
+    {"present, OK: kept", false, kProgram, kMissing, false, IDOK, true, kProgram, kMissing},
+    {"another path: rewritten at start, even if cancelled", false, kOtherProgram, kMissing, false, IDCANCEL,
+     true, kProgram, kMissing},
+    {"the program in other letter case: not rewritten", false, kProgramOtherCase, kMissing, false, IDCANCEL,
+     true, kProgramOtherCase, kMissing},
+    {"over-long: deleted at start", false, kOverLong, kMissing, false, IDCANCEL, false, kMissing, kMissing},
+    {"the user's value, OK: moved to the machine's key", false, kMissing, kProgram, false, IDOK, true,
+     kProgram, kMissing},
+    {"standard user, ticked, OK: the user's key", true, kMissing, kMissing, true, IDOK, false, kMissing,
+     kProgram},
+    {"standard user, the user's value cleared, OK: deleted", true, kMissing, kProgram, true, IDOK, true,
+     kMissing, kMissing},
+    {"standard user, the user's value elsewhere: rewritten at start", true, kMissing, kOtherProgram, false,
+     IDCANCEL, true, kMissing, kProgram},
+    {"standard user, the machine's value: checked, OK adds no copy", true, kProgram, kMissing, false, IDOK,
+     true, kProgram, kMissing},
+    {"standard user, the machine's value elsewhere: left, checked", true, kOtherProgram, kMissing, false,
+     IDCANCEL, true, kOtherProgram, kMissing},
 };
 
 TEST_F(SetupDialogTest, AutostartValueFollowsTheCheckBox) {
@@ -326,15 +419,97 @@ TEST_F(SetupDialogTest, AutostartValueFollowsTheCheckBox) {
   for (const AutostartCase& c : kAutostartCases) {
     SCOPED_TRACE(c.name);
     Profile("[default]\n");
-    WriteRunValue(ValueFor(c.before));
+    WriteRunValue(ValueFor(c.machineBefore));
+    WriteRunValue(ValueFor(c.userBefore), HKEY_CURRENT_USER);
+    lockMachine = c.locked;
+    lockUser = false;
+    gAutostartOpenKey = LockedOpen;
     bool checkedAtStart = !c.checkedAtStart;
     Run([&](HWND d) {
       checkedAtStart = ItemChecked(d, IDC_AUTOSTART);
       if (c.toggle) Click(d, IDC_AUTOSTART);
       PostClick(d, c.button);
     });
+    gAutostartOpenKey = RegOpenKeyExA;
     EXPECT_EQ(checkedAtStart, c.checkedAtStart);
-    EXPECT_EQ(ReadRunValue(), ValueFor(c.after));
+    EXPECT_EQ(ReadRunValue(), ValueFor(c.machineAfter));
+    EXPECT_EQ(ReadRunValue(HKEY_CURRENT_USER), ValueFor(c.userAfter));
+  }
+}
+
+// --- Saves that fail: told, and the dialog stays open ---
+
+struct FailedSaveCase {
+  const char* name;
+  bool profileIsFolder;
+  bool lockMachine, lockUser;
+  RunState machineBefore;
+  std::string told;                // what the message names
+  std::function<void(HWND)> next;  // what the user does after the message
+  INT_PTR result;
+  const char* port;
+  RunState machineAfter;
+};
+
+TEST_F(SetupDialogTest, ASaveThatFailsIsToldAndTheDialogStaysOpen) {
+  const std::string machineRun = std::string("HKEY_LOCAL_MACHINE\\") + kRunKey;
+  const std::string userRun = std::string("HKEY_CURRENT_USER\\") + kRunKey;
+  const FailedSaveCase cases[] = {
+      {"profiles.ini cannot be written: the autostart choice is not saved either", true, false, false,
+       kMissing, dir.File("profiles.ini"), [](HWND d) { PostClick(d, IDCANCEL); }, IDCANCEL, "(none)",
+       kMissing},
+      {"no Run key may be written; then unticked", false, true, true, kMissing, userRun,
+       [](HWND d) {
+         Click(d, IDC_AUTOSTART);
+         PostClick(d, IDOK);
+       },
+       IDOK, "1", kMissing},
+      {"the machine's value cannot be removed; then ticked again", false, true, false, kProgram, machineRun,
+       [](HWND d) {
+         Click(d, IDC_AUTOSTART);
+         PostClick(d, IDOK);
+       },
+       IDOK, "1", kProgram},
+  };
+  DWORD self = GetCurrentThreadId();
+  for (const FailedSaveCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Profile("[default]\n");
+    if (c.profileIsFolder) {
+      DeleteFileA(dir.File("profiles.ini").c_str());
+      ASSERT_TRUE(CreateDirectoryA(dir.File("profiles.ini").c_str(), nullptr));
+    }
+    WriteRunValue(ValueFor(c.machineBefore));
+    WriteRunValue(RunValue(), HKEY_CURRENT_USER);
+    lockMachine = c.lockMachine;
+    lockUser = c.lockUser;
+    gAutostartOpenKey = LockedOpen;
+    std::string message;
+    bool openAfterMessage = false;
+    INT_PTR result = Run([&](HWND d) {
+      Click(d, IDC_PORT1);
+      Click(d, IDC_AUTOSTART);
+      PostClick(d, IDOK);
+      HWND box = WaitForMessageBox(self, "OVRA Remote Error");
+      ASSERT_NE(box, nullptr);
+      message = MessageBoxText(box);
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+      WaitUntil([&] { return !IsWindow(box); });
+      openAfterMessage = IsWindowVisible(d) != 0;
+      c.next(d);
+    });
+    gAutostartOpenKey = RegOpenKeyExA;
+    if (c.profileIsFolder) RemoveDirectoryA(dir.File("profiles.ini").c_str());
+
+    EXPECT_NE(message.find(c.told), std::string::npos) << message;
+    EXPECT_NE(message.find("(error 5)"), std::string::npos) << message;
+    EXPECT_TRUE(openAfterMessage);
+    EXPECT_EQ(result, c.result);
+    if (!c.profileIsFolder) {
+      EXPECT_EQ(Port(), c.port);
+    }
+    EXPECT_EQ(ReadRunValue(), ValueFor(c.machineAfter));
+    EXPECT_EQ(ReadRunValue(HKEY_CURRENT_USER), RunValue());
   }
 }
 
@@ -412,7 +587,7 @@ TEST_F(SetupDialogTest, TestButtonRunsTheTestDialogOverTheSetupDialog) {
 struct FakePort {
   // How it behaves ('-' missing, 'p' present, 'R' the receiver, 'v' gone after the probe,
   // 'x' refuses new settings, 'e' its wait ends in an error as RTS is raised, 'o' the detection
-  // event is set from elsewhere while its wait goes on).
+  // event is set from elsewhere while its wait goes on, 'h' a driver that never ends its wait).
   char kind = '-';
   // What happened to it.
   int opens = 0;
@@ -425,8 +600,11 @@ struct FakePort {
   DWORD mask = 0;
   DWORD* events = nullptr;
   OVERLAPPED* wait = nullptr;
+  OVERLAPPED* firstWait = nullptr;  // the record of its first wait
+  bool cancelled = false;
 };
-FakePort fake[5];
+const int kFakeCount = 12;  // COM1..COM12
+FakePort fake[kFakeCount + 1];
 HWND fakeDialog;
 
 DCB StartDcb() {
@@ -452,18 +630,21 @@ FakePort& Fake(HANDLE h) {
   return fake[(UINT_PTR)h - 0x7700];
 }
 
-void Complete(FakePort& p, DWORD events, DWORD status) {
+// Ends the pending wait as a driver does: writes its record and sets its event. False when the
+// event is no longer there.
+bool Complete(FakePort& p, DWORD events, DWORD status) {
   *p.events = events;
   p.wait->InternalHigh = 0;
   p.wait->Internal = status;
-  SetEvent(p.wait->hEvent);
+  bool set = SetEvent(p.wait->hEvent) != 0;
   p.wait = nullptr;
+  return set;
 }
 
 HANDLE WINAPI FakeOpen(LPCSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
   int n = 0;
-  if (sscanf(name, "COM%d", &n) != 1 || n < 1 || n > 4 || fake[n].kind == '-' ||
-      (fake[n].kind == 'v' && fake[n].opens > 0)) {
+  if ((sscanf(name, "COM%d", &n) != 1 && sscanf(name, "\\\\.\\COM%d", &n) != 1) || n < 1 || n > kFakeCount ||
+      (n > 9) != (name[0] == '\\') || fake[n].kind == '-' || (fake[n].kind == 'v' && fake[n].opens > 0)) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
@@ -486,7 +667,7 @@ BOOL WINAPI FakeSetState(HANDLE h, LPDCB dcb) {
 BOOL WINAPI FakeSetMask(HANDLE h, DWORD mask) {
   FakePort& p = Fake(h);
   p.mask = mask;
-  if (mask == 0 && p.wait) Complete(p, 0, 0);  // a new mask ends a pending wait
+  if (mask == 0 && p.wait && p.kind != 'h') Complete(p, 0, 0);  // a new mask ends a pending wait
   return TRUE;
 }
 BOOL WINAPI FakeWaitEvent(HANDLE h, LPDWORD events, LPOVERLAPPED wait) {
@@ -497,6 +678,7 @@ BOOL WINAPI FakeWaitEvent(HANDLE h, LPDWORD events, LPOVERLAPPED wait) {
   }
   p.events = events;
   p.wait = wait;
+  if (!p.firstWait) p.firstWait = wait;
   wait->Internal = STATUS_PENDING;
   ResetEvent(wait->hEvent);
   SetLastError(ERROR_IO_PENDING);
@@ -507,10 +689,19 @@ BOOL WINAPI FakeEscape(HANDLE h, DWORD function) {
   if (function != SETRTS) return TRUE;
   p.rtsRaised = true;
   p.flowOffAtRts = p.dcb.fOutxCtsFlow == 0 && p.dcb.fRtsControl == RTS_CONTROL_DISABLE;
-  p.statusAtRts = ItemText(fakeDialog, IDC_STATUS1 - 1 + int(&p - fake));
+  int n = int(&p - fake);
+  p.statusAtRts = n <= 4
+                      ? ItemText(fakeDialog, IDC_STATUS1 - 1 + n)
+                      : ListShown(fakeDialog, IDC_PORT_LIST) + " " + ItemText(fakeDialog, IDC_STATUS_OTHER);
   if (p.wait && p.kind == 'R') Complete(p, EV_CTS, 0);
   if (p.wait && p.kind == 'e') Complete(p, 0, 0xC0000120 /* cancelled */);
   if (p.wait && p.kind == 'o') SetEvent(p.wait->hEvent);  // someone else sets the named event
+  return TRUE;
+}
+BOOL WINAPI FakeCancel(HANDLE h) {
+  FakePort& p = Fake(h);
+  p.cancelled = true;
+  if (p.wait && p.kind != 'h') Complete(p, 0, 0xC0000120 /* cancelled */);
   return TRUE;
 }
 BOOL WINAPI FakeClose(HANDLE h) {
@@ -520,67 +711,133 @@ BOOL WINAPI FakeClose(HANDLE h) {
   return TRUE;
 }
 // GetOverlappedResult stays the platform's: it only reads the wait record here.
-const SetupPortApi kFakePorts = {FakeOpen,      FakeGetState, FakeSetState,        FakeSetMask,
-                                 FakeWaitEvent, FakeEscape,   GetOverlappedResult, FakeClose};
+const SetupPortApi kFakePorts = {FakeOpen,   FakeGetState,        FakeSetState, FakeSetMask, FakeWaitEvent,
+                                 FakeEscape, GetOverlappedResult, FakeCancel,   FakeClose};
 
 struct DetectCase {
   const char* name;
-  const char* ports;  // kinds of COM1..COM4
+  const char* ports;  // kinds of COM1, COM2, ...; the rest are missing
   const char* profile;
   const char* statuses[4];
+  const char* other;  // status text of "Other"
   int found;
   const char* tried;  // '1' where RTS was raised
+  bool older = false;
 };
 const DetectCase kDetectCases[] = {
-    {"receiver on COM2 of four", "pRpp", "[default]\n", {"", "OK", "", ""}, 2, "1100"},
-    {"receiver on COM2, COM1 configured", "pRpp", "[default]\nport=1\n", {"", "OK", "", ""}, 2, "1100"},
-    {"no receiver", "pppp", "[default]\nport=3\n", {"", "", "", ""}, 0, "1111"},
-    {"no port at all", "----", "[default]\n", {"---", "---", "---", "---"}, 0, "0000"},
-    {"missing ports are skipped", "-p-R", "[default]\n", {"---", "", "---", "OK"}, 4, "0101"},
+    {"receiver on COM2 of four", "pRpp", "[default]\n", {"", "OK", "", ""}, "---", 2, "1100"},
+    {"receiver on COM2, COM1 configured",
+     "pRpp",
+     "[default]\nport=1\n",
+     {"", "OK", "", ""},
+     "---",
+     2,
+     "1100"},
+    {"no receiver", "pppp", "[default]\nport=3\n", {"", "", "", ""}, "---", 0, "1111"},
+    {"no port at all", "----", "[default]\n", {"---", "---", "---", "---"}, "---", 0, "0000"},
+    {"missing ports are skipped", "-p-R", "[default]\n", {"---", "", "---", "OK"}, "---", 4, "0101"},
     {"ports that cannot be opened or set keep Test...",
      "vxRp",
      "[default]\n",
      {"Test...", "Test...", "OK", ""},
+     "---",
      3,
      "0010"},
-    {"a wait that ends in an error is no answer", "epRp", "[default]\n", {"", "", "OK", ""}, 3, "1110"},
-    {"the event set from elsewhere is no answer", "opRp", "[default]\n", {"", "", "OK", ""}, 3, "1110"},
+    {"a wait that ends in an error is no answer",
+     "epRp",
+     "[default]\n",
+     {"", "", "OK", ""},
+     "---",
+     3,
+     "1110"},
+    {"the event set from elsewhere is no answer",
+     "opRp",
+     "[default]\n",
+     {"", "", "OK", ""},
+     "---",
+     3,
+     "1110"},
+    {"receiver on COM7, after COM1-COM4", "pppp--Rp", "[default]\n", {"", "", "", ""}, "OK", 7, "1111001"},
+    {"the ports above COM4 in order, COM11 by its long name",
+     "----p-p---Rp",
+     "[default]\nport=7\n",
+     {"---", "---", "---", "---"},
+     "OK",
+     11,
+     "00001010001"},
+    {"drivers that never end their wait are skipped",
+     "hhpR",
+     "[default]\n",
+     {"", "", "", "OK"},
+     "---",
+     4,
+     "1111"},
+    {"an older module: ports above COM4 are not tried",
+     "pppp--R",
+     "[default]\n",
+     {"", "", "", ""},
+     "",
+     0,
+     "1111000",
+     true},
 };
 
 TEST_F(SetupDialogTest, DetectionFindsTheFirstPortThatAnswersOnCts) {
   for (const DetectCase& c : kDetectCases) {
     SCOPED_TRACE(c.name);
-    for (int n = 1; n <= 4; n++) {
+    for (int n = 1; n <= kFakeCount; n++) {
       fake[n] = FakePort();
-      fake[n].kind = c.ports[n - 1];
+      fake[n].kind = n <= int(strlen(c.ports)) ? c.ports[n - 1] : '-';
       fake[n].dcb = StartDcb();
     }
     gSetupPorts = kFakePorts;
     Profile(c.profile);
     std::string portBefore = Port();
     SetupLook look;
-    Run([&](HWND d) {
-      fakeDialog = d;
-      Click(d, IDC_DETECT);
-      look = Look(d);
-      PostClick(d, IDCANCEL);
-    });
+    {
+      std::unique_ptr<OlderModule> older(c.older ? new OlderModule : nullptr);
+      Run([&](HWND d) {
+        fakeDialog = d;
+        Click(d, IDC_DETECT);
+        look = Look(d);
+        PostClick(d, IDCANCEL);
+      });
+    }
     gSetupPorts = kSetupPlatformPorts;
 
-    for (int n = 1; n <= 4; n++) {
+    for (int n = 1; n <= kFakeCount; n++) {
       SCOPED_TRACE("COM" + std::to_string(n));
-      const FakePort& p = fake[n];
-      EXPECT_EQ(look.port[n].status, c.statuses[n - 1]);
-      EXPECT_EQ(look.port[n].checked, n == c.found);
-      EXPECT_EQ(p.rtsRaised, c.tried[n - 1] == '1');
+      FakePort& p = fake[n];
+      if (n <= 4) {
+        EXPECT_EQ(look.port[n].status, c.statuses[n - 1]);
+        EXPECT_EQ(look.port[n].checked, n == c.found);
+      }
+      EXPECT_EQ(p.rtsRaised, n <= int(strlen(c.tried)) && c.tried[n - 1] == '1');
       if (p.rtsRaised) {
         EXPECT_TRUE(p.flowOffAtRts);
-        EXPECT_EQ(p.statusAtRts, "Test...");
+        EXPECT_EQ(p.statusAtRts, n <= 4 ? "Test..." : "COM" + std::to_string(n) + " Test...");
       }
       EXPECT_EQ(p.openNow, 0);
-      EXPECT_FALSE(p.pendingAtClose);
       EXPECT_TRUE(SameDcb(p.dcb, StartDcb()));
+      if (p.kind != 'h') {
+        EXPECT_FALSE(p.pendingAtClose);
+        continue;
+      }
+      // Skipped after a cancel, its record left to it: no later port got that record, and the
+      // driver may still end the wait there.
+      EXPECT_TRUE(p.cancelled);
+      EXPECT_TRUE(p.pendingAtClose);
+      for (int m = n + 1; m <= kFakeCount; m++) {
+        if (fake[m].firstWait) {
+          EXPECT_NE(fake[m].firstWait, p.firstWait) << "COM" << m;
+        }
+      }
+      if (p.wait) {
+        EXPECT_TRUE(Complete(p, EV_CTS, 0)) << "the record's event is gone";
+      }
     }
+    EXPECT_EQ(look.other.status, c.other);
+    EXPECT_EQ(CheckedPort(look), c.found);
     EXPECT_EQ(look.test, c.found != 0);
     EXPECT_TRUE(look.detect);
     EXPECT_EQ(Port(), portBefore) << "detection saves nothing";
@@ -635,11 +892,12 @@ TEST_F(SetupDialogTest, DetectionOnTheCableGetsNoAnswerAndGivesThePortBackAsItWa
 
   EXPECT_EQ(look.port[1].status, "");
   for (int n = 2; n <= 4; n++) EXPECT_EQ(look.port[n].status, "---");
+  EXPECT_EQ(look.other.status, "");  // COM9 tried without an answer
   EXPECT_EQ(CheckedPort(look), 0);
   EXPECT_FALSE(look.test);
   EXPECT_TRUE(look.detect);
-  EXPECT_EQ(spyOpens, 2);  // the probe, then the search
-  EXPECT_EQ(spyRtsRaised, 1);
+  EXPECT_EQ(spyOpens, 4);  // COM1 and COM9: the probe, then the search
+  EXPECT_EQ(spyRtsRaised, 2);
   EXPECT_EQ(spyCloses, spyOpens);
 
   port = CreateFileA("COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);

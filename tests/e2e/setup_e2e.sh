@@ -5,6 +5,7 @@
 # Cancel write to profiles.ini and to the Run key, the receiver running on the chosen port after
 # OK, and the test dialog showing keys from the simulated remote without acting on them.
 # The receiver's cable: COM1 (the program) <-> COM9 (tools/remotesim.exe); COM2-COM4 do not exist.
+# A second cable, COM7 <-> COM8, gives ports above COM4: Setup lists them, and COM7 is chosen there.
 # Usage: setup_e2e.sh BUILD_DIR
 set -uo pipefail
 BUILD="$(cd "$1" && pwd)"
@@ -27,6 +28,9 @@ remote_start_cable "$WORK/cable"
 rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
 remote_link_com "$WORK/cable/ttyA" 1
 remote_link_com "$WORK/cable/ttyB" 9
+remote_start_cable "$WORK/cable2"
+remote_link_com "$WORK/cable2/ttyA" 7
+remote_link_com "$WORK/cable2/ttyB" 8
 
 APP="$WINEPREFIX/drive_c/app"
 mkdir -p "$APP"
@@ -55,7 +59,7 @@ expect() { # expect <what> <regular expression> <actual>
 drive() { timeout 60 wine "$BUILD/bin/shelldriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
 port_entry() { tr -d '\r' <"$PROFILE" | awk -F= '$1 == "port" { print $2; found = 1 } END { if (!found) print "none" }'; }
 autostart() { wine reg query "$RUN_KEY" /v OVRARemote 2>/dev/null | tr -d '\r' | awk '$1 == "OVRARemote" { $1 = $2 = ""; sub(/^ +/, ""); print }'; }
-send_key() { wine "$BUILD/bin/remotesim.exe" COM9 --key "$1" >/dev/null 2>&1; }
+send_key() { wine "$BUILD/bin/remotesim.exe" "${2:-COM9}" --key "$1" >/dev/null 2>&1; }
 # A control's state line must match: item <what> <dialog title> <id> <regular expression>.
 item() { expect "$1" "$4" "$(drive wait-item "$2" "$3" 3000 "$(printf '%s' "$4" | tr -d '^$')")"; }
 
@@ -100,6 +104,8 @@ for n in 2 3 4; do
   item "COM$n missing: radio button disabled" "$SETUP" $((1001 + n)) "enabled 0 "
 done
 item "no port configured: Test disabled" "$SETUP" 1012 "enabled 0 "
+item "ports above COM4 present: Other enabled, not checked" "$SETUP" 1013 "enabled 1 visible 1 checked 0$"
+expect "the ports above COM4 are listed" "^items 'COM7 COM8 COM9' " "$(drive list "$SETUP" 1014)"
 
 # A second Setup while the dialog is open, by command and by double click: still one dialog.
 drive command 101 >/dev/null
@@ -115,6 +121,28 @@ item "COM1 clicked: Test enabled" "$SETUP" 1012 "enabled 1 "
 expect "Cancel closes the dialog" "^gone$" "$(close_dialog_with "$SETUP" 2)"
 expect "Cancel after a change: profiles.ini untouched" "^$before$" "$(md5sum <"$PROFILE")"
 expect "still running after Cancel" "^window .* pid $PID$" "$(drive window 0 "$PID")"
+
+# --- A port above COM4: chosen in the list, saved, shown as chosen, and the receiver runs on it ---
+drive command 101 >/dev/null
+drive dialog 10000 "$PID" >/dev/null
+shown
+drive choose "$SETUP" 1014 COM7 >/dev/null
+item "COM7 chosen in the list: Other checked" "$SETUP" 1013 "checked 1$"
+item "COM7 chosen: Test enabled" "$SETUP" 1012 "enabled 1 "
+expect "OK with COM7 closes the dialog" "^gone$" "$(close_dialog_with "$SETUP" 1)"
+expect "OK with COM7 chosen: port=7" "^7$" "$(port_entry)"
+open_sink
+send_key 12 COM8
+expect "the receiver acts on a key that arrives on COM7" "^$KEY_L$" "$(sink_gets "$KEY_L")"
+close_sink
+drive command 101 >/dev/null
+drive dialog 10000 "$PID" >/dev/null
+shown
+item "port=7: Other checked" "$SETUP" 1013 "enabled 1 visible 1 checked 1$"
+expect "port=7: the list shows COM7" "shown 'COM7'$" "$(drive list "$SETUP" 1014)"
+item "port=7: Test enabled" "$SETUP" 1012 "enabled 1 "
+for n in 1 2 3 4; do item "port=7: COM$n not checked" "$SETUP" $((1001 + n)) "checked 0$"; done
+close_dialog_with "$SETUP" 2 >/dev/null
 
 # --- From the menu command: COM1 and autostart, OK ---
 drive command 101 >/dev/null

@@ -37,6 +37,9 @@
 //                                    "text '...' enabled 1 visible 1 checked 0"
 //   wait-item <title> <id> <ms> <s>  wait until that line contains the text s; print the last line
 //   press <title> <id>               post BM_CLICK to a control of that dialog (a button, radio, check box)
+//   list <title> <id>                print a drop-down list of that dialog: "items 'COM7 COM9' shown 'COM7'"
+//   choose <title> <id> <text>       show the list's item with that text and tell the dialog, as a user's
+//                                    choice does
 //   gone <title> <ms>                succeed when no window with that title is left (or it goes within ms)
 //   watch <title> <id> <ms>          print "watching", then poll the control every few ms and print
 //                                    "shown after N ms" once it is visible, or "never shown"
@@ -365,6 +368,53 @@ static std::string ItemState(const char* title, int id) {
   return line;
 }
 
+// Sends a message to a control of another process, giving up after five seconds.
+static LRESULT Ask(HWND item, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(item, message, wParam, lParam, SMTO_NORMAL, 5000, &result)) return CB_ERR;
+  return static_cast<LRESULT>(result);
+}
+
+// The text of a list item of another process. Asked for in UTF-16: Wine hands the ANSI form of
+// this message across processes as UTF-16 bytes.
+static std::string ListText(HWND list, LRESULT item) {
+  wchar_t wide[256] = L"";
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(list, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(wide), SMTO_NORMAL, 5000, &result);
+  char text[256] = "";
+  WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+  return text;
+}
+
+static int List(const char* title, int id) {
+  HWND list = DialogItem(title, id);
+  if (!list) {
+    printf("no control\n");
+    return 1;
+  }
+  std::string items;
+  LRESULT count = Ask(list, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; i++) items += (i ? " " : "") + ListText(list, i);
+  LRESULT current = Ask(list, CB_GETCURSEL, 0, 0);
+  std::string shown = current == CB_ERR ? "" : ListText(list, current);
+  printf("items '%s' shown '%s'\n", items.c_str(), shown.c_str());
+  return 0;
+}
+
+static int Choose(const char* title, int id, const char* text) {
+  HWND list = DialogItem(title, id);
+  LRESULT item = list ? Ask(list, CB_FINDSTRINGEXACT, WPARAM(-1), reinterpret_cast<LPARAM>(text)) : CB_ERR;
+  if (item == CB_ERR) {
+    printf("no item '%s'\n", text);
+    return 1;
+  }
+  Ask(list, CB_SETCURSEL, item, 0);
+  return PostMessageA(GetParent(list), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                      reinterpret_cast<LPARAM>(list))
+             ? 0
+             : 1;
+}
+
 static int WaitItem(const char* title, int id, int ms, const char* expected) {
   std::string state = ItemState(title, id);
   for (int waited = 0; state.find(expected) == std::string::npos && waited < ms; waited += 50) {
@@ -530,6 +580,8 @@ int main(int argc, char** argv) {
     HWND item = DialogItem(argv[2], atoi(argv[3]));
     return item && PostMessageA(item, BM_CLICK, 0, 0) ? 0 : 1;
   }
+  if (command == "list" && argc == 4) return List(argv[2], atoi(argv[3]));
+  if (command == "choose" && argc == 5) return Choose(argv[2], atoi(argv[3]), argv[4]);
   if (command == "gone" && argc == 4) {
     for (int waited = 0; FindTop(nullptr, argv[2], 0); waited += 50) {
       if (waited >= atoi(argv[3])) {
