@@ -34,6 +34,7 @@ void ActionSetCancelEvent(HANDLE cancel) {
 
 static int SendGroup(void*, INPUT* records, unsigned count) {
   if (!gKeystrokeBackEnd) return -1;
+  InjectMarkExtended(records, count);
   UINT accepted = gKeystrokeBackEnd(count, records, sizeof(INPUT));
   if (accepted == count) return int(count);
   return int(GetLastError());

@@ -107,7 +107,7 @@ int KeyGroupsRun(const char* text, const KeyGroupOps* ops) {
     unsigned n = 0;
     int token;
     for (;;) {
-      if (n == kGroupRecords) {  // only a line longer than a profile value can hold gets here
+      if (n == kGroupRecords) {  // a group of more than 256 keys: sent in parts, without pauses
         result = ops->send(ops->context, group, n);
         HeldKeysNote(&held, group, n);
         n = 0;

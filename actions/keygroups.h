@@ -4,6 +4,10 @@
 #pragma once
 #include "actions/winput.h"
 
+// The longest action line that runs. Profile values are read with room for one character more,
+// so that a longer value is noticed (and not run) instead of being cut to this length.
+enum { kActionLineMax = 4096 };
+
 enum { kActionNone = -1, kActionCommand = 0, kActionKeyboard = 1, kActionClose = 2, kActionExec = 3 };
 
 // Skips leading spaces and matches "COMMAND", "KEYBOARD", "CLOSE", "EXEC" in that order, each

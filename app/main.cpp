@@ -1,5 +1,7 @@
 // The program's entry: brings the shell up, runs the message loop of the hidden main window,
-// and takes everything down again when the Exit command (or WM_CLOSE) ends the loop.
+// and takes everything down again when the Exit command (or WM_CLOSE) ends the loop. Started as
+// "remote.exe /check" it only checks the profile and ends.
+#include "app/check.h"
 #include "app/shell.h"
 
 #include <commctrl.h>
@@ -9,7 +11,8 @@
 static const char kWindowClass[] = "HalvestaRemoteTBClass";
 static const char kWindowTitle[] = "Halvesta Remote Control";
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+  if (CheckRequested(commandLine)) return CheckRun(instance);
   InitCommonControls();
   gProgramInstance = instance;
   gLanguageModule = LoadLanguageModule(instance);

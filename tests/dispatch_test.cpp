@@ -17,13 +17,18 @@
 #include "test_support.h"
 
 static const std::string kLong255(255, 'L');
+static const std::string kLongest(kActionLineMax, 'N');      // runs
+static const std::string kTooLong(kActionLineMax + 1, 'T');  // never runs
+static const char kProgram[] = "dispatch_test.exe";          // this test program's file name
 
-static std::string Profile() {
+// The profile of the lookup tests; `programs` adds a section for this test program.
+static std::string Profile(bool programs = true) {
   return "Key1=above the first section\r\n"  // not a section of its own: never read
          "[default]\r\n"
          "Key1=default one\r\n"
          "Key2=default two\r\n"
          "Key7=default seven\r\n"
+         "Key8=default eight\r\n"
          "Key99=sentinel\r\n"
          "[title -]\r\n"
          "Untitled -=Editor\r\n"
@@ -48,49 +53,86 @@ static std::string Profile() {
          kLong255 +
          "\r\n"
          "Key5=" +
-         std::string(300, 'M') + "\r\n";
+         std::string(300, 'M') +
+         "\r\n"
+         "Key6=" +
+         kLongest +
+         "\r\n"
+         "Key8=" +
+         kTooLong + "\r\n" +
+         (programs ? "[DISPATCH_TEST.EXE]\r\n"  // any letter case
+                     "Key1=program one\r\n"
+                     "Key2=program two\r\n"
+                     "Key7=\r\n"
+                     "Key9=" +
+                         kTooLong + "\r\n"
+                   : std::string());
 }
+
+static const char kNotRun[] = "(too long: not run)";
 
 struct LookupCase {
   const char* title;
   int code;
-  std::string line;  // empty: no action
+  std::string line;         // empty: no action; kNotRun: an entry too long to run
+  const char* withProgram;  // the line when the profile has a section for this program; null: the same
 };
 
 static const LookupCase kLookupCases[] = {
-    {"Untitled - Notepad", 1, "editor one"},   // through the alias
-    {"Untitled - Notepad", 2, "default two"},  // alias section lacks the key
-    {"Doc - A", 1, "direct doc"},              // the title's own section comes first
-    {"Calculator", 2, "calc two"},
-    {"Calculator", 7, "default seven"},  // an empty value counts as missing
-    {"Calculator", 1, "default one"},    // no dash: no alias, whatever "title -" holds
-    {"Setup-", 1, "default one"},        // dash at the end: no alias
-    {"Setup-", 2, "setup two"},          // section names in another letter case
-    {"mixed case", 4, "mixed four"},     // key names too
-    {"Blank - doc", 1, "default one"},   // empty alias value
-    {"Ghost - doc", 1, "default one"},   // alias names a missing section
-    {"Long", 3, kLong255},
-    {"Long", 5, std::string(255, 'M')},  // longer values are cut to the buffer
-    {"Calculator", 5, ""},               // no entry anywhere
-    {"", 1, "default one"},              // a window without a title
+    {"Untitled - Notepad", 1, "editor one", nullptr},         // through the alias, ahead of the program
+    {"Untitled - Notepad", 2, "default two", "program two"},  // alias section lacks the key
+    {"Doc - A", 1, "direct doc", nullptr},                    // the title's own section comes first
+    {"Calculator", 2, "calc two", nullptr},                   //
+    {"Calculator", 7, "default seven", nullptr},              // an empty value counts as missing
+    {"Calculator", 1, "default one", "program one"},          // no dash: no alias, whatever "title -" holds
+    {"Setup-", 1, "default one", "program one"},              // dash at the end: no alias
+    {"Setup-", 2, "setup two", nullptr},                      // section names in another letter case
+    {"mixed case", 4, "mixed four", nullptr},                 // key names too
+    {"Blank - doc", 1, "default one", "program one"},         // empty alias value
+    {"Ghost - doc", 1, "default one", "program one"},         // alias names a missing section
+    {"Long", 3, kLong255, nullptr},                           //
+    {"Long", 5, std::string(300, 'M'), nullptr},              // read whole, not cut at 255
+    {"Long", 6, kLongest, nullptr},                           // the longest line that runs
+    {"Long", 8, kNotRun, nullptr},                            // longer: not run, and not default's either
+    {"Calculator", 9, "", kNotRun},                           //
+    {"Calculator", 5, "", nullptr},                           // no entry anywhere
+    {"", 1, "default one", "program one"},                    // a window without a title
 };
 
-TEST(ProfileLookup, FindsTheLineForTitleAndKey) {
+static std::string Expected(const LookupCase& c, bool programs) {
+  return programs && c.withProgram ? c.withProgram : c.line;
+}
+
+TEST(ProfileLookup, FindsTheLineForTitleProgramAndKey) {
+  TempDir dir;
+  for (bool programs : {true, false}) {
+    std::string path = dir.Write("profiles.ini", Profile(programs));
+    for (const LookupCase& c : kLookupCases) {
+      std::string expected = Expected(c, programs);
+      char out[kProfileValueSize];
+      memset(out, 'x', sizeof out);
+      int result = expected == kNotRun ? -1 : expected.empty() ? 0 : 1;
+      EXPECT_EQ(ProfileLookup(path.c_str(), c.title, kProgram, c.code, out), result)
+          << c.title << " " << c.code << " programs " << programs;
+      EXPECT_EQ(std::string(out), result == -1 ? "" : expected) << c.title << " " << c.code;
+    }
+  }
+}
+
+TEST(ProfileLookup, ProgramNotKnownSkipsItsStep) {
   TempDir dir;
   std::string path = dir.Write("profiles.ini", Profile());
-  for (const LookupCase& c : kLookupCases) {
+  for (const char* program : {"", static_cast<const char*>(nullptr), "other.exe"}) {
     char out[kProfileValueSize];
-    memset(out, 'x', sizeof out);
-    EXPECT_EQ(ProfileLookup(path.c_str(), c.title, c.code, out), c.line.empty() ? 0 : 1)
-        << c.title << " " << c.code;
-    EXPECT_EQ(std::string(out), c.line) << c.title << " " << c.code;
+    EXPECT_EQ(ProfileLookup(path.c_str(), "Calculator", program, 1, out), 1);
+    EXPECT_STREQ(out, "default one");
   }
 }
 
 TEST(ProfileLookup, MissingFileGivesNoLine) {
   TempDir dir;
   char out[kProfileValueSize] = "stale";
-  EXPECT_EQ(ProfileLookup(dir.File("profiles.ini").c_str(), "Untitled - Notepad", 1, out), 0);
+  EXPECT_EQ(ProfileLookup(dir.File("profiles.ini").c_str(), "Untitled - Notepad", kProgram, 1, out), 0);
   EXPECT_STREQ(out, "");
 }
 
@@ -98,10 +140,10 @@ TEST(ProfileLookup, EditsCountAtTheNextLookup) {
   TempDir dir;
   std::string path = dir.Write("profiles.ini", "[default]\r\nKey1=before\r\n");
   char out[kProfileValueSize];
-  ASSERT_EQ(ProfileLookup(path.c_str(), "x", 1, out), 1);
+  ASSERT_EQ(ProfileLookup(path.c_str(), "x", nullptr, 1, out), 1);
   EXPECT_STREQ(out, "before");
   dir.Write("profiles.ini", "[default]\r\nKey1=after\r\n");
-  ASSERT_EQ(ProfileLookup(path.c_str(), "x", 1, out), 1);
+  ASSERT_EQ(ProfileLookup(path.c_str(), "x", nullptr, 1, out), 1);
   EXPECT_STREQ(out, "after");
 }
 
@@ -158,7 +200,7 @@ class Dispatch : public ::testing::Test {
   static void TearDownTestSuite() { DestroyWindow(window_); }
 
   void SetUp() override {
-    profile_ = dir_.Write("profiles.ini", Profile());
+    profile_ = dir_.Write("profiles.ini", Profile(false));
     snprintf(gProfilePath, sizeof gProfilePath, "%s", profile_.c_str());
     calls.clear();
     QueueClear();
@@ -204,27 +246,41 @@ class Dispatch : public ::testing::Test {
 };
 HWND Dispatch::window_;
 
-TEST_F(Dispatch, LooksUpTheForegroundWindowsTitleForEveryKey) {
+TEST_F(Dispatch, LooksUpTheForegroundWindowsTitleAndProgramForEveryKey) {
   StartThread();
-  for (const LookupCase& c : kLookupCases) {
-    SetWindowTextA(window_, c.title);
-    calls.clear();
-    // The sentinel key (in "default") shows that the case's own key was handled before it.
-    QueuePut({1, uint8_t(c.code)});
-    QueuePut({1, 99});
-    SetEvent(context_.keyReady);
-    ASSERT_TRUE(PumpUntil([&] { return !Calls().empty() && Calls().back().line == "sentinel"; }, 10000))
-        << c.title;
-    std::vector<HandlerCall> got = Calls();
-    ASSERT_EQ(got.size(), c.line.empty() ? 1u : 2u) << c.title << " " << c.code;
-    if (!c.line.empty()) {
-      EXPECT_EQ(got[0].line, c.line) << c.title << " " << c.code;
-    }
-    for (const HandlerCall& call : got) {
-      EXPECT_EQ(call.window, window_);  // COMMAND and CLOSE act on the window in front
-      EXPECT_EQ(call.enable, 1);
+  for (bool programs : {true, false}) {
+    dir_.Write("profiles.ini", Profile(programs));
+    for (const LookupCase& c : kLookupCases) {
+      std::string expected = Expected(c, programs);
+      if (expected == kNotRun) expected.clear();
+      SetWindowTextA(window_, c.title);
+      calls.clear();
+      // The sentinel key (in "default") shows that the case's own key was handled before it.
+      QueuePut({1, uint8_t(c.code)});
+      QueuePut({1, 99});
+      SetEvent(context_.keyReady);
+      ASSERT_TRUE(PumpUntil([&] { return !Calls().empty() && Calls().back().line == "sentinel"; }, 10000))
+          << c.title;
+      std::vector<HandlerCall> got = Calls();
+      ASSERT_EQ(got.size(), expected.empty() ? 1u : 2u)
+          << c.title << " " << c.code << " programs " << programs;
+      if (!expected.empty()) {
+        EXPECT_EQ(got[0].line, expected) << c.title << " " << c.code;
+      }
+      for (const HandlerCall& call : got) {
+        EXPECT_EQ(call.window, window_);  // COMMAND and CLOSE act on the window in front
+        EXPECT_EQ(call.enable, 1);
+      }
     }
   }
+}
+
+TEST_F(Dispatch, ProgramNameOfTheWindowInFront) {
+  char name[MAX_PATH];
+  ASSERT_EQ(ProfileProgramName(window_, name), 0);
+  EXPECT_STREQ(CharLowerA(name), kProgram);
+  EXPECT_EQ(ProfileProgramName(nullptr, name), -1);
+  EXPECT_STREQ(name, "");
 }
 
 TEST_F(Dispatch, OneWakeUpDrainsEveryQueuedEvent) {
@@ -268,12 +324,14 @@ TEST_F(Dispatch, QuitWinsOverPendingKeys) {
 // the line's remaining pauses, lets go of the keys it holds, and runs no further event.
 static std::string sentGroups;
 static HANDLE groupSent;
+static LONG groupsSent;  // counts the groups, after each one's record is written
 static UINT WINAPI RecordingBackEnd(UINT count, LPINPUT records, int) {
   for (UINT i = 0; i < count; i++) {
     sentGroups += records[i].ki.dwFlags ? '-' : '+';
     sentGroups += char(records[i].ki.wVk < 0x80 ? records[i].ki.wVk : '?');
   }
   sentGroups += ' ';
+  InterlockedIncrement(&groupsSent);
   SetEvent(groupSent);
   return count;
 }
@@ -316,6 +374,37 @@ TEST_F(Dispatch, CommandForOwnWindowInFrontSendsNothing) {
   EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(groupSent, 0) == WAIT_OBJECT_0; }, 10000));
   EXPECT_EQ(sentGroups, "+B ");
   EXPECT_EQ(windowMessages, "");
+  CloseHandle(groupSent);
+  groupSent = nullptr;
+}
+
+// A line longer than 255 characters runs whole, so the releases at its end are sent; a line
+// longer than any that runs sends nothing at all (cut short it would leave keys held down).
+TEST_F(Dispatch, LongLinesRunWholeOrNotAtAll) {
+  std::string typing;
+  for (int i = 0; i < 61; i++) typing += "A+^A";
+  const std::string crossing = "KEYBOARD " + typing + " CTRL+T ^T+^CTRL";  // 270 characters
+  std::string tooLong = "KEYBOARD ";
+  while (tooLong.size() <= kActionLineMax) tooLong += "A+^A";
+  tooLong += " CTRL+T ^T+^CTRL";
+  dir_.Write("profiles.ini",
+             "[default]\r\nKey20=" + crossing + "\r\nKey21=" + tooLong + "\r\nKey22=KEYBOARD B+^B\r\n");
+  gActionHandler = RunActionLine;
+  gKeystrokeBackEnd = RecordingBackEnd;
+  groupSent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  sentGroups.clear();
+  groupsSent = 0;
+  StartThread();
+  QueuePut({1, 20});
+  QueuePut({1, 21});
+  QueuePut({1, 22});
+  SetEvent(context_.keyReady);
+  std::string typed;
+  for (int i = 0; i < 61; i++) typed += "+A-A";
+  const std::string expected = typed + " +\x11+T -T-\x11 +B-B ";
+  EXPECT_TRUE(PumpUntil([&] { return InterlockedCompareExchange(&groupsSent, 0, 0) >= 4; }, 10000));
+  EXPECT_TRUE(StopThread());
+  EXPECT_EQ(sentGroups, expected);
   CloseHandle(groupSent);
   groupSent = nullptr;
 }

@@ -172,7 +172,7 @@ TEST_F(Interp, CancelAlreadySetCutsAtTheFirstPause) {
 // ---- COMMAND and CLOSE on a real window ----
 
 static std::string windowMessages;  // "C39/0" for WM_COMMAND 57, lParam 0; "X" for WM_CLOSE
-static std::string keyMessages;     // "D41 U41" for WM_KEYDOWN / WM_KEYUP
+static std::string keyMessages;     // "D41 U41" for WM_KEYDOWN / WM_KEYUP, "D26x" for an extended key
 
 static LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   char entry[32];
@@ -187,8 +187,8 @@ static LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam,
       return 55;  // kept open: the test owns the window
     case WM_KEYDOWN:
     case WM_KEYUP:
-      snprintf(entry, sizeof entry, "%s%c%02X", keyMessages.empty() ? "" : " ",
-               message == WM_KEYDOWN ? 'D' : 'U', unsigned(wParam));
+      snprintf(entry, sizeof entry, "%s%c%02X%s", keyMessages.empty() ? "" : " ",
+               message == WM_KEYDOWN ? 'D' : 'U', unsigned(wParam), (lParam & 0x01000000) ? "x" : "");
       keyMessages += entry;
       return 0;
   }
@@ -399,15 +399,36 @@ static int CountEntries(const std::string& s) {
   return s.empty() ? 0 : 1 + int(std::count(s.begin(), s.end(), ' '));
 }
 
-TEST_F(RealKeys, KeyboardLineArrivesAsKeyMessages) {
-  LineRun run = {nullptr, "KEYBOARD SHIFT+A^A^SHIFT B+^B", -99};
-  HANDLE thread = CreateThread(nullptr, 0, RunLine, &run, 0, nullptr);
-  EXPECT_TRUE(PumpUntil(
-      [&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 && CountEntries(keyMessages) >= 6; },
-      10000));
-  CloseHandle(thread);
-  EXPECT_EQ(keyMessages, "D10 D41 U41 U10 D42 U42");
-  EXPECT_EQ(run.result, 2);
+TEST_F(RealKeys, KeyboardLinesArriveAsKeyMessages) {
+  const struct {
+    const char* line;
+    const char* messages;  // "x": the key came as a key of the extended block
+    int result;
+  } cases[] = {
+      {"KEYBOARD SHIFT+A^A^SHIFT B+^B", "D10 D41 U41 U10 D42 U42", 2},
+      {"KEYBOARD HOME+^HOME+END+^END+INS+^INS+DEL+^DEL+BKSP+^BKSP",
+       "D24x U24x D23x U23x D2Dx U2Dx D2Ex U2Ex D08 U08", 10},
+      {"KEYBOARD APPS+^APPS", "D5Dx U5Dx", 2},
+      {"KEYBOARD VOLUP+^VOLUP+VOLDN+^VOLDN+MUTE+^MUTE", "DAFx UAFx DAEx UAEx DADx UADx", 6},
+      {"KEYBOARD PLAY+^PLAY+STOP+^STOP+NEXT+^NEXT+PREV+^PREV", "DB3x UB3x DB2x UB2x DB0x UB0x DB1x UB1x", 8},
+      {"KEYBOARD UP+^UP+$+^$+PGUP+^PGUP", "D26x U26x D24x U24x D22x U22x", 6},  // by name or code alike
+      {"KEYBOARD CTRL+^CTRL+SHIFT+^SHIFT", "D11 U11 D10 U10", 4},  // generic modifiers: not extended
+  };
+  for (const auto& c : cases) {
+    keyMessages.clear();
+    LineRun run = {nullptr, c.line, -99};
+    HANDLE thread = CreateThread(nullptr, 0, RunLine, &run, 0, nullptr);
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+          return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 &&
+                 CountEntries(keyMessages) >= CountEntries(c.messages);
+        },
+        10000))
+        << c.line;
+    CloseHandle(thread);
+    EXPECT_EQ(keyMessages, c.messages) << c.line;
+    EXPECT_EQ(run.result, c.result) << c.line;
+  }
 }
 
 TEST_F(RealKeys, CutOffLineLeavesNoKeyDown) {

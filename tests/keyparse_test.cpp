@@ -81,14 +81,37 @@ static const ParseCase kParseCases[] = {
     {"A  B", "+41 | | +42"},
     {" ", "|"},
     {"A ", "+41 |"},
-    {"\xE9", "+FFE9"},  // a signed byte widened
-    {"^\x80", "-FF80"},
     {"\x7F", "+7F"},
     {"\t", "+09"},  // only the space separates
+    // Names added after the first 35: every older name and text keeps its meaning.
+    {"HOME END INS DEL BKSP", "+24 | +23 | +2D | +2E | +08"},
+    {"win+apps^APPS^WIN", "+5B +5D -5D -5B"},
+    {"VOLUPvoldnMUTE", "+AF +AE +AD"},
+    {"PLAY+STOP+NEXT+PREV", "+B3 +B2 +B0 +B1"},
+    {"ENTEREND", "+0D +23"},      // ENTER still ahead of END
+    {"ENDENTER", "+23 +0D"},      //
+    {"DOWNDEL", "+28 +2E"},       //
+    {"NUM1NEXT", "+61 +B0"},      //
+    {"HOM", "+48 +4F +4D"},       // a name cut short is single characters
+    {"$#-.", "+24 +23 +2D +2E"},  // the same keys by their codes, as before
+    // Characters above 127: the key the layout (here a stand-in) gives, without its Shift.
+    {"\xE9+^\xE9", "+45 -45"},
+    {"\xE0", "+30"},
+    {"A\xA4+B", "+41 +42"},  // no key types it: nothing, with its "+"
+    {"^\xA4", ""},
+    {"\xA4\xA4 A", "| +41"},
+    {"\xA4^", ""},
 };
 
+// The layout stand-in: e acute needs Shift and E (0x145), a grave is the 0 key, nothing else has a key.
+static unsigned StandInLayout(unsigned char c) {
+  return c == 0xE9 ? 0x145u : c == 0xE0 ? 0x30u : 0u;
+}
+
 TEST(KeyParse, TokensGiveTheirRecords) {
+  gKeyCharMap = StandInLayout;
   for (const ParseCase& c : kParseCases) EXPECT_EQ(Parse(c.text), c.records) << "text: " << c.text;
+  gKeyCharMap = nullptr;
 }
 
 TEST(KeyParse, FurtherCallsAtTheEndKeepReturningEnd) {
@@ -116,6 +139,8 @@ TEST(KeyParse, TableHoldsTheNamesInMatchingOrder) {
   }
   EXPECT_STREQ(kKeyNames[0].name, "CTRL");
   EXPECT_STREQ(kKeyNames[34].name, "PGDN");
+  EXPECT_STREQ(kKeyNames[35].name, "HOME");
+  EXPECT_STREQ(kKeyNames[kKeyNameCount - 1].name, "PREV");
 }
 
 TEST(KeyParse, TextOfNCharactersGivesAtMostNRecords) {
@@ -138,12 +163,17 @@ TEST(KeyParse, TextOfNCharactersGivesAtMostNRecords) {
   }
 }
 
-TEST(KeyParse, EveryOtherSingleByteIsTheKeyOfItsSignedCode) {
-  for (int c = 1; c < 256; c++) {
-    if (c == ' ' || c == '^') continue;
-    char text[2] = {char(c), 0};
-    char expected[8];
-    snprintf(expected, sizeof expected, "+%02X", c < 0x80 ? c : 0xFF00 + c);
-    EXPECT_EQ(Parse(text), expected) << c;
+TEST(KeyParse, EveryOtherSingleByteIsTheKeyOfItsCodeOrOfTheLayout) {
+  for (KeyCharMap map : {StandInLayout, static_cast<KeyCharMap>(nullptr)}) {
+    gKeyCharMap = map;
+    for (int c = 1; c < 256; c++) {
+      if (c == ' ' || c == '^') continue;
+      char text[2] = {char(c), 0};
+      char expected[8] = "";
+      unsigned vk = c < 0x80 ? unsigned(c) : map ? map(uint8_t(c)) & 0xFF : 0;
+      if (vk) snprintf(expected, sizeof expected, "+%02X", vk);
+      EXPECT_EQ(Parse(text), expected) << c;
+    }
   }
+  gKeyCharMap = nullptr;
 }

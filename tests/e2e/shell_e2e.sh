@@ -45,13 +45,22 @@ expect() { # expect <what> <regular expression> <actual>
     FAILED=1
   fi
 }
+expect_same() { # expect_same <what> <expected text> <actual>
+  if [ "$3" = "$2" ]; then
+    echo "ok   $1"
+  else
+    echo "FAIL $1: got '$3', expected '$2'"
+    FAILED=1
+  fi
+}
 drive() { timeout 60 wine "$BUILD/bin/shelldriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
 
-# Starts remote.exe ($1) in the current folder $2; the driver waits for its end and writes the exit
-# code into the file $PID.launch. Sets PID (the Windows process id).
+# Starts remote.exe ($1) in the current folder $2, with the command line arguments $3 if given; the
+# driver waits for its end and writes the exit code into the file $PID.launch. Sets PID (the Windows
+# process id).
 start_remote() {
   local launch="$WORK/starting.launch"
-  timeout 120 wine "$BUILD/bin/shelldriver.exe" launch "$1" "$2" 90 >"$launch" 2>/dev/null &
+  timeout 120 wine "$BUILD/bin/shelldriver.exe" launch "$1" "$2" 90 ${3:+"$3"} >"$launch" 2>/dev/null &
   REMOTE_PIDS+=($!)
   PID=""
   for _ in $(seq 200); do
@@ -124,6 +133,31 @@ expect "second start: first icon still there" "^icon present" "$(drive icon 0 "$
 expect "second start: its own icon taken away again" "^tray icons 1$" "$(drive tray-icons 1 10000)"
 expect "second start: its own window gone" "^no window$" "$(drive window 0 "$SECOND_PID")"
 expect "second start: mutex still held" "^mutex present$" "$(drive mutex)"
+
+# --- /check while the program runs: one box with the profile's problems, exit code their number ---
+mkdir -p "$DRIVE_C/check"
+cp "$BUILD/bin/remote.exe" "$DRIVE_C/check/"  # it needs nothing else: no language module, no port
+printf '[default]\r\nport=1\r\nKey1=KEYBOARD BLANK+^BLANK ; pause\r\nKey200=CLOSE\r\n[title -]\r\nGhost -=Nowhere\r\n' \
+  >"$DRIVE_C/check/profiles.ini"
+start_remote 'C:\check\remote.exe' 'C:\elsewhere' '/check'
+CHECK_BOX="$(drive messagebox 10000 'Halvesta Remote Control - Profile check')"
+expect_same "/check: the problems by line, section and key" \
+  "text 'C:\check\profiles.ini||Line 3, [default] Key1: leaves keys held down: \";\", \"p\" (F1), \"a\" (NUM1), \"u\" (F6), \"s\" (F4), \"e\" (NUM5)|Line 4, [default] Key200: no button has this name (Key0 to Key127)|Line 6, [title -] Ghost -: names the section [Nowhere], which does not exist||3 problems found' buttons 1 icons 1 pid $PID" \
+  "$CHECK_BOX"
+expect "/check: exit code, the number of problems" "^exit 3$" "$(exit_code "$PID")"
+expect "/check: the running program untouched" "^window $FIRST_WINDOW .* pid $FIRST_PID$" "$(drive window 0)"
+expect "/check: no icon of its own" "^tray icons 1$" "$(drive tray-icons 1 2000)"
+expect "/check: mutex still the first program's" "^mutex present$" "$(drive mutex)"
+cp "$REMOTE_ROOT/resources/profiles.ini" "$DRIVE_C/check/profiles.ini"
+start_remote 'C:\check\remote.exe' 'C:\elsewhere' ' /CHECK '
+expect_same "/CHECK over the sample profile" "text 'C:\check\profiles.ini||No problems found' buttons 1 icons 1 pid $PID" \
+  "$(drive messagebox 10000 'Halvesta Remote Control - Profile check')"
+expect "/CHECK over the sample profile: exit code 0" "^exit 0$" "$(exit_code "$PID")"
+rm "$DRIVE_C/check/profiles.ini"
+start_remote 'C:\check\remote.exe' 'C:\elsewhere' '/check'
+expect_same "/check without a profile" "text 'C:\check\profiles.ini||The file cannot be read.||1 problem found' buttons 1 icons 1 pid $PID" \
+  "$(drive messagebox 10000 'Halvesta Remote Control - Profile check')"
+expect "/check without a profile: exit code 1" "^exit 1$" "$(exit_code "$PID")"
 
 # --- The tray menu: either button opens it at the cursor; other mouse messages do nothing ---
 drive cursor 300 200 >/dev/null

@@ -1,12 +1,14 @@
 // Drives and watches remote.exe from another process, for tests/e2e/shell_e2e.sh. One command per run;
 // the result goes to standard output, and the exit code is 0 when the command's expectation held.
 //
-//   launch <exe> <folder> <seconds>  start the program in that current folder, print "pid N", wait for
+//   launch <exe> <folder> <seconds> [arguments]
+//                                    start the program in that current folder, print "pid N", wait for
 //                                    its end and print "exit N" (unsigned), or "still running"
 //   window <ms> [pid]                wait for the main window; print its title, visibility and pid
 //   no-window <ms>                   succeed when no main window appears within ms
-//   messagebox <ms>                  wait for the "OVRA Remote Error" box, print its text, buttons
-//                                    and icons, press OK
+//   messagebox <ms> [caption]        wait for the "OVRA Remote Error" box (or the one with that
+//                                    caption), print its text (line breaks as "|"), buttons and
+//                                    icons, press OK
 //   no-messagebox <ms>               succeed when no such box appears within ms
 //   icon <ms> [pid]                  succeed when the tray holds the main window's icon (uID 1)
 //   tray-icons <count> <ms>          wait until the notification area shows that many icons; print
@@ -122,11 +124,12 @@ static int TrayIcons(int expected, int ms) {
   return count == expected ? 0 : 1;
 }
 
-static int Launch(const char* exe, const char* folder, int seconds) {
+static int Launch(const char* exe, const char* folder, int seconds, const char* arguments) {
   STARTUPINFOA start = {};
   start.cb = sizeof start;
   PROCESS_INFORMATION process;
   std::string line = std::string("\"") + exe + "\"";
+  if (arguments) line += std::string(" ") + arguments;
   if (!CreateProcessA(exe, &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder, &start, &process)) {
     printf("cannot start %s: error %lu\n", exe, GetLastError());
     return 1;
@@ -165,9 +168,12 @@ struct BoxParts {
 
 static BOOL CALLBACK ReadBoxChild(HWND child, LPARAM data) {
   BoxParts* parts = reinterpret_cast<BoxParts*>(data);
-  char name[64] = "", text[256] = "";
+  char name[64] = "", text[8192] = "";
   GetClassNameA(child, name, sizeof name);
   GetWindowTextA(child, text, sizeof text);
+  for (char* c = text; *c; c++) {
+    if (*c == '\n') *c = '|';
+  }
   LONG style = GetWindowLongA(child, GWL_STYLE);
   if (_stricmp(name, "Button") == 0 && IsWindowVisible(child)) parts->buttons++;
   if (_stricmp(name, "Static") == 0) {
@@ -180,8 +186,8 @@ static BOOL CALLBACK ReadBoxChild(HWND child, LPARAM data) {
   return TRUE;
 }
 
-static int MessageBoxCheck(int ms) {
-  HWND box = WaitTop("#32770", kCaption, 0, ms);
+static int MessageBoxCheck(int ms, const char* caption) {
+  HWND box = WaitTop("#32770", caption, 0, ms);
   if (!box) {
     printf("no message box\n");
     return 1;
@@ -489,14 +495,15 @@ int main(int argc, char** argv) {
   std::string command = argv[1];
   int ms = argc > 2 ? atoi(argv[2]) : 0;
   DWORD pid = argc > 3 ? strtoul(argv[3], nullptr, 10) : 0;
-  if (command == "launch" && argc == 5) return Launch(argv[2], argv[3], atoi(argv[4]));
+  if (command == "launch" && (argc == 5 || argc == 6))
+    return Launch(argv[2], argv[3], atoi(argv[4]), argc == 6 ? argv[5] : nullptr);
   if (command == "window") return Window(ms, pid);
   if (command == "no-window") {
     HWND window = WaitTop(kClass, nullptr, 0, ms);
     printf(window ? "window\n" : "no window\n");
     return window ? 1 : 0;
   }
-  if (command == "messagebox") return MessageBoxCheck(ms);
+  if (command == "messagebox") return MessageBoxCheck(ms, argc > 3 ? argv[3] : kCaption);
   if (command == "no-messagebox") {
     HWND box = WaitTop("#32770", kCaption, 0, ms);
     printf(box ? "message box\n" : "no message box\n");

@@ -1,0 +1,36 @@
+// The profile check behind "remote.exe /check": reads the text of a profile file the way the
+// private-profile functions do and finds the entries that cannot do what their writer meant.
+// Pure code (text in, problems out), also built natively.
+#pragma once
+#include <stddef.h>
+
+enum {
+  kCheckNoKeyword = 1,   // the value begins with none of KEYBOARD, COMMAND, CLOSE, EXEC
+  kCheckKeysHeld = 2,    // a KEYBOARD line leaves keys down at its end (detail: which)
+  kCheckNotAButton = 3,  // a "Key..." entry other than Key0 to Key127
+  kCheckNoSection = 4,   // a [title -] entry names a section that does not exist (detail: its name)
+  kCheckTooLong = 5,     // longer than kActionLineMax: never runs (detail: the length)
+  kCheckShownMax = 50,   // problems listed in one message; the rest are counted
+  kCheckMessageSize = 32768,
+};
+
+struct ProfileProblem {
+  int kind;
+  int line;  // in the file, from 1
+  char section[128];
+  char key[128];
+  char detail[256];
+};
+
+typedef void (*ProfileProblemFn)(void* context, const ProfileProblem* problem);
+
+// Checks `size` bytes of profile text (no terminator needed) and reports every problem in the
+// order of the file. Returns the number of problems.
+int ProfileCheckText(const char* text, size_t size, ProfileProblemFn report, void* context);
+
+// One problem as the user reads it: "Line 12, [Editor] Key5: leaves keys held down: CTRL, "S"".
+void ProfileCheckDescribe(const ProfileProblem* problem, char* out, size_t outSize);
+
+// The whole report: one line per problem (the first kCheckShownMax), then "No problems found" or
+// the count. Written into out (outSize bytes, always terminated). Returns the number of problems.
+int ProfileCheckMessage(const char* text, size_t size, char* out, size_t outSize);

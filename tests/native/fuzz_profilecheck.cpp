@@ -1,0 +1,28 @@
+// Arbitrary profile texts through the profile check: no read outside the text (it is exactly as
+// big as given, without a terminator), the message stays inside its buffer and is terminated,
+// and the message and the problem list agree on the count.
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "actions/profilecheck.h"
+
+static void Count(void* context, const ProfileProblem* problem) {
+  if (problem->line < 1 || problem->kind < kCheckNoKeyword || problem->kind > kCheckTooLong) abort();
+  ++*static_cast<int*>(context);
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > 20000) return 0;
+  char* text = static_cast<char*>(malloc(size ? size : 1));
+  memcpy(text, data, size);
+  int reported = 0;
+  int count = ProfileCheckText(text, size, Count, &reported);
+  if (count != reported) abort();
+  static char message[kCheckMessageSize];
+  size_t outSize = 1 + (size ? data[0] : 0) * 64;  // small buffers too
+  if (ProfileCheckMessage(text, size, message, outSize) != count) abort();
+  if (strlen(message) >= outSize) abort();
+  free(text);
+  return 0;
+}

@@ -1,0 +1,137 @@
+#include "actions/profilecheck.h"
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "actions/keygroups.h"
+#include "actions/keyparse.h"
+
+// The problems found in `text`, one described line each.
+static std::vector<std::string> Problems(const std::string& text) {
+  std::vector<std::string> found;
+  int count = ProfileCheckText(
+      text.data(), text.size(),
+      [](void* context, const ProfileProblem* problem) {
+        char line[1024];
+        ProfileCheckDescribe(problem, line, sizeof line);
+        static_cast<std::vector<std::string>*>(context)->push_back(line);
+      },
+      &found);
+  EXPECT_EQ(count, int(found.size()));
+  return found;
+}
+
+struct CheckCase {
+  const char* what;
+  std::string profile;
+  std::vector<std::string> problems;
+};
+
+static const std::string kLongest = "EXEC " + std::string(kActionLineMax - 5, 'x');
+
+static const CheckCase kCheckCases[] = {
+    {"empty file", "", {}},
+    {"sound lines of every kind",
+     "[default]\r\nport=2\r\nKey0=KEYBOARD ESC+^ESC\r\nKey127=COMMAND 57\r\nKEY5=close\r\nKey6=EXEC "
+     "calc.exe\r\n"
+     "Key7=\r\nKey8=KEYBOARD CTRL+S ^S+^CTRL\r\nKey9=KEYBOARD ^A\r\n",
+     {}},
+    {"comment after a value is typed",
+     "[default]\r\nKey1=KEYBOARD BLANK+^BLANK ; pause\r\nKey2=KEYBOARD BLANK+^BLANK ; play\r\n",
+     {"Line 2, [default] Key1: leaves keys held down: \";\", \"p\" (F1), \"a\" (NUM1), \"u\" (F6), \"s\" "
+      "(F4), "
+      "\"e\" (NUM5)",
+      "Line 3, [default] Key2: leaves keys held down: \";\", PLAY"}},
+    {"line cut short",
+     "[Editor]\n\nKey3=KEYBOARD CTRL+A ^A+^CTR\n",
+     {"Line 3, [Editor] Key3: leaves keys held down: CTRL, \"T\", \"R\""}},
+    {"names held as written, any case",
+     "[x]\nKey1=KEYBOARD shift+Alt+HOME+volup\n",
+     {"Line 2, [x] Key1: leaves keys held down: SHIFT, ALT, HOME, VOLUP"}},
+    {"a key pressed twice and released once is up", "[x]\nKey1=KEYBOARD A+A+^A\n", {}},
+    {"no keyword",
+     "[x]\nKey1=KEYBORD A+^A\nKey2=  ; nothing\nKey3=TYPE X\n",
+     {"Line 2, [x] Key1: begins with none of KEYBOARD, COMMAND, CLOSE, EXEC: does nothing",
+      "Line 3, [x] Key2: begins with none of KEYBOARD, COMMAND, CLOSE, EXEC: does nothing",
+      "Line 4, [x] Key3: begins with none of KEYBOARD, COMMAND, CLOSE, EXEC: does nothing"}},
+    {"not a button",
+     "[x]\nKey128=CLOSE\nKey-1=CLOSE\nKey07=CLOSE\nKey=CLOSE\nKeys=CLOSE\nKey 5=CLOSE\nKey1000=\n",
+     {"Line 2, [x] Key128: no button has this name (Key0 to Key127)",
+      "Line 3, [x] Key-1: no button has this name (Key0 to Key127)",
+      "Line 4, [x] Key07: no button has this name (Key0 to Key127)",
+      "Line 5, [x] Key: no button has this name (Key0 to Key127)",
+      "Line 6, [x] Keys: no button has this name (Key0 to Key127)",
+      "Line 7, [x] Key 5: no button has this name (Key0 to Key127)",
+      "Line 8, [x] Key1000: no button has this name (Key0 to Key127)"}},
+    {"other entries are not looked at", "[default]\nport=9\nname=whatever\n", {}},
+    {"alias to a missing section",
+     "[title -]\nUntitled -=Editor\nDoc -=editor\nGhost -=Nowhere\nBlank -=\n[EDITOR]\nKey1=CLOSE\n",
+     {"Line 4, [title -] Ghost -: names the section [Nowhere], which does not exist"}},
+    {"alias entries are not action lines", "[Title -]\nKeypad -=Key Pad\n[Key Pad]\n", {}},
+    {"the longest line is fine", "[x]\nKey1=" + kLongest + "\n", {}},
+    {"one character more does not run",
+     "[x]\nKey1=" + kLongest + "A\n",
+     {"Line 2, [x] Key1: 4097 characters long: lines over 4096 characters do not run"}},
+    {"blanks, quotes and comments as the profile functions read them",
+     "  [ spaced ]  \r\n; Key1=KEYBOARD A\r\n  Key2 =  \"KEYBOARD B+^B\"  "
+     "\r\nKey3='CLOSE'\r\nKey4=\"CLOSE\r\nnot an entry\r\n",
+     {"Line 5, [spaced] Key4: begins with none of KEYBOARD, COMMAND, CLOSE, EXEC: does nothing"}},
+    {"entries above the first section are never read", "Key1=nothing\nKey999=\n[x]\n", {}},
+    {"byte order mark",
+     "\xEF\xBB\xBF[x]\nKey1=A\n",
+     {"Line 2, [x] Key1: begins with none of KEYBOARD, COMMAND, CLOSE, EXEC: does nothing"}},
+    {"no newline at the end", "[x]\nKey1=KEYBOARD A", {"Line 2, [x] Key1: leaves keys held down: \"A\""}},
+};
+
+TEST(ProfileCheck, FindsTheLinesWithProblems) {
+  for (const CheckCase& c : kCheckCases) EXPECT_EQ(Problems(c.profile), c.problems) << c.what;
+}
+
+TEST(ProfileCheck, MessageListsProblemsAndEndsWithTheCount) {
+  char message[kCheckMessageSize];
+  EXPECT_EQ(ProfileCheckMessage("[default]\nKey1=CLOSE\n", 21, message, sizeof message), 0);
+  EXPECT_STREQ(message, "No problems found");
+
+  std::string two = "[x]\nKey1=X\nKey2=KEYBOARD A\n";
+  EXPECT_EQ(ProfileCheckMessage(two.data(), two.size(), message, sizeof message), 2);
+  EXPECT_STREQ(message,
+               "Line 2, [x] Key1: begins with none of KEYBOARD, COMMAND, CLOSE, EXEC: does nothing\n"
+               "Line 3, [x] Key2: leaves keys held down: \"A\"\n\n2 problems found");
+
+  // A profile full of mistakes: the box lists the first ones and counts the rest.
+  std::string many = "[x]\n";
+  for (int i = 0; i < 128; i++) many += "Key" + std::to_string(i) + "=X\n";
+  EXPECT_EQ(ProfileCheckMessage(many.data(), many.size(), message, sizeof message), 128);
+  std::string text = message;
+  EXPECT_NE(text.find("Line 51, [x] Key49:"), std::string::npos);
+  EXPECT_EQ(text.find("Key50:"), std::string::npos);
+  EXPECT_NE(text.find("\n... and 78 more\n\n128 problems found"), std::string::npos);
+
+  // A small buffer holds what fits, terminated.
+  char small[40];
+  EXPECT_EQ(ProfileCheckMessage(two.data(), two.size(), small, sizeof small), 2);
+  EXPECT_EQ(strlen(small), sizeof small - 1);
+}
+
+// The same check over the sample profile that the installer puts beside the program.
+TEST(ProfileCheck, SampleProfileHasNoProblems) {
+#ifdef _WIN32
+  const std::string path = std::string("Z:") + REMOTE_SOURCE_DIR + "/resources/profiles.ini";
+#else
+  const std::string path = std::string(REMOTE_SOURCE_DIR) + "/resources/profiles.ini";
+#endif
+  FILE* f = fopen(path.c_str(), "rb");
+  ASSERT_NE(f, nullptr) << path;
+  std::string text;
+  char block[4096];
+  size_t n;
+  while ((n = fread(block, 1, sizeof block, f)) > 0) text.append(block, n);
+  fclose(f);
+  EXPECT_NE(text.find("[notepad.exe]"), std::string::npos);
+  EXPECT_EQ(Problems(text), std::vector<std::string>());
+}
