@@ -22,4 +22,6 @@ int KeyRingTake(KeyRing* r, KeyEvent* out) {
   return 1;
 }
 
-uint32_t KeyRingCount(const KeyRing* r) { return r->write - r->read; }
+uint32_t KeyRingCount(const KeyRing* r) {
+  return r->write - r->read;
+}

@@ -1,31 +1,31 @@
 // Resource and control identifiers shared by the program and its language modules.
 #pragma once
 
-#define IDI_REMOTE 101          // the program's icon (in remote.exe)
+#define IDI_REMOTE 101  // the program's icon (in remote.exe)
 
-#define IDS_MENU_EXIT 1         // tray menu: Exit (item 100)
-#define IDS_MENU_SETUP 2        // tray menu: Setup (item 101)
+#define IDS_MENU_EXIT 1   // tray menu: Exit (item 100)
+#define IDS_MENU_SETUP 2  // tray menu: Setup (item 101)
 
-#define IDD_SETUP 104           // port setup dialog
-#define IDC_DETECT 1001         // automatic detection
-#define IDC_PORT1 1002          // radio buttons COM1..COM4 = 1001 + port
+#define IDD_SETUP 104    // port setup dialog
+#define IDC_DETECT 1001  // automatic detection
+#define IDC_PORT1 1002   // radio buttons COM1..COM4 = 1001 + port
 #define IDC_PORT2 1003
 #define IDC_PORT3 1004
 #define IDC_PORT4 1005
-#define IDC_STATUS1 1006        // status texts COM1..COM4 = 1005 + port
+#define IDC_STATUS1 1006  // status texts COM1..COM4 = 1005 + port
 #define IDC_STATUS2 1007
 #define IDC_STATUS3 1008
 #define IDC_STATUS4 1009
-#define IDC_AUTOSTART 1010      // start with Windows
-#define IDC_TEST 1012           // opens the test dialog
+#define IDC_AUTOSTART 1010  // start with Windows
+#define IDC_TEST 1012       // opens the test dialog
 // Optional: a module without them offers COM1..COM4 only.
-#define IDC_PORT_OTHER 1013     // radio button after COM4, same group: a port from the list
-#define IDC_PORT_LIST 1014      // drop-down list of the ports above COM4 ("COM7"; item data 7)
-#define IDC_STATUS_OTHER 1015   // status text of the port the list shows
+#define IDC_PORT_OTHER 1013    // radio button after COM4, same group: a port from the list
+#define IDC_PORT_LIST 1014     // drop-down list of the ports above COM4 ("COM7"; item data 7)
+#define IDC_STATUS_OTHER 1015  // status text of the port the list shows
 
-#define IDD_TEST 105            // receiver test dialog
-#define IDC_IDLE1 1016          // idle pair: visible except during a flash
+#define IDD_TEST 105    // receiver test dialog
+#define IDC_IDLE1 1016  // idle pair: visible except during a flash
 #define IDC_IDLE2 1017
-#define IDC_FLASH1 1019         // flash pair: visible only during a flash
+#define IDC_FLASH1 1019  // flash pair: visible only during a flash
 #define IDC_FLASH2 1020
-#define IDC_KEYNAME 1022        // name of the last key received ("Key12"); optional
+#define IDC_KEYNAME 1022  // name of the last key received ("Key12"); optional

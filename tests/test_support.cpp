@@ -26,7 +26,9 @@ TempDir::~TempDir() {
   RemoveDirectoryA(path_.c_str());
 }
 
-std::string TempDir::File(const std::string& name) const { return path_ + "\\" + name; }
+std::string TempDir::File(const std::string& name) const {
+  return path_ + "\\" + name;
+}
 
 std::string TempDir::Write(const std::string& name, const std::string& text) const {
   std::string full = File(name);
