@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Makes the pictures in docs/ from the real program under Wine, so that they show what the program
+# and the demo show today:
+#   docs/demo.png          the demo's own screenshot (tools/demo.sh): Notepad typed into by the remote
+#   docs/setup-dialog.png  the setup dialog with COM1 chosen, COM7 and COM8 offered under "Other"
+#   docs/test-dialog.png   the test dialog while keys arrive (the indicator lit)
+#   docs/tray-menu.png     the tray icon with its menu open, enlarged twice
+# Usage: bash tools/screenshots.sh     (builds first if needed; leaves nothing running)
+# REMOTE_SHOTS_DEMO=0 leaves docs/demo.png as it is.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+trap remote_cleanup EXIT
+BUILD="${REMOTE_BUILD_DIR:-$REMOTE_ROOT/build}"
+DOCS="$REMOTE_ROOT/docs"
+remote_install_deps
+remote_build "$BUILD" >/dev/null
+
+if [ "${REMOTE_SHOTS_DEMO:-1}" != 0 ]; then
+  remote_log "the demo"
+  bash "$REMOTE_ROOT/tools/demo.sh" >/dev/null
+  cp "$BUILD/demo/screenshot.png" "$DOCS/demo.png"
+fi
+
+WORK="$BUILD/screenshots"
+rm -rf "$WORK"
+mkdir -p "$WORK"
+remote_start_display
+[ -f "$BUILD/wineprefix/system.reg" ] || remote_start_wine "$BUILD/wineprefix"
+remote_clone_wine "$BUILD/wineprefix" "$WORK/prefix"
+wine regedit /S "$(winepath -w "$REMOTE_ROOT/resources/language001.reg")" >/dev/null 2>&1
+remote_start_com_pair "$WORK/cable"
+remote_start_cable "$WORK/cable2"
+remote_link_com "$WORK/cable2/ttyA" 7
+remote_link_com "$WORK/cable2/ttyB" 8
+APP="$WINEPREFIX/drive_c/app"
+mkdir -p "$APP"
+cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$APP/"
+printf '[default]\r\nport=1\r\n' >"$APP/profiles.ini"
+wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v OVRARemote /d 'C:\app\remote.exe' /f \
+  >/dev/null 2>&1
+
+drive() { timeout 60 wine "$BUILD/bin/shelldriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
+# Saves the part of the screen that the top-level window titled $1 covers into $2.
+shoot_window() {
+  local geometry
+  geometry="$(xwininfo -root -tree | grep -F "\"$1\"" | grep -Eo '[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+' | head -1)"
+  import -display "$DISPLAY" -window root -crop "$geometry" +repage "$2"
+}
+
+(cd "$APP" && exec wine ./remote.exe >/dev/null 2>&1) &
+REMOTE_PIDS+=($!)
+drive window 20000 >/dev/null
+
+remote_log "the tray menu"
+drive cursor 24 14 >/dev/null
+drive tray 516 >/dev/null
+drive menu 3000 >/dev/null
+sleep 0.5
+import -display "$DISPLAY" -window root -crop 150x64+0+0 +repage "$WORK/tray.png"
+convert "$WORK/tray.png" -scale 200% "$DOCS/tray-menu.png"
+drive key 27 >/dev/null
+drive no-menu 3000 >/dev/null
+
+remote_log "the setup dialog"
+SETUP="Remote Control Setup"
+drive command 101 >/dev/null
+drive wait-title "$SETUP" 20000 >/dev/null
+sleep 1
+shoot_window "$SETUP" "$DOCS/setup-dialog.png"
+
+remote_log "the test dialog while keys arrive"
+drive press "$SETUP" 1012 >/dev/null
+drive wait-title "Receiver Test" 20000 >/dev/null
+sleep 1
+wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat 40 --gap 30 >/dev/null 2>&1 &
+sim=$!
+drive watch "Receiver Test" 1019 5000 >/dev/null
+sleep 0.3
+shoot_window "Receiver Test" "$DOCS/test-dialog.png"
+wait "$sim" || true
+drive press "Receiver Test" 2 >/dev/null
+drive gone "Receiver Test" 10000 >/dev/null
+drive press "$SETUP" 2 >/dev/null
+drive gone "$SETUP" 10000 >/dev/null
+drive command 100 >/dev/null
+remote_log "written: docs/demo.png docs/setup-dialog.png docs/test-dialog.png docs/tray-menu.png"
