@@ -8,9 +8,9 @@
 // Instead the reader blocks only on handles that stop can signal: the port is opened for
 // overlapped I/O with all timeouts zero, so a one-byte ReadFile completes when a byte arrives. The
 // reader waits on {read done, quit}; on quit it cancels its own read (CancelIo cancels only the
-// calling thread's I/O, so the reader does it, not stop), waits for the cancelled read to finish
-// with its buffer and OVERLAPPED, and returns. Stop sets quit and joins the reader; it needs no
-// grace period after that, because no I/O is pending once the reader has returned.
+// calling thread's I/O, so the reader does it, not stop), waits a bounded time for the cancelled
+// read to finish with its buffer and OVERLAPPED, and returns. Stop sets quit and joins the reader;
+// it needs no grace period after that.
 //
 // The reader does not use WaitCommEvent: overlapped WaitCommEvent is unreliable on some serial
 // drivers (Wine's completes at once with ERROR_OPERATION_ABORTED, again and again), and a plain
@@ -46,7 +46,6 @@ enum {
 static char portName[32];  // the device name that start opened
 static DCB savedSettings;  // as found at the last start; written back at stop
 static HANDLE quit;        // manual-reset; set by stop to end the reader
-static HANDLE readDone;    // manual-reset; the reader's OVERLAPPED event
 static HANDLE readerThread;
 // The open port, or INVALID_HANDLE_VALUE while the adapter is away. Start sets it before the
 // reader exists; while the reader runs only the reader changes it (closing and reopening); stop
@@ -100,25 +99,38 @@ static int PortConfigure(HANDLE com, DCB dcb) {
   return 0;
 }
 
-// Reads one byte. Returns 1 with the byte, 0 when the read failed or delivered nothing, -1 on quit.
-static int ReaderReadByte(HANDLE com, uint8_t* byte) {
-  OVERLAPPED ov = {};
-  ov.hEvent = readDone;
-  ResetEvent(readDone);
-  if (!ReadFile(com, byte, 1, nullptr, &ov)) {
+// The reader's one-byte read: its buffer, OVERLAPPED and event, made by start and freed by stop.
+// A read that was cancelled but that the driver never completed may still be written into, so stop
+// then keeps it: a few bytes and one handle for good, rather than a reader that cannot end.
+struct PendingRead {
+  OVERLAPPED ov;
+  uint8_t byte;
+  bool abandoned;  // set by the reader before it leaves such a read behind
+};
+static PendingRead* pendingRead;
+
+enum { kCancelLimitMs = 1000, kReadQuit = -1, kReadAbandoned = -2 };
+
+// Reads one byte into read->byte. Returns 1 with the byte, 0 when the read failed or delivered
+// nothing, kReadQuit on quit, kReadAbandoned when a cancelled read did not finish in time.
+static int ReaderReadByte(HANDLE com, PendingRead* read) {
+  HANDLE done = read->ov.hEvent;
+  ZeroMemory(&read->ov, sizeof read->ov);
+  read->ov.hEvent = done;
+  ResetEvent(done);
+  if (!ReadFile(com, &read->byte, 1, nullptr, &read->ov)) {
     if (GetLastError() != ERROR_IO_PENDING) return 0;
-    HANDLE waits[2] = {readDone, quit};
+    HANDLE waits[2] = {done, quit};
     DWORD w = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
     if (w != WAIT_OBJECT_0) {
-      // The read must be finished before its buffer and OVERLAPPED leave this frame.
+      // The read must be finished before its buffer and OVERLAPPED can be used again.
       CancelIo(com);
-      DWORD ignored;
-      GetOverlappedResult(com, &ov, &ignored, TRUE);
-      return w == WAIT_OBJECT_0 + 1 ? -1 : 0;
+      if (WaitForSingleObject(done, kCancelLimitMs) != WAIT_OBJECT_0) return kReadAbandoned;
+      return w == WAIT_OBJECT_0 + 1 ? kReadQuit : 0;
     }
   }
   DWORD got = 0;
-  if (!GetOverlappedResult(com, &ov, &got, FALSE)) return 0;
+  if (!GetOverlappedResult(com, &read->ov, &got, FALSE)) return 0;
   return got == 1 ? 1 : 0;
 }
 
@@ -134,7 +146,8 @@ static void ReaderReopen() {
   port = com;
 }
 
-static DWORD WINAPI ReaderThread(LPVOID) {
+static DWORD WINAPI ReaderThread(LPVOID arg) {
+  PendingRead* read = static_cast<PendingRead*>(arg);
   if (!clockStarted) {
     clockStarted = true;
     PacketReset(&assembler, timeGetTime());
@@ -146,8 +159,8 @@ static DWORD WINAPI ReaderThread(LPVOID) {
       ReaderReopen();
       continue;
     }
-    uint8_t byte;
-    int r = ReaderReadByte(port, &byte);
+    int r = ReaderReadByte(port, read);
+    if (r == kReadAbandoned) read->abandoned = true;
     if (r < 0) return 0;
     if (r == 0) {
       CloseHandle(port);
@@ -155,11 +168,20 @@ static DWORD WINAPI ReaderThread(LPVOID) {
       continue;
     }
     attempt = 0;
-    int code = PacketFeed(&assembler, byte, timeGetTime());
+    int code = PacketFeed(&assembler, read->byte, timeGetTime());
     if (code < 0) continue;
     QueuePut({1, uint8_t(code)});
     SetEvent(gKeyReadyEvent);
   }
+}
+
+static void PendingReadFree() {
+  if (!pendingRead) return;
+  if (!pendingRead->abandoned) {
+    if (pendingRead->ov.hEvent) CloseHandle(pendingRead->ov.hEvent);
+    HeapFree(GetProcessHeap(), 0, pendingRead);
+  }
+  pendingRead = nullptr;
 }
 
 static void CloseAndForget(HANDLE* h) {
@@ -188,13 +210,14 @@ int ReceiverStart(int mode, int portNumber) {
   gKeyReadyEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   gStopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   quit = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  readDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (!gKeyReadyEvent || !gStopEvent || !quit || !readDone) {
+  pendingRead = static_cast<PendingRead*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof *pendingRead));
+  if (pendingRead) pendingRead->ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (!gKeyReadyEvent || !gStopEvent || !quit || !pendingRead || !pendingRead->ov.hEvent) {
     ReceiverStop();
     return -1;
   }
 
-  readerThread = CreateThread(nullptr, 0, ReaderThread, nullptr, 0, nullptr);
+  readerThread = CreateThread(nullptr, 0, ReaderThread, pendingRead, 0, nullptr);
   if (!readerThread) {
     ReceiverStop();
     return -1;
@@ -205,14 +228,15 @@ int ReceiverStart(int mode, int portNumber) {
 int ReceiverStop() {
   if (quit) SetEvent(quit);
   if (readerThread) {
-    // Bounded by construction: the reader waits only on handles that quit ends.
+    // Bounded by construction: the reader waits only on quit, or on its read and quit, and gives
+    // a cancelled read kCancelLimitMs to finish.
     WaitForSingleObject(readerThread, INFINITE);
     CloseAndForget(&readerThread);
   }
+  PendingReadFree();
   CloseAndForget(&gKeyReadyEvent);
   CloseAndForget(&gStopEvent);
   CloseAndForget(&quit);
-  CloseAndForget(&readDone);
   if (port != INVALID_HANDLE_VALUE) {
     SetCommMask(port, 0);
     SetCommState(port, &savedSettings);
