@@ -89,23 +89,30 @@ typedef int(WINAPI* InternalTextFn)(HWND window, LPWSTR text, int size);
 
 // The title of `window` into out (kTitleSize bytes). GetWindowTextA asks a window of this process
 // with a message, which its thread handles only when it pumps; the main thread may at that moment
-// be waiting for this thread to end (Exit, Setup). Titles of this process's windows are therefore
-// read from the window itself, without a message.
+// be waiting for this thread to end (Exit, Setup). InternalGetWindowText reads the title the window
+// manager keeps, for any window and without a message (for other programs' windows that is what
+// GetWindowTextA returns too), and saves asking whose window it is.
 static void DispatchTitle(HWND window, char* out) {
   out[0] = '\0';
-  DWORD pid = 0;
-  if (!window || !GetWindowThreadProcessId(window, &pid)) return;
-  if (pid != GetCurrentProcessId()) {
-    GetWindowTextA(window, out, kTitleSize);
-    return;
-  }
+  if (!window) return;
   static const InternalTextFn internalText =
       reinterpret_cast<InternalTextFn>(GetProcAddress(GetModuleHandleA("USER32"), "InternalGetWindowText"));
+  if (!internalText) {
+    DWORD pid = 0;
+    if (GetWindowThreadProcessId(window, &pid) && pid != GetCurrentProcessId()) {
+      GetWindowTextA(window, out, kTitleSize);
+    }
+    return;
+  }
   WCHAR wide[kTitleSize];
-  int length = internalText ? internalText(window, wide, kTitleSize) : 0;
+  int length = internalText(window, wide, kTitleSize);
   if (length <= 0) return;
-  int n = WideCharToMultiByte(CP_ACP, 0, wide, length, out, kTitleSize - 1, nullptr, nullptr);
-  out[n > 0 ? n : 0] = '\0';
+  char ansi[2 * kTitleSize];
+  int n = WideCharToMultiByte(CP_ACP, 0, wide, length, ansi, sizeof ansi, nullptr, nullptr);
+  if (n <= 0) return;
+  if (n > kTitleSize - 1) n = kTitleSize - 1;
+  memcpy(out, ansi, size_t(n));
+  out[n] = '\0';
 }
 
 static void DispatchEvent(KeyEvent e) {

@@ -5,9 +5,10 @@
 //
 // When to read again: before every lookup the file's size, creation and last-write times are
 // compared with those of the copy. A file system stores times with a granularity (a few
-// milliseconds under Linux, more on FAT), so a second save of the same size within that step
-// would look unchanged; a copy whose file was written less than kProfileRacyMs before it was read
-// is therefore read again at the next lookup, until the file has been quiet that long.
+// milliseconds on NTFS and under Linux, two seconds on FAT), so a second save of the same size
+// within that step would look unchanged; a copy whose file was written less than one step before
+// it was read is therefore read again at the next lookup, until the file has been quiet that long.
+// A write time of whole even seconds is taken as FAT's; kProfileFineMs covers the others.
 #include "actions/profile.h"
 
 #include <windows.h>
@@ -18,7 +19,7 @@
 
 #include "actions/profiletext.h"
 
-enum { kProfileRacyMs = 2000 };
+enum { kProfileFatMs = 2000, kProfileFineMs = 50 };
 
 struct ProfileSection {
   ProfileSpan name;
@@ -143,7 +144,9 @@ static int ProfileLoad(const char* path) {
   }
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
-  profile.racy = FileTimeValue(info.ftLastWriteTime) + ULONGLONG(kProfileRacyMs) * 10000 > FileTimeValue(now);
+  ULONGLONG written = FileTimeValue(info.ftLastWriteTime);
+  ULONGLONG step = (written % (kProfileFatMs * 10000ULL) == 0 ? kProfileFatMs : kProfileFineMs) * 10000ULL;
+  profile.racy = written + step > FileTimeValue(now);
   profile.sizeLow = info.nFileSizeLow;
   profile.sizeHigh = info.nFileSizeHigh;
   profile.created = info.ftCreationTime;

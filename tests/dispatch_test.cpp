@@ -158,7 +158,7 @@ static void WriteAt(const TempDir& dir, const std::string& name, const std::stri
 }
 
 // A second save of the same size within the file system's time step leaves size and times as
-// they were: the edit still counts.
+// they were: the edit still counts. (Times as FAT keeps them, whole even seconds, here the next.)
 TEST(ProfileLookup, SameSizeEditWithinOneTimeStepCounts) {
   TempDir dir;
   std::string path = dir.File("profiles.ini");
@@ -166,6 +166,9 @@ TEST(ProfileLookup, SameSizeEditWithinOneTimeStepCounts) {
   for (const char* value : {"two", "six", "ten"}) {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER t = {{now.dwLowDateTime, now.dwHighDateTime}};
+    t.QuadPart += 20000000 - t.QuadPart % 20000000;
+    now = {t.LowPart, t.HighPart};
     WriteAt(dir, "profiles.ini", "[default]\r\nKey1=one\r\n", now);
     ASSERT_EQ(ProfileLookup(path.c_str(), "x", nullptr, 1, out), 1);
     EXPECT_STREQ(out, "one");
