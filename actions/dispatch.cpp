@@ -1,7 +1,7 @@
-// The dispatch thread: for every key event it reads the foreground window's title and the file
-// name of its program and looks the key up in profiles.ini, afresh each time so that edits count
-// at the next key press. The program's name costs one process query per key; its section is read
-// only when neither the title's section nor the alias has the key. The line
+// The dispatch thread: for every key event it reads the foreground window's title and looks the
+// key up in profiles.ini, held in memory and read again whenever the file has changed, so that
+// edits count at the next key press. The name of the window's program is asked for (one process
+// query) only when neither the title's section nor the alias has the key. The line
 // found runs on this thread against the foreground window, so COMMAND and CLOSE lines act on
 // the window in front; the next event waits in the queue until the action is done.
 #include "actions/dispatch.h"
@@ -10,6 +10,7 @@
 #include <string.h>
 
 #include "actions/interp.h"
+#include "actions/profile.h"
 #include "common/process.h"
 #include "receiver/keyqueue.h"
 
@@ -18,51 +19,45 @@ ActionHandler gActionHandler = RunActionLine;
 static const char kDefaultSection[] = "default";
 static const char kAliasSection[] = "title -";
 
-// Reads section/key into out (size bytes); 1 when the value is present and not empty, -1 (out
-// emptied) when it fills the buffer, that is, when it may have been cut.
-static int ReadValue(const char* path, const char* section, const char* key, char* out, DWORD size) {
+// One lookup. `program` is the program's file name; when it is null and `window` is given, the
+// name of the window's program is read, only if the steps before it found nothing.
+static int Lookup(const char* path, const char* title, const char* program, HWND window, int code,
+                  char* out) {
   out[0] = '\0';
-  DWORD length = GetPrivateProfileStringA(section, key, "", out, size, path);
-  if (length >= size - 1) {
-    out[0] = '\0';
-    return -1;
-  }
-  return out[0] != '\0';
-}
-
-// Result of one lookup step: the value found (1), or too long (-1), or none (0).
-static int ReadLine(const char* path, const char* section, const char* key, char* out) {
-  return ReadValue(path, section, key, out, kProfileValueSize);
-}
-
-int ProfileLookup(const char* path, const char* title, const char* program, int code, char* out) {
+  if (ProfileRefresh(path) < 0) return 0;
   char key[16];
   snprintf(key, sizeof key, "Key%d", code);
 
   // A window without a title has no section of its own: an empty section name would read the
   // lines above the file's first section header.
-  int found = title[0] ? ReadLine(path, title, key, out) : 0;
+  int found = title[0] ? ProfileGet(title, key, out, kActionLineMax) : 0;
   if (found) return found;
 
   char cut[kTitleSize];
   snprintf(cut, sizeof cut, "%s", title);
   if (CutAliasTitle(cut)) {
     char alias[kTitleSize];
-    if (ReadValue(path, kAliasSection, cut, alias, sizeof alias) == 1) {
-      found = ReadLine(path, alias, key, out);
+    if (ProfileGet(kAliasSection, cut, alias, sizeof alias - 1) == 1) {
+      found = ProfileGet(alias, key, out, kActionLineMax);
       if (found) return found;
     }
   }
 
+  char name[MAX_PATH];
+  if (!program && window) program = ProfileProgramName(window, name) == 0 ? name : nullptr;
   if (program && program[0]) {
-    found = ReadLine(path, program, key, out);
+    found = ProfileGet(program, key, out, kActionLineMax);
     if (found) return found;
   }
 
-  found = ReadLine(path, kDefaultSection, key, out);
+  found = ProfileGet(kDefaultSection, key, out, kActionLineMax);
   if (found) return found;
   out[0] = '\0';
   return 0;
+}
+
+int ProfileLookup(const char* path, const char* title, const char* program, int code, char* out) {
+  return Lookup(path, title, program ? program : "", nullptr, code, out);
 }
 
 typedef BOOL(WINAPI* QueryImageNameFn)(HANDLE process, DWORD flags, LPSTR name, PDWORD size);
@@ -90,14 +85,42 @@ int ProfileProgramName(HWND window, char* out) {
   return out[0] ? 0 : -1;
 }
 
+typedef int(WINAPI* InternalTextFn)(HWND window, LPWSTR text, int size);
+
+// The title of `window` into out (kTitleSize bytes). GetWindowTextA asks a window of this process
+// with a message, which its thread handles only when it pumps; the main thread may at that moment
+// be waiting for this thread to end (Exit, Setup). InternalGetWindowText reads the title the window
+// manager keeps, for any window and without a message (for other programs' windows that is what
+// GetWindowTextA returns too), and saves asking whose window it is.
+static void DispatchTitle(HWND window, char* out) {
+  out[0] = '\0';
+  if (!window) return;
+  static const InternalTextFn internalText =
+      reinterpret_cast<InternalTextFn>(GetProcAddress(GetModuleHandleA("USER32"), "InternalGetWindowText"));
+  if (!internalText) {
+    DWORD pid = 0;
+    if (GetWindowThreadProcessId(window, &pid) && pid != GetCurrentProcessId()) {
+      GetWindowTextA(window, out, kTitleSize);
+    }
+    return;
+  }
+  WCHAR wide[kTitleSize];
+  int length = internalText(window, wide, kTitleSize);
+  if (length <= 0) return;
+  char ansi[2 * kTitleSize];
+  int n = WideCharToMultiByte(CP_ACP, 0, wide, length, ansi, sizeof ansi, nullptr, nullptr);
+  if (n <= 0) return;
+  if (n > kTitleSize - 1) n = kTitleSize - 1;
+  memcpy(out, ansi, size_t(n));
+  out[n] = '\0';
+}
+
 static void DispatchEvent(KeyEvent e) {
   HWND window = GetForegroundWindow();
-  char title[kTitleSize] = "";
-  if (window) GetWindowTextA(window, title, kTitleSize);
-  char program[MAX_PATH];
-  ProfileProgramName(window, program);
+  char title[kTitleSize];
+  DispatchTitle(window, title);
   char line[kProfileValueSize];
-  if (ProfileLookup(gProfilePath, title, program, e.code, line) != 1) return;
+  if (Lookup(gProfilePath, title, nullptr, window, e.code, line) != 1) return;
   gActionHandler(window, line, e.enable);
 }
 

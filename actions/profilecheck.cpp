@@ -1,7 +1,5 @@
-// The profile check. The text is read line by line as the private-profile functions read it:
-// blanks around names and values are dropped, a value in matching quotes loses them, a line in
-// square brackets opens a section, and lines starting with ";" or without "=" hold no entry.
-// Section and key names match without regard to case.
+// The profile check. The text is read line by line as the private-profile functions read it
+// (actions/profiletext.h); lines starting with ";" are taken as the comments their writer meant.
 //
 // A KEYBOARD line is run through the keystroke parser without sending anything; the keys it
 // presses and does not release again before its end are the ones it leaves held down. Each is
@@ -14,34 +12,14 @@
 
 #include "actions/keygroups.h"
 #include "actions/keyparse.h"
+#include "actions/profiletext.h"
 
 static const char kAliasSection[] = "title -";
 
-struct Span {
-  const char* text;
-  size_t length;
-};
-
-static bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-static Span Trim(const char* begin, const char* end) {
-  while (begin < end && IsBlank(*begin)) begin++;
-  while (end > begin && IsBlank(end[-1])) end--;
-  return {begin, size_t(end - begin)};
-}
-
-static char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
-}
+typedef ProfileSpan Span;
 
 static bool SameName(Span a, Span b) {
-  if (a.length != b.length) return false;
-  for (size_t i = 0; i < a.length; i++) {
-    if (UpperAscii(a.text[i]) != UpperAscii(b.text[i])) return false;
-  }
-  return true;
+  return ProfileSameName(a, b);
 }
 
 static void CopySpan(char* out, size_t size, Span s) {
@@ -50,44 +28,12 @@ static void CopySpan(char* out, size_t size, Span s) {
   out[n] = '\0';
 }
 
-// The lines of a text, one at a time.
-struct LineReader {
-  const char* next;
-  const char* end;
-  int number;
-};
-
-static bool NextLine(LineReader* reader, Span* line) {
-  if (reader->next >= reader->end) return false;
-  const char* start = reader->next;
-  const char* stop = static_cast<const char*>(memchr(start, '\n', size_t(reader->end - start)));
-  if (!stop) stop = reader->end;
-  reader->next = stop < reader->end ? stop + 1 : stop;
-  reader->number++;
-  *line = Trim(start, stop);
-  return true;
-}
-
-// A section header's name when the line is one.
-static bool SectionName(Span line, Span* name) {
-  if (line.length == 0 || line.text[0] != '[') return false;
-  const char* close = nullptr;
-  for (size_t i = line.length; i-- > 1;) {
-    if (line.text[i] == ']') {
-      close = line.text + i;
-      break;
-    }
-  }
-  if (!close) return false;
-  *name = Trim(line.text + 1, close);
-  return true;
-}
-
 static bool HasSection(const char* text, size_t size, Span wanted) {
-  LineReader reader = {text, text + size, 0};
-  Span line, name;
-  while (NextLine(&reader, &line)) {
-    if (SectionName(line, &name) && SameName(name, wanted)) return true;
+  ProfileTextReader reader;
+  ProfileTextOpen(&reader, text, size);
+  ProfileLine line;
+  while (ProfileTextNext(&reader, &line)) {
+    if (line.kind == kProfileLineSection && SameName(line.name, ProfileTrim(wanted))) return true;
   }
   return false;
 }
@@ -167,34 +113,27 @@ static int KeysLeftDown(const char* argument, char* detail, size_t size) {
 }
 
 int ProfileCheckText(const char* text, size_t size, ProfileProblemFn report, void* context) {
-  LineReader reader = {text, text + size, 0};
-  // A UTF-8 byte order mark ahead of the first line is no part of it.
-  if (size >= 3 && memcmp(text, "\xEF\xBB\xBF", 3) == 0) reader.next += 3;
+  ProfileTextReader reader;
+  ProfileTextOpen(&reader, text, size);
   bool inSection = false;
   Span section = {"", 0};
   int problems = 0;
-  Span line;
+  ProfileLine line;
   char value[kActionLineMax + 1];
-  while (NextLine(&reader, &line)) {
-    Span name;
-    if (SectionName(line, &name)) {
+  while (ProfileTextNext(&reader, &line)) {
+    if (line.kind == kProfileLineSection) {
       inSection = true;
-      section = name;
+      section = line.name;
       continue;
     }
-    if (!inSection || line.length == 0 || line.text[0] == ';') continue;
-    const char* equals = static_cast<const char*>(memchr(line.text, '=', line.length));
-    if (!equals) continue;
-    Span key = Trim(line.text, equals);
-    Span raw = Trim(equals + 1, line.text + line.length);
-    if (raw.length >= 2 && (raw.text[0] == '"' || raw.text[0] == '\'') &&
-        raw.text[raw.length - 1] == raw.text[0]) {
-      raw = {raw.text + 1, raw.length - 2};
-    }
+    if (!inSection || line.kind != kProfileLineEntry || !line.hasValue) continue;
+    if (line.name.length && line.name.text[0] == ';') continue;
+    Span key = line.name;
+    Span raw = ProfileUnquote(line.value);
 
     ProfileProblem problem;
     memset(&problem, 0, sizeof problem);
-    problem.line = reader.number;
+    problem.line = line.number;
     CopySpan(problem.section, sizeof problem.section, section);
     CopySpan(problem.key, sizeof problem.key, key);
 

@@ -12,6 +12,7 @@
 
 #include "actions/inject.h"
 #include "actions/interp.h"
+#include "actions/profile.h"
 #include "app/shell.h"
 #include "receiver/keyqueue.h"
 #include "test_support.h"
@@ -147,6 +148,109 @@ TEST(ProfileLookup, EditsCountAtTheNextLookup) {
   EXPECT_STREQ(out, "after");
 }
 
+// Writes `text` to the file at `path` and gives it the last-write time `written`.
+static void WriteAt(const TempDir& dir, const std::string& name, const std::string& text, FILETIME written) {
+  HANDLE file = CreateFileA(dir.Write(name, text).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &written));
+  CloseHandle(file);
+}
+
+// A second save of the same size within the file system's time step leaves size and times as
+// they were: the edit still counts. (Times as FAT keeps them, whole even seconds, here the next.)
+TEST(ProfileLookup, SameSizeEditWithinOneTimeStepCounts) {
+  TempDir dir;
+  std::string path = dir.File("profiles.ini");
+  char out[kProfileValueSize];
+  for (const char* value : {"two", "six", "ten"}) {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER t = {{now.dwLowDateTime, now.dwHighDateTime}};
+    t.QuadPart += 20000000 - t.QuadPart % 20000000;
+    now = {t.LowPart, t.HighPart};
+    WriteAt(dir, "profiles.ini", "[default]\r\nKey1=one\r\n", now);
+    ASSERT_EQ(ProfileLookup(path.c_str(), "x", nullptr, 1, out), 1);
+    EXPECT_STREQ(out, "one");
+    WriteAt(dir, "profiles.ini", std::string("[default]\r\nKey1=") + value + "\r\n", now);
+    ASSERT_EQ(ProfileLookup(path.c_str(), "x", nullptr, 1, out), 1);
+    EXPECT_STREQ(out, value);
+  }
+}
+
+// The in-memory profile against the platform: every file below read both ways for every name
+// below, through GetPrivateProfileStringA with room for any value (a value longer than the bound
+// must then be reported as too long, never cut).
+static const std::string kBig = std::string(kActionLineMax, 'b');
+static const std::string kTricky[] = {
+    "Key1=above\r\n[S]\r\nKey2=in s\r\n[]\r\nKey3=empty name\r\n",
+    "  [ S ]  \r\n  Key1  =  spaced  \r\n[\tT\t]\r\n\tKey1\t=\tt\tb\t\r\n[S]\r\nKey1=second S\r\n",
+    "[S]\r\nKey1=\"quoted\"\r\nKey2='single'\r\nKey3=\"open\r\nKey4=\"\"\r\nKey5=\"\r\nKey6=\" in \"\r\n"
+    "Key7='mixed\"\r\nKey8=\"a\"b\"\r\n",
+    "[S]\r\nKey1=first\r\n[s]\r\nKey1=second\r\nKey2=only second\r\n[S]\r\nKey1=a\r\nKey1=b\r\n",
+    "[S]\r\nKey1\r\nKey1=after bare\r\nKEY2=up\r\nkey2=low\r\n=no name\r\nKey3=a=b\r\n",
+    "[title -]\r\nUntitled -=Editor\r\n A - B - = Two \r\n;x -=Semi\r\n[Editor]\r\nKey1=e\r\n",
+    "[S] ; text after\r\nKey1=a\r\n[T]x]\r\nKey1=b\r\n[U\r\nKey1=c\r\n[V]]\r\nKey1=d\r\n",
+    "[S]\nKey1=lf\nKey2=last",
+    "[S]\rKey1=cr\rKey2=two\r",
+    "[S]\r\nKey1=mixed\rKey2=x\r\nKey3=y\n\r\n",
+    "[S]\nKey1=lf first\nKey2=z\r\n",
+    "[S]\r\nKey1=\r\nKey2=   \r\nKey3=\x1a v \x1a\r\nKey4=\v\fz\r\n;Key5=c\r\nKey5=real\r\n",
+    "[Caf\xE9]\r\nKey1=e acute\r\n[\xC9T\xC9]\r\nKey1=upper\r\n[S]\r\nKey1=\xA0nbsp\xA0\r\nKey2=x\x85\r\n",
+    "\xEF\xBB\xBF[S]\r\nKey1=bom caf\xC3\xA9\r\n[Caf\xC3\xA9]\r\nKey1=utf-8 section\r\n",
+    std::string("\xFF\xFE[\0S\0]\0\r\0\n\0K\0e\0y\0001\0=\0w\0\xE9\0", 26),
+    std::string("[S]\r\nKey1=a\0b\r\nKe\0y2=c\r\n", 23),
+    "[S]\r\nKey1=" + kBig + "\r\nKey2=" + kBig + "c\r\nKey3=\"" + kBig + "\"\r\nKey4=\"" + kBig + "e\"\r\n",
+};
+static const char* const kTrickyNames[][2] = {
+    {"S", "Key1"},
+    {"S", "Key2"},
+    {"S", "Key3"},
+    {"S", "Key4"},
+    {"S", "Key5"},
+    {"S", "Key6"},
+    {"S", "Key7"},
+    {"S", "Key8"},
+    {"s", "KEY1"},
+    {" S ", " Key1 "},
+    {"", "Key1"},
+    {" ", "Key3"},
+    {"T", "Key1"},
+    {"U", "Key1"},
+    {"V]", "Key1"},
+    {"T]x", "Key1"},
+    {"title -", "Untitled -"},
+    {"title -", "a - b -"},
+    {"title -", ";x -"},
+    {"S", ""},
+    {"S", "Ke"},
+    {"café", "Key1"},
+    {"CAF\xC9", "Key1"},
+    {"\xE9t\xE9", "Key1"},
+    {"editor", "key1"},
+};
+
+TEST(ProfileLookup, ReadsTheFileAsThePlatformDoes) {
+  TempDir dir;
+  std::vector<char> platform(1 << 16);
+  char ours[kProfileValueSize];
+  int file = 0;
+  for (const std::string& text : kTricky) {
+    // A new name for each: the platform keeps recently read files by name and write time.
+    std::string path = dir.Write("tricky" + std::to_string(file++) + ".ini", text);
+    for (const auto& name : kTrickyNames) {
+      DWORD length = GetPrivateProfileStringA(name[0], name[1], "", platform.data(), DWORD(platform.size()),
+                                              path.c_str());
+      int expected = length == 0 ? 0 : length > kActionLineMax ? -1 : 1;
+      ASSERT_EQ(ProfileRefresh(path.c_str()), 0);
+      EXPECT_EQ(ProfileGet(name[0], name[1], ours, kActionLineMax), expected)
+          << "file " << file - 1 << " [" << name[0] << "] " << name[1] << " platform: " << platform.data();
+      EXPECT_EQ(std::string(ours), expected == 1 ? platform.data() : "")
+          << "file " << file - 1 << " [" << name[0] << "] " << name[1];
+    }
+  }
+}
+
 // ---- The dispatch thread with real windows, threads and events ----
 
 struct HandlerCall {
@@ -158,10 +262,13 @@ struct HandlerCall {
 static CRITICAL_SECTION callsLock;
 static std::vector<HandlerCall> calls;
 
+static HANDLE handled;  // set after each recorded call
+
 static int RecordingHandler(HWND window, const char* line, BYTE enable) {
   EnterCriticalSection(&callsLock);
   calls.push_back({window, line, enable});
   LeaveCriticalSection(&callsLock);
+  SetEvent(handled);
   return 0;
 }
 
@@ -187,6 +294,7 @@ class Dispatch : public ::testing::Test {
   // One window in front for the whole suite: bringing a window up takes Wine a while.
   static void SetUpTestSuite() {
     InitializeCriticalSection(&callsLock);
+    handled = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     WNDCLASSA wc = {};
     wc.lpfnWndProc = FrontWindowProc;
     wc.hInstance = GetModuleHandleA(nullptr);
@@ -203,6 +311,7 @@ class Dispatch : public ::testing::Test {
     profile_ = dir_.Write("profiles.ini", Profile(false));
     snprintf(gProfilePath, sizeof gProfilePath, "%s", profile_.c_str());
     calls.clear();
+    ResetEvent(handled);
     QueueClear();
     gActionHandler = RecordingHandler;
     context_.keyReady = CreateEventA(nullptr, FALSE, FALSE, nullptr);
@@ -318,6 +427,19 @@ TEST_F(Dispatch, QuitWinsOverPendingKeys) {
   StartThread();
   EXPECT_TRUE(StopThread());
   EXPECT_TRUE(Calls().empty());
+}
+
+// The window in front belongs to this process and its thread waits without handling messages, as
+// the main thread does while it waits for the dispatch thread to end: its title is still read.
+TEST_F(Dispatch, TitleOfOwnWindowWhoseThreadWaitsIsRead) {
+  dir_.Write("profiles.ini", "[Own Front]\r\nKey9=own title\r\n");
+  SetWindowTextA(window_, "Own Front");
+  StartThread();
+  QueuePut({1, 9});
+  SetEvent(context_.keyReady);
+  ASSERT_EQ(WaitForSingleObject(handled, 10000), WAIT_OBJECT_0);  // no messages handled meanwhile
+  ASSERT_EQ(Calls().size(), 1u);
+  EXPECT_EQ(Calls()[0].line, "own title");
 }
 
 // A long KEYBOARD line is running when the receiver stops: the thread ends without waiting for

@@ -1,0 +1,197 @@
+// The in-memory profile: the file's text, converted to the ANSI code page when it starts with a
+// byte order mark (as the private-profile functions read such files), and an index of its sections
+// and entries in file order. A lookup takes the first section of the name and the first entry of
+// the key in it, as the platform does; duplicates after them are never read.
+//
+// When to read again: before every lookup the file's size, creation and last-write times are
+// compared with those of the copy. A file system stores times with a granularity (a few
+// milliseconds on NTFS and under Linux, two seconds on FAT), so a second save of the same size
+// within that step would look unchanged; a copy whose file was written less than one step before
+// it was read is therefore read again at the next lookup, until the file has been quiet that long.
+// A write time of whole even seconds is taken as FAT's; kProfileFineMs covers the others.
+#include "actions/profile.h"
+
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "actions/profiletext.h"
+
+enum { kProfileFatMs = 2000, kProfileFineMs = 50 };
+
+struct ProfileSection {
+  ProfileSpan name;
+  int first;  // index of its first entry
+  int count;
+};
+
+struct ProfileEntry {
+  ProfileSpan key;
+  ProfileSpan value;
+  bool hasValue;
+};
+
+// Dispatch thread only.
+static struct {
+  char path[MAX_PATH];
+  bool valid;  // the copy below is that of path with this stamp
+  bool racy;   // read again at the next lookup whatever the stamp says
+  DWORD sizeLow, sizeHigh;
+  FILETIME created, written;
+  char* text;
+  ProfileSection* sections;
+  int sectionCount;
+  ProfileEntry* entries;
+  int entryCount;
+} profile;
+
+static void ProfileForget() {
+  free(profile.text);
+  free(profile.sections);
+  free(profile.entries);
+  profile.text = nullptr;
+  profile.sections = nullptr;
+  profile.entries = nullptr;
+  profile.sectionCount = profile.entryCount = 0;
+  profile.valid = false;
+}
+
+static ULONGLONG FileTimeValue(FILETIME t) {
+  return (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+
+// Text with a byte order mark (UTF-8, UTF-16 little or big endian) in the ANSI code page, in a new
+// buffer; *size is updated. Other text is returned as it is.
+static char* ProfileToAnsi(char* text, DWORD* size) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+  WCHAR* wide = nullptr;
+  int wideLength = 0;
+  if (*size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+    wideLength = MultiByteToWideChar(CP_UTF8, 0, text + 3, int(*size - 3), nullptr, 0);
+    wide = static_cast<WCHAR*>(malloc((size_t(wideLength) + 1) * sizeof(WCHAR)));
+    if (wide) MultiByteToWideChar(CP_UTF8, 0, text + 3, int(*size - 3), wide, wideLength);
+  } else if (*size >= 2 &&
+             ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
+    bool big = bytes[0] == 0xFE;
+    wideLength = int((*size - 2) / 2);
+    wide = static_cast<WCHAR*>(malloc((size_t(wideLength) + 1) * sizeof(WCHAR)));
+    for (int i = 0; wide && i < wideLength; i++) {
+      unsigned char a = bytes[2 + 2 * i], b = bytes[3 + 2 * i];
+      wide[i] = WCHAR(big ? (a << 8) | b : (b << 8) | a);
+    }
+  } else {
+    return text;
+  }
+  free(text);
+  if (!wide) return nullptr;
+  int length = WideCharToMultiByte(CP_ACP, 0, wide, wideLength, nullptr, 0, nullptr, nullptr);
+  char* ansi = static_cast<char*>(malloc(size_t(length) + 1));
+  if (ansi) WideCharToMultiByte(CP_ACP, 0, wide, wideLength, ansi, length, nullptr, nullptr);
+  free(wide);
+  *size = DWORD(length);
+  return ansi;
+}
+
+static int ProfileIndex(DWORD size) {
+  // At most one section or entry per line, and the section of the lines above the first header.
+  size_t lines = 2;
+  for (DWORD i = 0; i < size; i++) lines += profile.text[i] == '\n' || profile.text[i] == '\r';
+  profile.sections = static_cast<ProfileSection*>(malloc(lines * sizeof(ProfileSection)));
+  profile.entries = static_cast<ProfileEntry*>(malloc(lines * sizeof(ProfileEntry)));
+  if (!profile.sections || !profile.entries) return -1;
+  profile.sections[0] = {{"", 0}, 0, 0};
+  profile.sectionCount = 1;
+  ProfileTextReader reader;
+  ProfileTextOpen(&reader, profile.text, size);
+  ProfileLine line;
+  while (ProfileTextNext(&reader, &line)) {
+    if (line.kind == kProfileLineSection) {
+      profile.sections[profile.sectionCount++] = {line.name, profile.entryCount, 0};
+    } else if (line.kind == kProfileLineEntry) {
+      profile.entries[profile.entryCount++] = {line.name, line.value, line.hasValue};
+      profile.sections[profile.sectionCount - 1].count++;
+    }
+  }
+  return 0;
+}
+
+// Reads the file into memory. Returns 0, or -1 (nothing kept) when it cannot be read.
+static int ProfileLoad(const char* path) {
+  ProfileForget();
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return -1;
+  // The stamp is taken before the text: a write in between makes the next lookup read again.
+  BY_HANDLE_FILE_INFORMATION info;
+  bool ok =
+      GetFileInformationByHandle(file, &info) && info.nFileSizeHigh == 0 && info.nFileSizeLow < 0x7FFFFFFF;
+  DWORD size = ok ? info.nFileSizeLow : 0;
+  char* text = ok ? static_cast<char*>(malloc(size_t(size) + 1)) : nullptr;
+  DWORD done = 0;
+  while (text && done < size) {
+    DWORD got = 0;
+    if (!ReadFile(file, text + done, size - done, &got, nullptr) || got == 0) break;
+    done += got;
+  }
+  CloseHandle(file);
+  if (!text) return -1;
+  profile.text = ProfileToAnsi(text, &done);
+  if (!profile.text || ProfileIndex(done) < 0) {
+    ProfileForget();
+    return -1;
+  }
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  ULONGLONG written = FileTimeValue(info.ftLastWriteTime);
+  ULONGLONG step = (written % (kProfileFatMs * 10000ULL) == 0 ? kProfileFatMs : kProfileFineMs) * 10000ULL;
+  profile.racy = written + step > FileTimeValue(now);
+  profile.sizeLow = info.nFileSizeLow;
+  profile.sizeHigh = info.nFileSizeHigh;
+  profile.created = info.ftCreationTime;
+  profile.written = info.ftLastWriteTime;
+  profile.valid = true;
+  return 0;
+}
+
+static bool ProfileCurrent(const char* path) {
+  if (!profile.valid || profile.racy || strcmp(profile.path, path) != 0) return false;
+  WIN32_FILE_ATTRIBUTE_DATA now;
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &now)) return false;
+  return now.nFileSizeLow == profile.sizeLow && now.nFileSizeHigh == profile.sizeHigh &&
+         CompareFileTime(&now.ftLastWriteTime, &profile.written) == 0 &&
+         CompareFileTime(&now.ftCreationTime, &profile.created) == 0;
+}
+
+static const ProfileEntry* ProfileFind(const char* section, const char* key) {
+  ProfileSpan wantedSection = ProfileTrim({section, strlen(section)});
+  ProfileSpan wantedKey = ProfileTrim({key, strlen(key)});
+  for (int s = 0; s < profile.sectionCount; s++) {
+    const ProfileSection& found = profile.sections[s];
+    if (!ProfileSameName(found.name, wantedSection)) continue;
+    for (int e = found.first; e < found.first + found.count; e++) {
+      if (ProfileSameName(profile.entries[e].key, wantedKey)) return &profile.entries[e];
+    }
+    return nullptr;
+  }
+  return nullptr;
+}
+
+int ProfileRefresh(const char* path) {
+  if (ProfileCurrent(path)) return 0;
+  snprintf(profile.path, sizeof profile.path, "%s", path);
+  return ProfileLoad(path);
+}
+
+int ProfileGet(const char* section, const char* key, char* out, size_t max) {
+  out[0] = '\0';
+  const ProfileEntry* entry = ProfileFind(section, key);
+  if (!entry || !entry->hasValue) return 0;
+  ProfileSpan value = ProfileUnquote(entry->value);
+  if (value.length == 0) return 0;
+  if (value.length > max) return -1;
+  memcpy(out, value.text, value.length);
+  out[value.length] = '\0';
+  return 1;
+}

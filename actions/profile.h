@@ -1,0 +1,16 @@
+// The profile file held in memory. The dispatch thread reads profiles.ini for every key; reading it
+// through the private-profile functions costs a file open per value, several per key. Here the
+// file is parsed once and read again only when it has changed: one look at its size and times per
+// lookup, so that an edit still counts at the next key press.
+#pragma once
+#include <stddef.h>
+
+// Makes the in-memory copy that of the file at `path` as it is now, reading it only when it has
+// changed. Returns 0, or -1 when it is missing or unreadable: the copy is then empty. Call it once
+// per key press, then read the entries with ProfileGet. One thread at a time (the dispatch thread).
+int ProfileRefresh(const char* path);
+
+// Reads `key` in `section` of the copy as GetPrivateProfileStringA reads it with an empty
+// default, never cut. Returns 1 with the value in out (max + 1 bytes); 0 with out empty when there
+// is none or it is empty; -1 with out empty when the value is longer than max characters.
+int ProfileGet(const char* section, const char* key, char* out, size_t max);

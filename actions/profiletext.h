@@ -1,0 +1,39 @@
+// The text of a profile file, read line by line the way the private-profile functions read it.
+// Both the in-memory profile of the dispatch thread and the profile check use it. Pure code,
+// also built natively.
+#pragma once
+#include <stddef.h>
+
+struct ProfileSpan {
+  const char* text;
+  size_t length;
+};
+
+enum { kProfileLineBlank = 0, kProfileLineSection = 1, kProfileLineEntry = 2 };
+
+struct ProfileLine {
+  int kind;
+  int number;         // in the file, from 1
+  ProfileSpan name;   // the section's name, or the entry's key
+  ProfileSpan value;  // an entry's value, quotes kept (see ProfileUnquote)
+  bool hasValue;      // the entry's line has an "="; a line without one is a key with no value
+};
+
+struct ProfileTextReader {
+  const char* next;
+  const char* end;
+  int number;
+};
+
+// Starts reading `size` bytes of text (no terminator needed); a UTF-8 byte order mark is skipped.
+void ProfileTextOpen(ProfileTextReader* reader, const char* text, size_t size);
+// The next line; false at the end of the text.
+bool ProfileTextNext(ProfileTextReader* reader, ProfileLine* line);
+
+// A name as a lookup takes it: without the blanks around it.
+ProfileSpan ProfileTrim(ProfileSpan name);
+// Whether a section or key name read from the file is the (trimmed) name looked for, without
+// regard to the case of ASCII letters.
+bool ProfileSameName(ProfileSpan stored, ProfileSpan wanted);
+// A value as it is read: one pair of matching quotes (" or ') around it dropped.
+ProfileSpan ProfileUnquote(ProfileSpan value);
