@@ -61,21 +61,25 @@ int ProfileLookup(const char* path, const char* title, const char* program, int 
 }
 
 typedef BOOL(WINAPI* QueryImageNameFn)(HANDLE process, DWORD flags, LPSTR name, PDWORD size);
+typedef int(WINAPI* InternalTextFn)(HWND window, LPWSTR text, int size);
+
+// Looked up at run time, once, before main: older Windows versions lack them.
+static const QueryImageNameFn queryImageName = reinterpret_cast<QueryImageNameFn>(
+    GetProcAddress(GetModuleHandleA("KERNEL32"), "QueryFullProcessImageNameA"));
+static const InternalTextFn internalText =
+    reinterpret_cast<InternalTextFn>(GetProcAddress(GetModuleHandleA("USER32"), "InternalGetWindowText"));
 
 int ProfileProgramName(HWND window, char* out) {
   out[0] = '\0';
-  // Looked up at run time: older Windows versions lack the function (the step is then skipped).
-  static const QueryImageNameFn query = reinterpret_cast<QueryImageNameFn>(
-      GetProcAddress(GetModuleHandleA("KERNEL32"), "QueryFullProcessImageNameA"));
   DWORD pid = 0;
-  if (!query || !window || !GetWindowThreadProcessId(window, &pid) || !pid) return -1;
+  if (!queryImageName || !window || !GetWindowThreadProcessId(window, &pid) || !pid) return -1;
   // Limited query rights suffice, also for programs that run as administrator.
   const DWORD kQueryLimitedInformation = 0x1000;
   HANDLE process = OpenProcess(kQueryLimitedInformation, FALSE, pid);
   if (!process) return -1;
   char path[MAX_PATH];
   DWORD size = MAX_PATH;
-  BOOL ok = query(process, 0, path, &size);
+  BOOL ok = queryImageName(process, 0, path, &size);
   CloseHandle(process);
   if (!ok || size == 0 || size >= MAX_PATH) return -1;
   path[size] = '\0';
@@ -85,8 +89,6 @@ int ProfileProgramName(HWND window, char* out) {
   return out[0] ? 0 : -1;
 }
 
-typedef int(WINAPI* InternalTextFn)(HWND window, LPWSTR text, int size);
-
 // The title of `window` into out (kTitleSize bytes). GetWindowTextA asks a window of this process
 // with a message, which its thread handles only when it pumps; the main thread may at that moment
 // be waiting for this thread to end (Exit, Setup). InternalGetWindowText reads the title the window
@@ -95,8 +97,6 @@ typedef int(WINAPI* InternalTextFn)(HWND window, LPWSTR text, int size);
 static void DispatchTitle(HWND window, char* out) {
   out[0] = '\0';
   if (!window) return;
-  static const InternalTextFn internalText =
-      reinterpret_cast<InternalTextFn>(GetProcAddress(GetModuleHandleA("USER32"), "InternalGetWindowText"));
   if (!internalText) {
     DWORD pid = 0;
     if (GetWindowThreadProcessId(window, &pid) && pid != GetCurrentProcessId()) {

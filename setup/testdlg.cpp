@@ -20,8 +20,6 @@
 // the main thread process the messages sent to it meanwhile.
 #include <stdio.h>
 
-#include <new>
-
 #include "receiver/keyqueue.h"
 #include "receiver/link.h"
 #include "resources/resource_ids.h"
@@ -70,7 +68,7 @@ static DWORD WINAPI IndicatorThread(LPVOID arg) {
   }
   CloseHandle(args->events[0]);
   CloseHandle(args->events[1]);
-  delete args;
+  HeapFree(GetProcessHeap(), 0, args);
   return 0;
 }
 
@@ -82,14 +80,14 @@ static HANDLE Duplicate(HANDLE event) {
 }
 
 static HANDLE StartIndicator(HWND dialog) {
-  IndicatorArgs* args =
-      new (std::nothrow) IndicatorArgs{dialog, {Duplicate(gStopEvent), Duplicate(gKeyReadyEvent)}};
+  IndicatorArgs* args = static_cast<IndicatorArgs*>(HeapAlloc(GetProcessHeap(), 0, sizeof(IndicatorArgs)));
   if (!args) return nullptr;
+  *args = {dialog, {Duplicate(gStopEvent), Duplicate(gKeyReadyEvent)}};
   HANDLE thread = CreateThread(nullptr, 0, IndicatorThread, args, 0, nullptr);
   if (!thread) {
     if (args->events[0]) CloseHandle(args->events[0]);
     if (args->events[1]) CloseHandle(args->events[1]);
-    delete args;
+    HeapFree(GetProcessHeap(), 0, args);
   }
   return thread;
 }
