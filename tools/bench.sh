@@ -94,18 +94,12 @@ measure large wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" 
 cp "$WORK/small.ini" "$WORK/app/profiles.ini"
 
 # --- the adapter pulled out and plugged in again -----------------------------------------------
-kill "$CABLE_PID" 2>/dev/null || true
-wait "$CABLE_PID" 2>/dev/null || true
-# The unplugged adapter's port is gone; its name too, so that the new cable's ends (which may get
-# the old pseudo-terminal numbers) are reached only through the new links.
-rm -f "$WINEPREFIX/dosdevices/com1" "$WINEPREFIX/dosdevices/com9"
+remote_unplug_cable "$CABLE_PID"
 sleep 1
 before=$(ticks) t0=$(now_ms)
 sleep 30
 away_cpu_ms=$((($(ticks) - before) * 1000 / hz)) away_ms=$(($(now_ms) - t0))
-remote_start_cable "$WORK/cable2"
-remote_link_com "$WORK/cable2/ttyA" 1
-remote_link_com "$WORK/cable2/ttyB" 9
+remote_start_com_pair "$WORK/cable2"
 lines=$(wc -l <"$WORK/sink.log")
 back=$(now_ms)
 wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat 100 --gap 100 >/dev/null &

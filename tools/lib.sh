@@ -171,6 +171,15 @@ remote_summary() {
   echo "total: $passed passed, $failed failed"
 }
 
+# Pulls the receiver's adapter out: ends the cable's socat (process id $1) and removes the ports, so
+# that a new cable, which may get the old pseudo-terminal numbers, is reached only through new links.
+# remote_start_com_pair plugs a new one in under the same names.
+remote_unplug_cable() {
+  kill "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+  rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
+}
+
 # A key sink window (build/bin/keysink.exe from $1, the build folder) titled $2, logging the keys that
 # reach it into $3; returns once it is in front. $4, if given: seconds its close handler blocks (the
 # window then stays open). Sets SINK_PID; remote_close_sink ends it.

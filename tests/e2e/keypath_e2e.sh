@@ -115,18 +115,12 @@ now_ms() { echo $(($(date +%s%N) / 1000000)); }
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$APP_PID/stat"; }
 hz=$(getconf CLK_TCK)
 open_sink "Key Path Direct"
-kill "$CABLE_PID" 2>/dev/null || true
-wait "$CABLE_PID" 2>/dev/null || true
-# The unplugged adapter's port is gone; its name too, so that the new cable's ends (which may get
-# the old pseudo-terminal numbers) are reached only through the new links.
-rm -f "$WINEPREFIX/dosdevices/com1" "$WINEPREFIX/dosdevices/com9"
+remote_unplug_cable "$CABLE_PID"
 sleep 1
 ticks0=$(cpu_ticks) t0=$(now_ms)
 sleep 10
 away_cpu_ms=$((($(cpu_ticks) - ticks0) * 1000 / hz)) away_ms=$(($(now_ms) - t0))
-remote_start_cable "$WORK/cable2"
-remote_link_com "$WORK/cable2/ttyA" 1
-remote_link_com "$WORK/cable2/ttyB" 9
+remote_start_com_pair "$WORK/cable2"
 back=$(now_ms)
 wine "$BUILD/bin/remotesim.exe" COM9 --key 1 --repeat 60 --gap 100 >/dev/null &
 sim=$!
