@@ -117,28 +117,39 @@ static int ProfileIndex(DWORD size) {
   return 0;
 }
 
-// Reads the file into memory. Returns 0, or -1 (nothing kept) when it cannot be read.
-static int ProfileLoad(const char* path) {
-  ProfileForget();
+char* ProfileReadText(const char* path, size_t* size, BY_HANDLE_FILE_INFORMATION* stamp) {
   HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return -1;
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
   // The stamp is taken before the text: a write in between makes the next lookup read again.
   BY_HANDLE_FILE_INFORMATION info;
   bool ok =
       GetFileInformationByHandle(file, &info) && info.nFileSizeHigh == 0 && info.nFileSizeLow < 0x7FFFFFFF;
-  DWORD size = ok ? info.nFileSizeLow : 0;
-  char* text = ok ? static_cast<char*>(malloc(size_t(size) + 1)) : nullptr;
+  DWORD length = ok ? info.nFileSizeLow : 0;
+  char* text = ok ? static_cast<char*>(malloc(size_t(length) + 1)) : nullptr;
   DWORD done = 0;
-  while (text && done < size) {
+  while (text && done < length) {
     DWORD got = 0;
-    if (!ReadFile(file, text + done, size - done, &got, nullptr) || got == 0) break;
+    if (!ReadFile(file, text + done, length - done, &got, nullptr) || got == 0) break;
     done += got;
   }
   CloseHandle(file);
-  if (!text) return -1;
-  profile.text = ProfileToAnsi(text, &done);
-  if (!profile.text || ProfileIndex(done) < 0) {
+  if (!text) return nullptr;
+  text = ProfileToAnsi(text, &done);
+  if (!text) return nullptr;
+  text[done] = '\0';
+  *size = done;
+  if (stamp) *stamp = info;
+  return text;
+}
+
+// Reads the file into memory. Returns 0, or -1 (nothing kept) when it cannot be read.
+static int ProfileLoad(const char* path) {
+  ProfileForget();
+  BY_HANDLE_FILE_INFORMATION info;
+  size_t size = 0;
+  profile.text = ProfileReadText(path, &size, &info);
+  if (!profile.text || ProfileIndex(DWORD(size)) < 0) {
     ProfileForget();
     return -1;
   }

@@ -3,7 +3,15 @@
 // file is parsed once and read again only when it has changed: one look at its size and times per
 // lookup, so that an edit still counts at the next key press.
 #pragma once
+#include <windows.h>
+
 #include <stddef.h>
+
+// The whole text of the file at `path` as the private-profile functions see it: text with a byte
+// order mark (UTF-8, UTF-16) converted to the ANSI code page. A malloc'ed, zero-terminated block
+// (free it) with its length in *size, or null when the file cannot be read. `stamp` (may be null)
+// receives the file's size and times as they were before the text was read.
+char* ProfileReadText(const char* path, size_t* size, BY_HANDLE_FILE_INFORMATION* stamp);
 
 // Makes the in-memory copy that of the file at `path` as it is now, reading it only when it has
 // changed. Returns 0, or -1 when it is missing or unreadable: the copy is then empty. Call it once

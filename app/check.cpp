@@ -1,15 +1,16 @@
 #include "app/check.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "actions/inject.h"
 #include "actions/keyparse.h"
+#include "actions/profile.h"
 #include "actions/profilecheck.h"
 #include "app/shell.h"
 
 static const char kCheckCaption[] = "Halvesta Remote Control - Profile check";
-enum { kCheckFileMax = 16 * 1024 * 1024 };
 
 bool CheckRequested(const char* commandLine) {
   if (!commandLine) return false;
@@ -17,26 +18,6 @@ bool CheckRequested(const char* commandLine) {
   size_t length = strlen(commandLine);
   while (length > 0 && (commandLine[length - 1] == ' ' || commandLine[length - 1] == '\t')) length--;
   return length == 6 && _strnicmp(commandLine, "/check", 6) == 0;
-}
-
-// Reads the whole file into a heap block; null when it cannot be read.
-static char* ReadWholeFile(const char* path, DWORD* size) {
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return nullptr;
-  DWORD length = GetFileSize(file, nullptr);
-  char* text = nullptr;
-  if (length != INVALID_FILE_SIZE && length <= kCheckFileMax) {
-    text = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, length + 1));
-  }
-  DWORD got = 0;
-  if (text && (!ReadFile(file, text, length, &got, nullptr) || got != length)) {
-    HeapFree(GetProcessHeap(), 0, text);
-    text = nullptr;
-  }
-  CloseHandle(file);
-  *size = got;
-  return text;
 }
 
 int CheckRun(HINSTANCE instance) {
@@ -53,11 +34,12 @@ int CheckRun(HINSTANCE instance) {
   if (!message) return -1;
   int head = snprintf(message, kCheckMessageSize, "%s\n\n", path);
   int problems = 1;
-  DWORD size = 0;
-  char* text = ReadWholeFile(path, &size);
+  // Read as the program reads it for each key, byte order marks included.
+  size_t size = 0;
+  char* text = ProfileReadText(path, &size, nullptr);
   if (text) {
     problems = ProfileCheckMessage(text, size, message + head, kCheckMessageSize - head);
-    HeapFree(GetProcessHeap(), 0, text);
+    free(text);
   } else {
     snprintf(message + head, kCheckMessageSize - head, "The file cannot be read.\n\n1 problem found");
   }

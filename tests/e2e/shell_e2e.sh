@@ -137,8 +137,9 @@ expect "second start: mutex still held" "^mutex present$" "$(drive mutex)"
 # --- /check while the program runs: one box with the profile's problems, exit code their number ---
 mkdir -p "$DRIVE_C/check"
 cp "$BUILD/bin/remote.exe" "$DRIVE_C/check/"  # it needs nothing else: no language module, no port
-printf '[default]\r\nport=1\r\nKey1=KEYBOARD BLANK+^BLANK ; pause\r\nKey200=CLOSE\r\n[title -]\r\nGhost -=Nowhere\r\n' \
-  >"$DRIVE_C/check/profiles.ini"
+# Saved as Notepad's "Unicode" does (UTF-16 with a byte order mark): checked as the program reads it.
+{ printf '\xff\xfe'; printf '[default]\r\nport=1\r\nKey1=KEYBOARD BLANK+^BLANK ; pause\r\nKey200=CLOSE\r\n[title -]\r\nGhost -=Nowhere\r\n' |
+  iconv -f ASCII -t UTF-16LE; } >"$DRIVE_C/check/profiles.ini"
 start_remote 'C:\check\remote.exe' 'C:\elsewhere' '/check'
 CHECK_BOX="$(drive messagebox 10000 'Halvesta Remote Control - Profile check')"
 expect_same "/check: the problems by line, section and key" \
