@@ -29,17 +29,13 @@ remote_start_display
 remote_clone_wine "$BUILD/wineprefix" "$WORK/prefix"
 wine regedit /S "$(winepath -w "$REMOTE_ROOT/resources/language001.reg")" >/dev/null 2>&1
 remote_start_com_pair "$WORK/cable"
-remote_start_cable "$WORK/cable2"
-remote_link_com "$WORK/cable2/ttyA" 7
-remote_link_com "$WORK/cable2/ttyB" 8
+remote_plug_cable "$WORK/cable2" 7 8
 APP="$WINEPREFIX/drive_c/app"
-mkdir -p "$APP"
-cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$APP/"
+remote_app "$APP"
 printf '[default]\r\nport=1\r\n' >"$APP/profiles.ini"
 wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v OVRARemote /d 'C:\app\remote.exe' /f \
   >/dev/null 2>&1
 
-drive() { timeout 60 wine "$BUILD/bin/shelldriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
 # Saves the part of the screen that the top-level window titled $1 covers into $2.
 shoot_window() {
   local geometry
@@ -47,9 +43,7 @@ shoot_window() {
   import -display "$DISPLAY" -window root -crop "$geometry" +repage "$2"
 }
 
-(cd "$APP" && exec wine ./remote.exe >/dev/null 2>&1) &
-REMOTE_PIDS+=($!)
-drive window 20000 >/dev/null
+remote_run_app "$APP"
 
 remote_log "the tray menu"
 drive cursor 24 14 >/dev/null
