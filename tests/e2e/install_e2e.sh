@@ -18,11 +18,13 @@ nokey() { ! wine reg query "$1" >/dev/null 2>&1; }
 winfolder() { winepath -u "$(wine cmd /c echo "%$1%" | tr -d '\r')" 2>/dev/null; }
 # The installed program files carry the version resource and no debugging information.
 shipped_as_built() {  # shipped_as_built FOLDER
-  local f
+  local f rc
   for f in remote.exe REMOT001.DLL; do
     x86_64-w64-mingw32-objdump -h "$1/$f" | grep -q '\.debug_' && return 1
-    x86_64-w64-mingw32-windres -i "$1/$f" -O rc | grep -q "VALUE \"ProductVersion\", \"$VERSION\"" || return 1
-    x86_64-w64-mingw32-windres -i "$1/$f" -O rc | grep -q 'VALUE "ProductName", "Halvesta Remote Control"' || return 1
+    # Read whole first: grep -q would end the pipe early, and pipefail count windres's broken pipe.
+    rc="$(x86_64-w64-mingw32-windres -i "$1/$f" -O rc)" || return 1
+    grep -q "VALUE \"ProductVersion\", \"$VERSION\"" <<<"$rc" || return 1
+    grep -q 'VALUE "ProductName", "Halvesta Remote Control"' <<<"$rc" || return 1
   done
 }
 # Runs the uninstaller in folder $1 with the arguments after it, as Windows runs it: it copies itself
