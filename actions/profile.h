@@ -37,3 +37,10 @@ int ProfileRefresh(const char* path);
 // is none or it is empty; -1 with out empty when the value is longer than max characters or holds
 // a NUL byte (cut there it would not be what its writer meant).
 int ProfileGet(const char* section, const char* key, char* out, size_t max);
+
+// The title patterns of the copy: sections whose name holds "*" ("*" any run of characters, "?"
+// exactly one; see TitleMatches), tried in file order. The first that matches the whole title and
+// holds `key` gives the value, as ProfileGet reads it (1, or -1 for a value that does not run),
+// and its name goes into served (servedSize bytes; may be null). 0 with out empty when none.
+int ProfileGetPattern(const char* title, const char* key, char* out, size_t max, char* served,
+                      size_t servedSize);
