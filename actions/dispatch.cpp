@@ -29,8 +29,8 @@ static void Served(char* served, const char* name) {
 // they are null and `window` is given, they are read from the window, each only if the steps before
 // it found nothing. The name of the section that served goes into served (kTitleSize bytes, may be
 // null), empty when none did.
-static int Lookup(const char* path, const char* title, const char* windowClass, const char* program,
-                  HWND window, int code, char* out, char* served) {
+static int LookupFor(const char* path, const char* title, const char* windowClass, const char* program,
+                     HWND window, int code, char* out, char* served) {
   out[0] = '\0';
   Served(served, "");
   if (ProfileRefresh(path) < 0) return 0;
@@ -94,14 +94,20 @@ static int Lookup(const char* path, const char* title, const char* windowClass, 
   return 0;
 }
 
+// The lookup of the window in front, whose class and program are read from it as needed.
+static int Lookup(const char* path, const char* title, const char* program, HWND window, int code, char* out,
+                  char* served) {
+  return LookupFor(path, title, nullptr, program, window, code, out, served);
+}
+
 int ProfileLookup(const char* path, const char* title, const char* program, int code, char* out) {
-  return Lookup(path, title, "", program ? program : "", nullptr, code, out, nullptr);
+  return LookupFor(path, title, "", program ? program : "", nullptr, code, out, nullptr);
 }
 
 int ProfileLookupServed(const char* path, const char* title, const char* windowClass, const char* program,
                         int code, char* out, char* served) {
-  return Lookup(path, title, windowClass ? windowClass : "", program ? program : "", nullptr, code, out,
-                served);
+  return LookupFor(path, title, windowClass ? windowClass : "", program ? program : "", nullptr, code, out,
+                   served);
 }
 
 typedef BOOL(WINAPI* QueryImageNameFn)(HANDLE process, DWORD flags, LPSTR name, PDWORD size);
@@ -207,7 +213,7 @@ static void DispatchEvent(KeyEvent e) {
   char title[kTitleSize];
   DispatchTitle(window, title);
   char line[kProfileValueSize];
-  if (Lookup(gProfilePath, title, nullptr, nullptr, window, e.code, line, nullptr) != 1) return;
+  if (Lookup(gProfilePath, title, nullptr, window, e.code, line, nullptr) != 1) return;
   gActionHandler(window, line, e.enable);
 }
 
