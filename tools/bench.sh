@@ -9,6 +9,7 @@
 #                    through remote.exe with a small profile;
 #     large profile  the same with 500 sections of 40 keys each, the matching section last;
 #     patterns       the same with 500 title pattern sections ([*Name*]) of 40 keys, the match last;
+#     lookup alone   the same two profiles through the lookup in process (tools/lookupbench.cpp);
 #     test rig       the pseudo-terminal relay (socat) alone, which the program's rows include;
 #   idle cost:       processor time the program uses over 30 s with the receiver running, no keys;
 #   adapter away:    processor time while the receiver's adapter is pulled out, and the time from
@@ -103,6 +104,8 @@ measure large wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" 
 cp "$WORK/patterns.ini" "$WORK/app/profiles.ini"
 measure patterns wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
 cp "$WORK/small.ini" "$WORK/app/profiles.ini"
+# The lookup alone, in process (tools/lookupbench.cpp): no port, no window, no relay in the figures.
+wine "$BUILD/bin/lookupbench.exe" "Z:${WORK//\//\\}" 20000 >"$WORK/lookup.txt" 2>/dev/null || true
 
 # --- the adapter pulled out and plugged in again -----------------------------------------------
 remote_unplug_cable "$CABLE_PID"
@@ -181,6 +184,12 @@ report="$WORK/performance.md"
     "99th percentile $(added "$WORK/large.ms" "$WORK/floor.ms" 0.99) ms (large profile)."
   echo "Title patterns against as many ordinary sections: median $(added "$WORK/patterns.ms" "$WORK/large.ms" 0.5) ms" \
     "(500 pattern sections, the match last, over 500 sections, the match last)."
+  echo
+  echo "The lookup alone (tools/lookupbench.cpp, in process, the profile read once, 500 sections of 40 keys, the match last):"
+  echo
+  echo "| Profile | Lookups | Median µs | 99th percentile µs | Served by |"
+  echo "|---|---|---|---|---|"
+  awk '{ printf "| %s | %s | %s | %s | [%s] |\n", $1 == "patterns" ? "500 title patterns" : "500 ordinary sections", $2, $3, $4, $5 " " $6 }' "$WORK/lookup.txt"
   echo "The added figures include the relay of the test rig (last row), which a receiver on a real port"
   echo "does not have; on this shared virtual machine it alone reaches a few milliseconds at the tail."
   echo
