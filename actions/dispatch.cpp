@@ -1,7 +1,7 @@
 // The dispatch thread: for every key event it reads the foreground window's title and looks the
 // key up in profiles.ini, held in memory and read again whenever the file has changed, so that
-// edits count at the next key press. The name of the window's program is asked for (one process
-// query) only when neither the title's section nor the alias has the key. The line
+// edits count at the next key press. The window's class and the name of its program are asked for
+// (one call, one process query) only when the steps before them found nothing. The line
 // found runs on this thread against the foreground window, so COMMAND and CLOSE lines act on
 // the window in front; the next event waits in the queue until the action is done.
 #include "actions/dispatch.h"

@@ -7,8 +7,9 @@
 
 #include <stddef.h>
 
-// The whole text of the file at `path` as the private-profile functions see it: text with a byte
-// order mark (UTF-8, UTF-16) converted to the ANSI code page. A malloc'ed, zero-terminated block
+// The whole text of the file at `path` as the program reads it: text with a byte order mark
+// (UTF-8, UTF-16), and UTF-8 without one (bytes above 127, all of it valid UTF-8), converted to the
+// ANSI code page. A malloc'ed, zero-terminated block
 // (free it) with its length in *size, or null when the file cannot be read. `stamp` (may be null)
 // receives the file's size and times as they were before the text was read.
 char* ProfileReadText(const char* path, size_t* size, BY_HANDLE_FILE_INFORMATION* stamp);
