@@ -789,5 +789,39 @@ TEST(ProfileProgramName, AppWindowIsAChildOfAnotherProcess) {
   EXPECT_EQ(ProfileAppWindow(frame, GetCurrentProcessId()), nullptr);  // all the frame's own
   EXPECT_EQ(ProfileAppWindow(frame, GetCurrentProcessId() + 4), child);
   EXPECT_EQ(ProfileAppWindow(child, GetCurrentProcessId() + 4), inner);
+
+  // A window of another program put into the frame, as a Store app's content window sits in its
+  // frame: found, and its program named (the frame taken for the frame host's).
+  TempDir dir;
+  std::string log = dir.File("sink.log");
+  char line[512];
+  snprintf(line, sizeof line, "\"%skeysink.exe\" \"Store App Content\" \"%s\" 60", ProgramFolder().c_str(),
+           log.c_str());
+  STARTUPINFOA start = {};
+  start.cb = sizeof start;
+  PROCESS_INFORMATION process = {};
+  ASSERT_TRUE(CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &process));
+  CloseHandle(process.hThread);
+  HWND content = nullptr;
+  PumpUntil([&] { return (content = FindWindowA("RemoteTestKeySink", "Store App Content")) != nullptr; },
+            30000);
+  ASSERT_NE(content, nullptr);
+  SetParent(content, child);
+  EXPECT_EQ(ProfileAppWindow(frame, GetCurrentProcessId()), content);
+  ProgramQueries real = gProgramQueries;
+  static ProgramQueries realQueries;
+  realQueries = real;
+  gProgramQueries.imageName = [](DWORD pid, char* out) {
+    if (pid != GetCurrentProcessId()) return realQueries.imageName(pid, out);
+    snprintf(out, MAX_PATH, "ApplicationFrameHost.exe");
+    return 0;
+  };
+  char name[MAX_PATH];
+  EXPECT_EQ(ProfileProgramName(frame, name), 0);
+  EXPECT_STREQ(CharLowerA(name), "keysink.exe");
+  gProgramQueries = real;
+  TerminateProcess(process.hProcess, 0);
+  WaitForSingleObject(process.hProcess, 10000);
+  CloseHandle(process.hProcess);
   DestroyWindow(frame);
 }
