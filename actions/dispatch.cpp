@@ -1,7 +1,7 @@
 // The dispatch thread: for every key event it reads the foreground window's title and looks the
 // key up in profiles.ini, held in memory and read again whenever the file has changed, so that
-// edits count at the next key press. The name of the window's program is asked for (one process
-// query) only when neither the title's section nor the alias has the key. The line
+// edits count at the next key press. The window's class and the name of its program are asked for
+// (one call, one process query) only when the steps before them found nothing. The line
 // found runs on this thread against the foreground window, so COMMAND and CLOSE lines act on
 // the window in front; the next event waits in the queue until the action is done.
 #include "actions/dispatch.h"
@@ -18,12 +18,21 @@ ActionHandler gActionHandler = RunActionLine;
 
 static const char kDefaultSection[] = "default";
 static const char kAliasSection[] = "title -";
+static const char kClassPrefix[] = "class:";
+static const char kFrameHost[] = "ApplicationFrameHost.exe";
 
-// One lookup. `program` is the program's file name; when it is null and `window` is given, the
-// name of the window's program is read, only if the steps before it found nothing.
-static int Lookup(const char* path, const char* title, const char* program, HWND window, int code,
-                  char* out) {
+static void Served(char* served, const char* name) {
+  if (served) snprintf(served, kTitleSize, "%s", name);
+}
+
+// One lookup. `program` is the program's file name and `windowClass` the window's class; when
+// they are null and `window` is given, they are read from the window, each only if the steps before
+// it found nothing. The name of the section that served goes into served (kTitleSize bytes, may be
+// null), empty when none did.
+static int LookupFor(const char* path, const char* title, const char* windowClass, const char* program,
+                     HWND window, int code, char* out, char* served) {
   out[0] = '\0';
+  Served(served, "");
   if (ProfileRefresh(path) < 0) return 0;
   char key[16];
   snprintf(key, sizeof key, "Key%d", code);
@@ -31,7 +40,10 @@ static int Lookup(const char* path, const char* title, const char* program, HWND
   // A window without a title has no section of its own: an empty section name would read the
   // lines above the file's first section header.
   int found = title[0] ? ProfileGet(title, key, out, kActionLineMax) : 0;
-  if (found) return found;
+  if (found) {
+    if (found > 0) Served(served, title);
+    return found;
+  }
 
   char cut[kTitleSize];
   snprintf(cut, sizeof cut, "%s", title);
@@ -39,7 +51,29 @@ static int Lookup(const char* path, const char* title, const char* program, HWND
     char alias[kTitleSize];
     if (ProfileGet(kAliasSection, cut, alias, sizeof alias - 1) == 1) {
       found = ProfileGet(alias, key, out, kActionLineMax);
-      if (found) return found;
+      if (found) {
+        if (found > 0) Served(served, alias);
+        return found;
+      }
+    }
+  }
+
+  found = ProfileGetPattern(title, key, out, kActionLineMax, served, served ? kTitleSize : 0);
+  if (found) {
+    if (found < 0) Served(served, "");
+    return found;
+  }
+
+  char className[kTitleSize];
+  if (!windowClass && window)
+    windowClass = GetClassNameA(window, className, sizeof className) > 0 ? className : nullptr;
+  if (windowClass && windowClass[0]) {
+    char section[kTitleSize + 8];
+    snprintf(section, sizeof section, "%s%s", kClassPrefix, windowClass);
+    found = ProfileGet(section, key, out, kActionLineMax);
+    if (found) {
+      if (found > 0) Served(served, section);
+      return found;
     }
   }
 
@@ -47,17 +81,33 @@ static int Lookup(const char* path, const char* title, const char* program, HWND
   if (!program && window) program = ProfileProgramName(window, name) == 0 ? name : nullptr;
   if (program && program[0]) {
     found = ProfileGet(program, key, out, kActionLineMax);
-    if (found) return found;
+    if (found) {
+      if (found > 0) Served(served, program);
+      return found;
+    }
   }
 
   found = ProfileGet(kDefaultSection, key, out, kActionLineMax);
+  if (found > 0) Served(served, kDefaultSection);
   if (found) return found;
   out[0] = '\0';
   return 0;
 }
 
+// The lookup of the window in front, whose class and program are read from it as needed.
+static int Lookup(const char* path, const char* title, const char* program, HWND window, int code, char* out,
+                  char* served) {
+  return LookupFor(path, title, nullptr, program, window, code, out, served);
+}
+
 int ProfileLookup(const char* path, const char* title, const char* program, int code, char* out) {
-  return Lookup(path, title, program ? program : "", nullptr, code, out);
+  return LookupFor(path, title, "", program ? program : "", nullptr, code, out, nullptr);
+}
+
+int ProfileLookupServed(const char* path, const char* title, const char* windowClass, const char* program,
+                        int code, char* out, char* served) {
+  return LookupFor(path, title, windowClass ? windowClass : "", program ? program : "", nullptr, code, out,
+                   served);
 }
 
 typedef BOOL(WINAPI* QueryImageNameFn)(HANDLE process, DWORD flags, LPSTR name, PDWORD size);
@@ -69,10 +119,14 @@ static const QueryImageNameFn queryImageName = reinterpret_cast<QueryImageNameFn
 static const InternalTextFn internalText =
     reinterpret_cast<InternalTextFn>(GetProcAddress(GetModuleHandleA("USER32"), "InternalGetWindowText"));
 
-int ProfileProgramName(HWND window, char* out) {
-  out[0] = '\0';
+static DWORD ProgramProcessOf(HWND window) {
   DWORD pid = 0;
-  if (!queryImageName || !window || !GetWindowThreadProcessId(window, &pid) || !pid) return -1;
+  return window && GetWindowThreadProcessId(window, &pid) ? pid : 0;
+}
+
+static int ProgramImageName(DWORD pid, char* out) {
+  out[0] = '\0';
+  if (!queryImageName || !pid) return -1;
   // Limited query rights suffice, also for programs that run as administrator.
   const DWORD kQueryLimitedInformation = 0x1000;
   HANDLE process = OpenProcess(kQueryLimitedInformation, FALSE, pid);
@@ -87,6 +141,45 @@ int ProfileProgramName(HWND window, char* out) {
   while (name > path && name[-1] != '\\' && name[-1] != '/') name--;
   snprintf(out, MAX_PATH, "%s", name);
   return out[0] ? 0 : -1;
+}
+
+struct AppSearch {
+  DWORD frameProcess;
+  HWND found;
+};
+
+static BOOL CALLBACK AppSearchChild(HWND child, LPARAM context) {
+  AppSearch* search = reinterpret_cast<AppSearch*>(context);
+  DWORD pid = gProgramQueries.processOf(child);
+  if (pid == 0 || pid == search->frameProcess) return TRUE;
+  search->found = child;
+  return FALSE;
+}
+
+HWND ProfileAppWindow(HWND frame, DWORD frameProcess) {
+  AppSearch search = {frameProcess, nullptr};
+  EnumChildWindows(frame, AppSearchChild, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+ProgramQueries gProgramQueries = {ProgramProcessOf, ProgramImageName, ProfileAppWindow};
+
+int ProfileProgramName(HWND window, char* out) {
+  out[0] = '\0';
+  DWORD pid = window ? gProgramQueries.processOf(window) : 0;
+  if (!pid || gProgramQueries.imageName(pid, out) < 0) {
+    out[0] = '\0';
+    return -1;
+  }
+  // A Store app's window in front belongs to the frame host; the app runs in the process that owns
+  // the content window inside the frame.
+  if (_stricmp(out, kFrameHost) != 0) return 0;
+  HWND app = gProgramQueries.appWindow(window, pid);
+  DWORD appPid = app ? gProgramQueries.processOf(app) : 0;
+  char name[MAX_PATH];
+  if (appPid && appPid != pid && gProgramQueries.imageName(appPid, name) == 0)
+    snprintf(out, MAX_PATH, "%s", name);
+  return 0;
 }
 
 // The title of `window` into out (kTitleSize bytes). GetWindowTextA asks a window of this process
@@ -120,7 +213,7 @@ static void DispatchEvent(KeyEvent e) {
   char title[kTitleSize];
   DispatchTitle(window, title);
   char line[kProfileValueSize];
-  if (Lookup(gProfilePath, title, nullptr, window, e.code, line) != 1) return;
+  if (Lookup(gProfilePath, title, nullptr, window, e.code, line, nullptr) != 1) return;
   gActionHandler(window, line, e.enable);
 }
 

@@ -14,15 +14,36 @@ typedef int (*ActionHandler)(HWND window, const char* line, BYTE enable);
 extern ActionHandler gActionHandler;
 
 // Looks "Key<code>" up for `title` in the profile at `path`: title section, "title -" alias,
-// the section named `program` (the file name of the window's program; null or empty: skipped),
-// then "default". Returns 1 with the line in out (kProfileValueSize bytes), 0 when none, and -1
-// with out empty when the first entry found is longer than kActionLineMax (it is not run, and
-// the sections after it are not consulted).
+// title patterns (sections whose name holds "*"), the section "class:" + the window's class, the
+// section named `program` (the file name of the window's program; null or empty: skipped),
+// then "default"; each step only when the steps before found no value. Returns 1 with the line in out
+// (kProfileValueSize bytes), 0 when none, and -1 with out empty when the first entry found is longer than
+// kActionLineMax (it is not run, and the sections after it are not consulted).
 int ProfileLookup(const char* path, const char* title, const char* program, int code, char* out);
+// The same with the window's class (null or empty: its step skipped), and the name of the section
+// that served, as the lookup named it ("Editor", "*YouTube*", "class:Notepad", "default"), into
+// served (kTitleSize bytes, may be null); empty when none did.
+int ProfileLookupServed(const char* path, const char* title, const char* windowClass, const char* program,
+                        int code, char* out, char* served);
 
 // File name of the program that owns `window` ("notepad.exe"), into out (MAX_PATH bytes).
-// Returns 0, or -1 with out empty when it cannot be read.
+// Returns 0, or -1 with out empty when it cannot be read. For a Store app's frame (a window of
+// ApplicationFrameHost.exe) it is the program of the app inside, when a child window of the frame
+// belongs to another process; else ApplicationFrameHost.exe.
 int ProfileProgramName(HWND window, char* out);
+
+// The first child window of `frame` (at any depth) whose process is not frameProcess; null when
+// there is none.
+HWND ProfileAppWindow(HWND frame, DWORD frameProcess);
+
+// The window and process queries behind ProfileProgramName; tests replace them (this machine has
+// no Store apps).
+struct ProgramQueries {
+  DWORD (*processOf)(HWND window);                    // the window's process id, 0 when none
+  int (*imageName)(DWORD process, char* out);         // the program's file name (MAX_PATH bytes); 0 or -1
+  HWND (*appWindow)(HWND frame, DWORD frameProcess);  // ProfileAppWindow
+};
+extern ProgramQueries gProgramQueries;
 
 struct DispatchContext {
   HANDLE keyReady;  // set once per queued key event

@@ -18,6 +18,7 @@
 #include <string.h>
 
 #include "actions/profiletext.h"
+#include "actions/title.h"
 
 enum { kProfileFatMs = 2000, kProfileFineMs = 50 };
 
@@ -34,6 +35,12 @@ struct ProfileEntry {
   bool valueNul;  // cut at a NUL byte: never run
 };
 
+struct ProfilePattern {
+  int section;
+  size_t least;   // characters that are not "*"
+  size_t prefix;  // literal characters before the first "*" or "?"
+};
+
 // Dispatch thread only.
 static struct {
   char path[MAX_PATH];
@@ -46,12 +53,20 @@ static struct {
   int sectionCount;
   ProfileEntry* entries;
   int entryCount;
+  // The title patterns, compiled when the file is read: the sections whose name holds "*", in
+  // file order, with the characters a title needs at least (those that are not "*") and the
+  // literal text up to the first "*" or "?", so that most patterns are ruled out at a glance.
+  ProfilePattern* patterns;
+  int patternCount;
 } profile;
 
 static void ProfileForget() {
   free(profile.text);
   free(profile.sections);
   free(profile.entries);
+  free(profile.patterns);
+  profile.patterns = nullptr;
+  profile.patternCount = 0;
   profile.text = nullptr;
   profile.sections = nullptr;
   profile.entries = nullptr;
@@ -102,7 +117,8 @@ static int ProfileIndex(DWORD size) {
   for (DWORD i = 0; i < size; i++) lines += profile.text[i] == '\n' || profile.text[i] == '\r';
   profile.sections = static_cast<ProfileSection*>(malloc(lines * sizeof(ProfileSection)));
   profile.entries = static_cast<ProfileEntry*>(malloc(lines * sizeof(ProfileEntry)));
-  if (!profile.sections || !profile.entries) return -1;
+  profile.patterns = static_cast<ProfilePattern*>(malloc(lines * sizeof(ProfilePattern)));
+  if (!profile.sections || !profile.entries || !profile.patterns) return -1;
   profile.sections[0] = {{"", 0}, 0, 0};
   profile.sectionCount = 1;
   ProfileTextReader reader;
@@ -110,6 +126,14 @@ static int ProfileIndex(DWORD size) {
   ProfileLine line;
   while (ProfileTextNext(&reader, &line)) {
     if (line.kind == kProfileLineSection) {
+      if (memchr(line.name.text, '*', line.name.length)) {
+        ProfilePattern pattern = {profile.sectionCount, 0, 0};
+        for (size_t i = 0; i < line.name.length; i++) pattern.least += line.name.text[i] != '*';
+        while (pattern.prefix < line.name.length && line.name.text[pattern.prefix] != '*' &&
+               line.name.text[pattern.prefix] != '?')
+          pattern.prefix++;
+        profile.patterns[profile.patternCount++] = pattern;
+      }
       profile.sections[profile.sectionCount++] = {line.name, profile.entryCount, 0};
     } else if (line.kind == kProfileLineEntry) {
       profile.entries[profile.entryCount++] = {line.name, line.value, line.hasValue, line.valueNul};
@@ -196,6 +220,45 @@ static const ProfileEntry* ProfileFind(const char* section, const char* key) {
     return nullptr;
   }
   return nullptr;
+}
+
+// The value of `key` in section number s, as ProfileGet reads it.
+static int ProfileValue(int s, ProfileSpan wantedKey, char* out, size_t max) {
+  out[0] = '\0';
+  const ProfileSection& section = profile.sections[s];
+  for (int e = section.first; e < section.first + section.count; e++) {
+    const ProfileEntry& entry = profile.entries[e];
+    if (!ProfileSameName(entry.key, wantedKey)) continue;
+    if (!entry.hasValue) return 0;
+    ProfileSpan value = ProfileUnquote(entry.value);
+    if (value.length == 0 && !entry.valueNul) return 0;
+    if (value.length > max || entry.valueNul) return -1;
+    memcpy(out, value.text, value.length);
+    out[value.length] = '\0';
+    return 1;
+  }
+  return 0;
+}
+
+int ProfileGetPattern(const char* title, const char* key, char* out, size_t max, char* served,
+                      size_t servedSize) {
+  out[0] = '\0';
+  if (served) served[0] = '\0';
+  size_t titleLength = strlen(title);
+  ProfileSpan wantedKey = ProfileTrim({key, strlen(key)});
+  for (int i = 0; i < profile.patternCount; i++) {
+    const ProfilePattern& pattern = profile.patterns[i];
+    ProfileSpan name = profile.sections[pattern.section].name;
+    if (pattern.least > titleLength ||
+        !ProfileSameName({name.text, pattern.prefix}, {title, pattern.prefix}) ||
+        !TitleMatches(name.text, name.length, title, titleLength))
+      continue;
+    int found = ProfileValue(pattern.section, wantedKey, out, max);
+    if (found == 0) continue;
+    if (served) snprintf(served, servedSize, "%.*s", int(name.length), name.text);
+    return found;
+  }
+  return 0;
 }
 
 int ProfileRefresh(const char* path) {

@@ -7,8 +7,9 @@
 
 #include <stddef.h>
 
-// The whole text of the file at `path` as the private-profile functions see it: text with a byte
-// order mark (UTF-8, UTF-16) converted to the ANSI code page. A malloc'ed, zero-terminated block
+// The whole text of the file at `path` as the program reads it: text with a byte order mark
+// (UTF-8, UTF-16), and UTF-8 without one (bytes above 127, all of it valid UTF-8), converted to the
+// ANSI code page. A malloc'ed, zero-terminated block
 // (free it) with its length in *size, or null when the file cannot be read. `stamp` (may be null)
 // receives the file's size and times as they were before the text was read.
 char* ProfileReadText(const char* path, size_t* size, BY_HANDLE_FILE_INFORMATION* stamp);
@@ -37,3 +38,10 @@ int ProfileRefresh(const char* path);
 // is none or it is empty; -1 with out empty when the value is longer than max characters or holds
 // a NUL byte (cut there it would not be what its writer meant).
 int ProfileGet(const char* section, const char* key, char* out, size_t max);
+
+// The title patterns of the copy: sections whose name holds "*" ("*" any run of characters, "?"
+// exactly one; see TitleMatches), tried in file order. The first that matches the whole title and
+// holds `key` gives the value, as ProfileGet reads it (1, or -1 for a value that does not run),
+// and its name goes into served (servedSize bytes; may be null). 0 with out empty when none.
+int ProfileGetPattern(const char* title, const char* key, char* out, size_t max, char* served,
+                      size_t servedSize);

@@ -8,6 +8,7 @@
 #include "actions/profilecheck.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "actions/keygroups.h"
@@ -26,16 +27,6 @@ static void CopySpan(char* out, size_t size, Span s) {
   size_t n = s.length < size - 1 ? s.length : size - 1;
   memcpy(out, s.text, n);
   out[n] = '\0';
-}
-
-static bool HasSection(const char* text, size_t size, Span wanted) {
-  ProfileTextReader reader;
-  ProfileTextOpen(&reader, text, size);
-  ProfileLine line;
-  while (ProfileTextNext(&reader, &line)) {
-    if (line.kind == kProfileLineSection && SameName(line.name, ProfileTrim(wanted))) return true;
-  }
-  return false;
 }
 
 // 1 when `key` is "Key" followed by 0 to 127 as "Key%d" writes it, 0 when it begins with "Key"
@@ -112,7 +103,140 @@ static int KeysLeftDown(const char* argument, char* detail, size_t size) {
   return count;
 }
 
+// A set of names without regard to ASCII letter case, in one block: open addressing over a power
+// of two of slots. Each slot holds a name of a form (section name, or a pattern's text by its form)
+// with the keys the sections of it hold so far and the first such section's name.
+enum { kFormSection = 0, kFormContains = 1, kFormPrefix = 2, kFormSuffix = 3 };
+
+struct NameSlot {
+  Span name;
+  int form;  // -1: empty slot
+  unsigned keys[4];
+  Span first;
+};
+
+struct NameSet {
+  NameSlot* slots;
+  size_t mask;
+};
+
+static size_t NameHash(Span name, int form) {
+  size_t h = 1469598103u + size_t(form);
+  for (size_t i = 0; i < name.length; i++) {
+    char c = name.text[i];
+    h = (h ^ size_t(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c)) * 16777619u;
+  }
+  return h;
+}
+
+static NameSlot* NameFind(NameSet* set, Span name, int form, bool add) {
+  if (!set->slots) return nullptr;
+  for (size_t i = NameHash(name, form) & set->mask;; i = (i + 1) & set->mask) {
+    NameSlot* slot = &set->slots[i];
+    if (slot->form < 0) {
+      if (!add) return nullptr;
+      *slot = {name, form, {0, 0, 0, 0}, {"", 0}};
+      return slot;
+    }
+    if (slot->form == form && SameName(slot->name, name)) return slot;
+  }
+}
+
+struct SectionInfo {
+  Span name;
+  int line;
+  unsigned keys[4];  // the buttons it holds a non-empty value for
+  Span shadow;       // the earlier pattern that always serves first; empty: none
+};
+
+// The pattern's simple form and its text without the stars, or -1 for any other pattern.
+static int PatternForm(Span name, Span* text) {
+  if (name.length == 0 || memchr(name.text, '?', name.length)) return -1;
+  if (name.length == 1) {
+    *text = {name.text, 0};
+    return name.text[0] == '*' ? kFormContains : -1;
+  }
+  bool lead = name.text[0] == '*', trail = name.text[name.length - 1] == '*';
+  *text = {name.text + lead, name.length - lead - trail};
+  if (memchr(text->text, '*', text->length)) return -1;
+  return lead && trail ? kFormContains : trail ? kFormPrefix : lead ? kFormSuffix : -1;
+}
+
+static void AddKeys(unsigned* into, const unsigned* keys) {
+  for (int i = 0; i < 4; i++) into[i] |= keys[i];
+}
+
+// Finds, in file order, each simple pattern whose keys earlier patterns that match a superset of
+// its titles all hold. Each pattern looks up its own substrings (of the lengths that occur among
+// the earlier patterns) in the set: near linear in the number of sections.
+static void FindShadows(SectionInfo* sections, int count, NameSet* set) {
+  bool lengths[256] = {};
+  for (int s = 0; s < count; s++) {
+    Span text;
+    int form = PatternForm(sections[s].name, &text);
+    if (form < 0 || text.length > 255) continue;
+    unsigned covered[4] = {0, 0, 0, 0};
+    Span first = {"", 0};
+    for (size_t length = 0; length <= text.length; length++) {
+      if (!lengths[length]) continue;
+      for (size_t at = 0; at + length <= text.length; at++) {
+        Span part = {text.text + at, length};
+        const int forms[3] = {kFormContains, at == 0 && form == kFormPrefix ? kFormPrefix : -1,
+                              at + length == text.length && form == kFormSuffix ? kFormSuffix : -1};
+        for (int f : forms) {
+          NameSlot* slot = f < 0 ? nullptr : NameFind(set, part, f, false);
+          if (!slot) continue;
+          AddKeys(covered, slot->keys);
+          if (!first.length) first = slot->first;
+        }
+      }
+    }
+    bool any = false, all = true;
+    for (int i = 0; i < 4; i++) {
+      any = any || sections[s].keys[i];
+      all = all && (sections[s].keys[i] & ~covered[i]) == 0;
+    }
+    if (any && all) sections[s].shadow = first;
+    NameSlot* slot = NameFind(set, text, form, true);
+    if (slot && !slot->first.length) slot->first = sections[s].name;
+    if (slot) AddKeys(slot->keys, sections[s].keys);
+    lengths[text.length] = true;
+  }
+}
+
 int ProfileCheckText(const char* text, size_t size, ProfileProblemFn report, void* context) {
+  // First the sections: their names (for the aliases), the buttons each holds, the shadows.
+  size_t lines = 2;
+  for (size_t i = 0; i < size; i++) lines += text[i] == '\n' || text[i] == '\r';
+  SectionInfo* sections = static_cast<SectionInfo*>(malloc(lines * sizeof(SectionInfo)));
+  size_t slots = 16;
+  while (slots < 4 * lines) slots *= 2;
+  NameSet set = {static_cast<NameSlot*>(malloc(slots * sizeof(NameSlot))), slots - 1};
+  if (!sections || !set.slots) {
+    free(sections);
+    free(set.slots);
+    return 0;
+  }
+  for (size_t i = 0; i < slots; i++) set.slots[i].form = -1;
+  int sectionCount = 0;
+  {
+    ProfileTextReader reader;
+    ProfileTextOpen(&reader, text, size);
+    ProfileLine line;
+    while (ProfileTextNext(&reader, &line)) {
+      if (line.kind == kProfileLineSection) {
+        sections[sectionCount++] = {line.name, line.number, {0, 0, 0, 0}, {"", 0}};
+        NameFind(&set, line.name, kFormSection, true);
+      } else if (sectionCount && line.kind == kProfileLineEntry && line.hasValue &&
+                 ProfileUnquote(line.value).length && ButtonKey(line.name) == 1) {
+        int code = atoi(line.name.text + 3);
+        sections[sectionCount - 1].keys[code / 32] |= 1u << (code % 32);
+      }
+    }
+  }
+  FindShadows(sections, sectionCount, &set);
+
+  int sectionIndex = -1;
   ProfileTextReader reader;
   ProfileTextOpen(&reader, text, size);
   bool inSection = false;
@@ -124,6 +248,25 @@ int ProfileCheckText(const char* text, size_t size, ProfileProblemFn report, voi
     if (line.kind == kProfileLineSection) {
       inSection = true;
       section = line.name;
+      const SectionInfo& info = sections[++sectionIndex];
+      ProfileProblem problem;
+      memset(&problem, 0, sizeof problem);
+      problem.line = line.number;
+      CopySpan(problem.section, sizeof problem.section, section);
+      bool pattern = memchr(section.text, '*', section.length) != nullptr;
+      if (pattern && section.length > 255) {
+        problem.kind = kCheckLongPattern;
+        snprintf(problem.detail, sizeof problem.detail, "%lu", static_cast<unsigned long>(section.length));
+      } else if (info.shadow.length) {
+        problem.kind = kCheckShadowed;
+        CopySpan(problem.detail, sizeof problem.detail, info.shadow);
+      } else if (SameName(section, {"class:", 6})) {
+        problem.kind = kCheckNoClass;
+      } else {
+        continue;
+      }
+      problems++;
+      if (report) report(context, &problem);
       continue;
     }
     if (!inSection || line.kind != kProfileLineEntry || !line.hasValue) continue;
@@ -138,7 +281,7 @@ int ProfileCheckText(const char* text, size_t size, ProfileProblemFn report, voi
     CopySpan(problem.key, sizeof problem.key, key);
 
     if (SameName(section, {kAliasSection, sizeof kAliasSection - 1})) {
-      if (raw.length == 0 || HasSection(text, size, raw)) continue;
+      if (raw.length == 0 || NameFind(&set, ProfileTrim(raw), kFormSection, false)) continue;
       problem.kind = kCheckNoSection;
       CopySpan(problem.detail, sizeof problem.detail, raw);
     } else {
@@ -168,6 +311,8 @@ int ProfileCheckText(const char* text, size_t size, ProfileProblemFn report, voi
     problems++;
     if (report) report(context, &problem);
   }
+  free(sections);
+  free(set.slots);
   return problems;
 }
 
@@ -194,6 +339,25 @@ void ProfileCheckDescribe(const ProfileProblem* p, char* out, size_t outSize) {
                int(kActionLineMax));
       what = text;
       break;
+    case kCheckShadowed:
+      snprintf(text, sizeof text,
+               "never serves: [%s] before it serves the same titles with every key it holds", p->detail);
+      what = text;
+      break;
+    case kCheckNoClass:
+      what = "a class section needs the class name after \"class:\"";
+      break;
+    case kCheckLongPattern:
+      snprintf(text, sizeof text, "a pattern of %s characters: no title is longer than 255", p->detail);
+      what = text;
+      break;
+    case kCheckUnreadable:
+      snprintf(out, outSize, "The file is %s", p->detail);
+      return;
+  }
+  if (!p->key[0]) {
+    snprintf(out, outSize, "Line %d, [%s]: %s", p->line, p->section, what);
+    return;
   }
   snprintf(out, outSize, "Line %d, [%s] %s: %s", p->line, p->section, p->key, what);
 }
@@ -222,9 +386,25 @@ static void AppendProblem(void* context, const ProfileProblem* problem) {
 }
 
 int ProfileCheckMessage(const char* text, size_t size, char* out, size_t outSize) {
+  return ProfileCheckMessageAs(kProfileAnsi, text, size, out, outSize);
+}
+
+int ProfileCheckMessageAs(int encoding, const char* text, size_t size, char* out, size_t outSize) {
   MessageWriter w = {out, outSize, 0, 0};
   out[0] = '\0';
-  int problems = ProfileCheckText(text, size, AppendProblem, &w);
+  int problems = 0;
+  if (encoding == kProfileUtf16NoBom || encoding == kProfileNulBytes) {
+    ProfileProblem problem;
+    memset(&problem, 0, sizeof problem);
+    problem.kind = kCheckUnreadable;
+    snprintf(problem.detail, sizeof problem.detail, "%s",
+             encoding == kProfileUtf16NoBom
+                 ? "saved as UTF-16 without a byte order mark: save it again as UTF-8 or Unicode"
+                 : "holding NUL bytes, which a text file does not: remove them, or save it again as text");
+    AppendProblem(&w, &problem);
+    problems++;
+  }
+  problems += ProfileCheckText(text, size, AppendProblem, &w);
   char end[96];
   if (problems == 0) {
     snprintf(end, sizeof end, "No problems found");

@@ -5,12 +5,18 @@
 #include <stddef.h>
 
 enum {
-  kCheckNoKeyword = 1,   // the value begins with none of KEYBOARD, COMMAND, CLOSE, EXEC
-  kCheckKeysHeld = 2,    // a KEYBOARD line leaves keys down at its end (detail: which)
-  kCheckNotAButton = 3,  // a "Key..." entry other than Key0 to Key127
-  kCheckNoSection = 4,   // a [title -] entry names a section that does not exist (detail: its name)
-  kCheckTooLong = 5,     // longer than kActionLineMax: never runs (detail: the length)
-  kCheckShownMax = 50,   // problems listed in one message; the rest are counted
+  kCheckNoKeyword = 1,    // the value begins with none of KEYBOARD, COMMAND, CLOSE, EXEC
+  kCheckKeysHeld = 2,     // a KEYBOARD line leaves keys down at its end (detail: which)
+  kCheckNotAButton = 3,   // a "Key..." entry other than Key0 to Key127
+  kCheckNoSection = 4,    // a [title -] entry names a section that does not exist (detail: its name)
+  kCheckTooLong = 5,      // longer than kActionLineMax: never runs (detail: the length)
+  kCheckShadowed = 6,     // a title pattern an earlier one always serves first, for every key it holds
+                          // (detail: the earlier one's name); simple forms *text*, text*, *text only
+  kCheckNoClass = 7,      // a [class:] section without a class name
+  kCheckLongPattern = 8,  // a title pattern of more than 255 characters: no title is that long
+  kCheckUnreadable = 9,   // the file is no text the program can read (detail: why)
+  kCheckLastKind = 9,
+  kCheckShownMax = 50,  // problems listed in one message; the rest are counted
   kCheckMessageSize = 32768,
 };
 
@@ -34,3 +40,6 @@ void ProfileCheckDescribe(const ProfileProblem* problem, char* out, size_t outSi
 // The whole report: one line per problem (the first kCheckShownMax), then "No problems found" or
 // the count. Written into out (outSize bytes, always terminated). Returns the number of problems.
 int ProfileCheckMessage(const char* text, size_t size, char* out, size_t outSize);
+// The same for a file read in `encoding` (ProfileTextEncoding): a file the program cannot read as
+// text (UTF-16 without a byte order mark, NUL bytes) is named first, as one problem.
+int ProfileCheckMessageAs(int encoding, const char* text, size_t size, char* out, size_t outSize);

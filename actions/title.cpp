@@ -8,3 +8,29 @@ int CutAliasTitle(char* title) {
   dash[1] = '\0';
   return 1;
 }
+
+static char TitleUpper(char c) {
+  return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
+
+bool TitleMatches(const char* pattern, size_t patternLength, const char* title, size_t titleLength) {
+  size_t p = 0, t = 0;
+  size_t star = patternLength, mark = 0;  // the last "*" seen, and where the title stood after it
+  while (t < titleLength) {
+    if (p < patternLength && pattern[p] == '*') {
+      star = p++;
+      mark = t;
+    } else if (p < patternLength && (pattern[p] == '?' || TitleUpper(pattern[p]) == TitleUpper(title[t]))) {
+      p++;
+      t++;
+    } else if (star < patternLength) {
+      // The text after the last "*" did not match here: let the "*" take one character more.
+      p = star + 1;
+      t = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (p < patternLength && pattern[p] == '*') p++;
+  return p == patternLength;
+}

@@ -36,9 +36,10 @@ int CheckRun(HINSTANCE instance) {
   int problems = 1;
   // Read as the program reads it for each key, byte order marks included.
   size_t size = 0;
-  char* text = ProfileReadText(path, &size, nullptr);
+  int encoding = 0;
+  char* text = ProfileReadTextAs(path, &size, nullptr, &encoding);
   if (text) {
-    problems = ProfileCheckMessage(text, size, message + head, kCheckMessageSize - head);
+    problems = ProfileCheckMessageAs(encoding, text, size, message + head, kCheckMessageSize - head);
     free(text);
   } else {
     snprintf(message + head, kCheckMessageSize - head, "The file cannot be read.\n\n1 problem found");

@@ -22,8 +22,31 @@ static const std::string kLongest(kActionLineMax, 'N');      // runs
 static const std::string kTooLong(kActionLineMax + 1, 'T');  // never runs
 static const char kProgram[] = "dispatch_test.exe";          // this test program's file name
 
-// The profile of the lookup tests; `programs` adds a section for this test program.
-static std::string Profile(bool programs = true) {
+// The sections of the later steps: title patterns and a window class (this test's window's).
+static const char kClass[] = "DispatchTestWindow";
+static std::string NewSections() {
+  return "[*youtube*]\r\n"
+         "Key1=pattern youtube\r\n"
+         "Key2=\r\n"
+         "[* - Browser]\r\n"
+         "Key1=browser one\r\n"
+         "Key2=browser two\r\n"
+         "Key8=" +
+         kTooLong +
+         "\r\n"
+         "[*Doc - ?]\r\n"
+         "Key1=doc pattern one\r\n"
+         "Key2=doc pattern two\r\n"
+         "[class:DISPATCHTESTWINDOW]\r\n"
+         "Key2=class two\r\n"
+         "Key4=class four\r\n"
+         "[class:]\r\n"
+         "Key5=no class has no name\r\n";
+}
+
+// The profile of the lookup tests; `programs` adds a section for this test program, `extra` the
+// sections of patterns and classes.
+static std::string Profile(bool programs = true, bool extra = false) {
   return "Key1=above the first section\r\n"  // not a section of its own: never read
          "[default]\r\n"
          "Key1=default one\r\n"
@@ -67,7 +90,8 @@ static std::string Profile(bool programs = true) {
                      "Key7=\r\n"
                      "Key9=" +
                          kTooLong + "\r\n"
-                   : std::string());
+                   : std::string()) +
+         (extra ? NewSections() : std::string());
 }
 
 static const char kNotRun[] = "(too long: not run)";
@@ -75,48 +99,91 @@ static const char kNotRun[] = "(too long: not run)";
 struct LookupCase {
   const char* title;
   int code;
-  std::string line;         // empty: no action; kNotRun: an entry too long to run
-  const char* withProgram;  // the line when the profile has a section for this program; null: the same
+  std::string line;               // empty: no action; kNotRun: an entry too long to run
+  const char* withProgram;        // the line when the profile has a section for this program; null: the same
+  const char* withNew = nullptr;  // the line when it has the pattern and class sections; null: the same
 };
 
 static const LookupCase kLookupCases[] = {
-    {"Untitled - Notepad", 1, "editor one", nullptr},         // through the alias, ahead of the program
-    {"Untitled - Notepad", 2, "default two", "program two"},  // alias section lacks the key
-    {"Doc - A", 1, "direct doc", nullptr},                    // the title's own section comes first
-    {"Calculator", 2, "calc two", nullptr},                   //
-    {"Calculator", 7, "default seven", nullptr},              // an empty value counts as missing
-    {"Calculator", 1, "default one", "program one"},          // no dash: no alias, whatever "title -" holds
-    {"Setup-", 1, "default one", "program one"},              // dash at the end: no alias
-    {"Setup-", 2, "setup two", nullptr},                      // section names in another letter case
-    {"mixed case", 4, "mixed four", nullptr},                 // key names too
-    {"Blank - doc", 1, "default one", "program one"},         // empty alias value
-    {"Ghost - doc", 1, "default one", "program one"},         // alias names a missing section
-    {"Long", 3, kLong255, nullptr},                           //
-    {"Long", 5, std::string(300, 'M'), nullptr},              // read whole, not cut at 255
-    {"Long", 6, kLongest, nullptr},                           // the longest line that runs
-    {"Long", 8, kNotRun, nullptr},                            // longer: not run, and not default's either
-    {"Calculator", 9, "", kNotRun},                           //
-    {"Calculator", 5, "", nullptr},                           // no entry anywhere
-    {"", 1, "default one", "program one"},                    // a window without a title
+    {"Untitled - Notepad", 1, "editor one", nullptr},  // through the alias, ahead of the program
+    {"Untitled - Notepad", 2, "default two", "program two", "class two"},  // alias section lacks the key
+    {"Doc - A", 1, "direct doc", nullptr},             // the title's own section comes first
+    {"Calculator", 2, "calc two", nullptr},            //
+    {"Calculator", 7, "default seven", nullptr},       // an empty value counts as missing
+    {"Calculator", 1, "default one", "program one"},   // no dash: no alias, whatever "title -" holds
+    {"Setup-", 1, "default one", "program one"},       // dash at the end: no alias
+    {"Setup-", 2, "setup two", nullptr},               // section names in another letter case
+    {"mixed case", 4, "mixed four", nullptr},          // key names too
+    {"Blank - doc", 1, "default one", "program one"},  // empty alias value
+    {"Ghost - doc", 1, "default one", "program one"},  // alias names a missing section
+    {"Long", 3, kLong255, nullptr},                    //
+    {"Long", 5, std::string(300, 'M'), nullptr},       // read whole, not cut at 255
+    {"Long", 6, kLongest, nullptr},                    // the longest line that runs
+    {"Long", 8, kNotRun, nullptr},                     // longer: not run, and not default's either
+    {"Calculator", 9, "", kNotRun},                    //
+    {"Calculator", 5, "", nullptr},                    // no entry anywhere
+    {"", 1, "default one", "program one"},             // a window without a title
+    // Title patterns after the alias, then the window's class, then the program.
+    {"Holiday - YouTube - Browser", 1, "default one", "program one", "pattern youtube"},
+    {"holiday - YOUTUBE - browser", 1, "default one", "program one", "pattern youtube"},  // any case
+    {"Holiday - YouTube - Browser", 2, "default two", "program two", "browser two"},  // next in file order
+    {"Inbox - Mail - Browser", 1, "default one", "program one", "browser one"},       //
+    {"Inbox - Mail - Browser", 8, "default eight", nullptr, kNotRun},                 // too long: stops there
+    {"Doc - A", 2, "default two", "program two", "doc pattern two"},                  // alias lacks it
+    {"Doc - B", 1, "editor one", nullptr, nullptr},              // the alias before the pattern
+    {"Doc - AB", 2, "default two", "program two", "class two"},  // "?" is one character
+    {"Calculator", 4, "", nullptr, "class four"},                //
+    {"Calculator", 2, "calc two", nullptr, nullptr},             // the title before the class
+    {"Calculator", 5, "", nullptr, nullptr},                     // [class:] serves no window
 };
 
-static std::string Expected(const LookupCase& c, bool programs) {
+static std::string Expected(const LookupCase& c, bool programs, bool extra) {
+  if (extra && c.withNew) return c.withNew;
   return programs && c.withProgram ? c.withProgram : c.line;
 }
 
 TEST(ProfileLookup, FindsTheLineForTitleProgramAndKey) {
   TempDir dir;
-  for (bool programs : {true, false}) {
-    std::string path = dir.Write("profiles.ini", Profile(programs));
+  for (int variant = 0; variant < 4; variant++) {
+    bool programs = variant & 1, extra = variant & 2;
+    std::string path = dir.Write("profiles.ini", Profile(programs, extra));
     for (const LookupCase& c : kLookupCases) {
-      std::string expected = Expected(c, programs);
+      std::string expected = Expected(c, programs, extra);
       char out[kProfileValueSize];
       memset(out, 'x', sizeof out);
       int result = expected == kNotRun ? -1 : expected.empty() ? 0 : 1;
-      EXPECT_EQ(ProfileLookup(path.c_str(), c.title, kProgram, c.code, out), result)
-          << c.title << " " << c.code << " programs " << programs;
+      EXPECT_EQ(ProfileLookupServed(path.c_str(), c.title, kClass, kProgram, c.code, out, nullptr), result)
+          << c.title << " " << c.code << " programs " << programs << " extra " << extra;
       EXPECT_EQ(std::string(out), result == -1 ? "" : expected) << c.title << " " << c.code;
+      if (!extra) {
+        EXPECT_EQ(ProfileLookup(path.c_str(), c.title, kProgram, c.code, out), result) << c.title;
+      }
     }
+  }
+}
+
+// The section that served, as the lookup named it.
+TEST(ProfileLookup, NamesTheSectionThatServed) {
+  TempDir dir;
+  std::string path = dir.Write("profiles.ini", Profile(true, true));
+  const struct {
+    const char* title;
+    int code;
+    const char* served;
+  } cases[] = {
+      {"Doc - A", 1, "Doc - A"},
+      {"Untitled - Notepad", 1, "Editor"},
+      {"Holiday - YouTube - Browser", 1, "*youtube*"},
+      {"Calculator", 4, "class:DispatchTestWindow"},
+      {"Calculator", 1, kProgram},
+      {"Calculator", 8, "default"},
+      {"Calculator", 5, ""},
+      {"Inbox - Mail - Browser", 8, ""},  // too long: nothing served
+  };
+  for (const auto& c : cases) {
+    char out[kProfileValueSize], served[kTitleSize] = "stale";
+    ProfileLookupServed(path.c_str(), c.title, kClass, kProgram, c.code, out, served);
+    EXPECT_STREQ(served, c.served) << c.title << " " << c.code;
   }
 }
 
@@ -476,10 +543,11 @@ HWND Dispatch::window_;
 
 TEST_F(Dispatch, LooksUpTheForegroundWindowsTitleAndProgramForEveryKey) {
   StartThread();
-  for (bool programs : {true, false}) {
-    dir_.Write("profiles.ini", Profile(programs));
+  for (int variant = 0; variant < 4; variant++) {
+    bool programs = variant & 1, extra = variant & 2;
+    dir_.Write("profiles.ini", Profile(programs, extra));
     for (const LookupCase& c : kLookupCases) {
-      std::string expected = Expected(c, programs);
+      std::string expected = Expected(c, programs, extra);
       if (expected == kNotRun) expected.clear();
       SetWindowTextA(window_, c.title);
       calls.clear();
@@ -656,4 +724,104 @@ TEST_F(Dispatch, FailingWaitEndsTheThread) {
   HANDLE thread = CreateThread(nullptr, 0, DispatchThread, &broken, 0, nullptr);
   EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
   CloseHandle(thread);
+}
+
+// ---- Store apps: the program inside the frame host's window ----
+
+// A desktop of made-up windows: each window's process, each process's program, the frame's app.
+static const struct FakeWindow {
+  HWND window;
+  DWORD process;
+} kFakeWindows[] = {{HWND(1), 10}, {HWND(2), 20}, {HWND(3), 30}, {HWND(4), 20}};
+static HWND fakeApp;  // what the child search finds in the frame
+
+static DWORD FakeProcessOf(HWND window) {
+  for (const FakeWindow& w : kFakeWindows) {
+    if (w.window == window) return w.process;
+  }
+  return 0;
+}
+
+static int FakeImageName(DWORD process, char* out) {
+  const char* name = process == 10   ? "notepad.exe"
+                     : process == 20 ? "ApplicationFrameHost.exe"
+                     : process == 30 ? "Calculator.exe"
+                                     : nullptr;
+  snprintf(out, MAX_PATH, "%s", name ? name : "");
+  return name ? 0 : -1;
+}
+
+static HWND FakeAppWindow(HWND, DWORD) {
+  return fakeApp;
+}
+
+TEST(ProfileProgramName, StoreAppsAreNamedByTheProgramInsideTheFrame) {
+  const struct {
+    HWND front, app;
+    const char* program;
+  } cases[] = {
+      {HWND(1), nullptr, "notepad.exe"},               // a desktop program: no search
+      {HWND(2), HWND(3), "Calculator.exe"},            // the app's content window
+      {HWND(2), nullptr, "ApplicationFrameHost.exe"},  // no app window found
+      {HWND(2), HWND(4), "ApplicationFrameHost.exe"},  // a child of the frame host's own
+      {HWND(2), HWND(9), "ApplicationFrameHost.exe"},  // gone meanwhile
+  };
+  ProgramQueries real = gProgramQueries;
+  gProgramQueries = {FakeProcessOf, FakeImageName, FakeAppWindow};
+  for (const auto& c : cases) {
+    fakeApp = c.app;
+    char name[MAX_PATH];
+    EXPECT_EQ(ProfileProgramName(c.front, name), 0);
+    EXPECT_STREQ(name, c.program);
+  }
+  gProgramQueries = real;
+}
+
+// The search itself, on real windows: a child, at any depth, of another process than the frame's.
+TEST(ProfileProgramName, AppWindowIsAChildOfAnotherProcess) {
+  HWND frame = CreateWindowExA(0, "STATIC", "frame", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr,
+                               nullptr);
+  HWND child =
+      CreateWindowExA(0, "STATIC", "child", WS_CHILD, 0, 0, 50, 50, frame, nullptr, nullptr, nullptr);
+  HWND inner =
+      CreateWindowExA(0, "STATIC", "inner", WS_CHILD, 0, 0, 10, 10, child, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(frame && child && inner);
+  EXPECT_EQ(ProfileAppWindow(frame, GetCurrentProcessId()), nullptr);  // all the frame's own
+  EXPECT_EQ(ProfileAppWindow(frame, GetCurrentProcessId() + 4), child);
+  EXPECT_EQ(ProfileAppWindow(child, GetCurrentProcessId() + 4), inner);
+
+  // A window of another program put into the frame, as a Store app's content window sits in its
+  // frame: found, and its program named (the frame taken for the frame host's).
+  TempDir dir;
+  std::string log = dir.File("sink.log");
+  char line[512];
+  snprintf(line, sizeof line, "\"%skeysink.exe\" \"Store App Content\" \"%s\" 60", ProgramFolder().c_str(),
+           log.c_str());
+  STARTUPINFOA start = {};
+  start.cb = sizeof start;
+  PROCESS_INFORMATION process = {};
+  ASSERT_TRUE(CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &process));
+  CloseHandle(process.hThread);
+  HWND content = nullptr;
+  PumpUntil([&] { return (content = FindWindowA("RemoteTestKeySink", "Store App Content")) != nullptr; },
+            30000);
+  ASSERT_NE(content, nullptr);
+  SetParent(content, child);
+  EXPECT_EQ(ProfileAppWindow(frame, GetCurrentProcessId()), content);
+  ProgramQueries real = gProgramQueries;
+  static ProgramQueries realQueries;
+  realQueries = real;
+  gProgramQueries.imageName = [](DWORD pid, char* out) {
+    if (pid != GetCurrentProcessId()) return realQueries.imageName(pid, out);
+    snprintf(out, MAX_PATH, "ApplicationFrameHost.exe");
+    return 0;
+  };
+  char name[MAX_PATH];
+  EXPECT_EQ(ProfileProgramName(frame, name), 0);
+  EXPECT_STREQ(CharLowerA(name), "keysink.exe");
+  gProgramQueries = real;
+  TerminateProcess(process.hProcess, 0);
+  WaitForSingleObject(process.hProcess, 10000);
+  CloseHandle(process.hProcess);
+  DestroyWindow(frame);
 }

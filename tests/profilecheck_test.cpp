@@ -10,6 +10,7 @@
 
 #include "actions/keygroups.h"
 #include "actions/keyparse.h"
+#include "actions/profiletext.h"
 
 // The problems found in `text`, one described line each.
 static std::vector<std::string> Problems(const std::string& text) {
@@ -86,6 +87,25 @@ static const CheckCase kCheckCases[] = {
      "\xEF\xBB\xBF[x]\nKey1=A\n",
      {"Line 2, [x] Key1: begins with none of KEYBOARD, COMMAND, CLOSE, EXEC: does nothing"}},
     {"no newline at the end", "[x]\nKey1=KEYBOARD A", {"Line 2, [x] Key1: leaves keys held down: \"A\""}},
+    {"title patterns an earlier one always serves first",
+     "[*Tube*]\nKey1=CLOSE\nKey2=CLOSE\n[*YouTube*]\nKey1=CLOSE\n[*YouTube - Browser]\nKey2=CLOSE\n"
+     "[You*]\nKey1=CLOSE\n[Yo*]\nKey3=CLOSE\n[YouTube*]\nKey3=CLOSE\n[*Tube*]\nKey1=CLOSE\n"
+     "[*ube]\nKey3=CLOSE\n[*Tube]\nKey3=CLOSE\n",
+     {"Line 4, [*YouTube*]: never serves: [*Tube*] before it serves the same titles with every key it holds",
+      "Line 6, [*YouTube - Browser]: never serves: [*Tube*] before it serves the same titles with every key "
+      "it "
+      "holds",
+      "Line 12, [YouTube*]: never serves: [Yo*] before it serves the same titles with every key it holds",
+      "Line 14, [*Tube*]: never serves: [*Tube*] before it serves the same titles with every key it holds",
+      "Line 18, [*Tube]: never serves: [*ube] before it serves the same titles with every key it holds"}},
+    {"patterns that serve: other keys, other forms, not simple",
+     "[*Tube*]\nKey1=CLOSE\n[*YouTube*]\nKey2=CLOSE\n[Tube*]\nKey3=CLOSE\n[*Tube]\nKey4=CLOSE\n"
+     "[Tube - *]\nKey4=CLOSE\n[*T?be*]\nKey1=CLOSE\n[*Tube*x*]\nKey5=CLOSE\n[*Tub*]\nKey6=\n",
+     {}},
+    {"a class without a name, a pattern too long for any title",
+     "[class:]\nKey1=CLOSE\n[class:Notepad]\nKey1=CLOSE\n[*" + std::string(255, 'p') + "]\nKey1=CLOSE\n",
+     {"Line 1, [class:]: a class section needs the class name after \"class:\"",
+      "Line 5, [*" + std::string(126, 'p') + "]: a pattern of 256 characters: no title is longer than 255"}},
 };
 
 TEST(ProfileCheck, FindsTheLinesWithProblems) {
@@ -134,4 +154,47 @@ TEST(ProfileCheck, SampleProfileHasNoProblems) {
   fclose(f);
   EXPECT_NE(text.find("[notepad.exe]"), std::string::npos);
   EXPECT_EQ(Problems(text), std::vector<std::string>());
+}
+
+TEST(ProfileCheck, NamesAFileItCannotRead) {
+  char message[1024];
+  const std::string utf16("[\0d\0]\0\n\0K\0e\0y\0001\0=\0x\0", 20);
+  EXPECT_EQ(ProfileCheckMessageAs(ProfileTextEncoding(utf16.data(), utf16.size()), utf16.data(), utf16.size(),
+                                  message, sizeof message),
+            1);
+  EXPECT_STREQ(
+      message,
+      "The file is saved as UTF-16 without a byte order mark: save it again as UTF-8 or Unicode\n\n1 "
+      "problem found");
+  const std::string nul("[d]\nKey1=KEYBOARD A+\0^A\nKey2=TYPE\n", 33);
+  EXPECT_EQ(ProfileCheckMessageAs(ProfileTextEncoding(nul.data(), nul.size()), nul.data(), nul.size(),
+                                  message, sizeof message),
+            3);
+  EXPECT_NE(std::string(message).find("The file is holding NUL bytes"), std::string::npos) << message;
+}
+
+// The encodings a file is read in (the bytes as a program's editor saves them).
+TEST(ProfileCheck, TellsTheEncodingOfTheBytes) {
+  const struct {
+    std::string bytes;
+    int encoding;
+  } cases[] = {
+      {"", kProfileAnsi},
+      {"[S]\nKey1=plain", kProfileAnsi},
+      {"[Caf\xE9]", kProfileAnsi},
+      {"[Caf\xC3\xA9]", kProfileUtf8},
+      {"[\xF0\x9F\x8E\xB5]", kProfileUtf8},
+      {"[\xC0\xAF]", kProfileAnsi},      // overlong
+      {"[\xED\xA0\x80]", kProfileAnsi},  // a surrogate
+      {"[Caf\xC3]", kProfileAnsi},       // cut short
+      {"\xEF\xBB\xBF[S]", kProfileUtf8Bom},
+      {"\xFF\xFE[\0", kProfileUtf16Le},
+      {"\xFE\xFF\0[", kProfileUtf16Be},
+      {std::string("[\0S\0]\0", 6), kProfileUtf16NoBom},
+      {std::string("\0[\0S\0]", 6), kProfileUtf16NoBom},
+      {std::string("[S]\nK=a\0b\n", 10), kProfileNulBytes},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ProfileTextEncoding(c.bytes.data(), c.bytes.size()), c.encoding) << c.bytes;
+  }
 }

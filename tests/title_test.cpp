@@ -4,6 +4,8 @@
 
 #include <string.h>
 
+#include <string>
+
 struct CutCase {
   const char* title;
   int cut;
@@ -26,5 +28,57 @@ TEST(Title, CutsAfterTheFirstDashWhenTextFollows) {
     strcpy(title, c.title);
     EXPECT_EQ(CutAliasTitle(title), c.cut) << c.title;
     EXPECT_STREQ(title, c.result);
+  }
+}
+
+struct MatchCase {
+  std::string pattern, title;
+  bool matches;
+};
+
+static const std::string kRunOfA(4000, 'a');
+
+static const MatchCase kMatchCases[] = {
+    {"", "", true},
+    {"", "x", false},
+    {"*", "", true},
+    {"*", "anything at all", true},
+    {"*YouTube*", "(3) Holiday - YouTube - Browser", true},
+    {"*YouTube*", "YouTube", true},  // the runs may be empty
+    {"*YouTube*", "You Tube", false},
+    {"*youtube*", "Holiday - YOUTUBE - Browser", true},  // letter case
+    {"Inbox*", "Inbox - Mail", true},
+    {"Inbox*", "My Inbox", false},
+    {"* - Browser", "Inbox - Mail - Browser", true},
+    {"* - Browser", "Inbox - Mail - Browser 2", false},
+    {"Mail*Browser", "Mail - Inbox - Browser", true},  // inner
+    {"Mail*Browser", "Mail - Inbox - Browsers", false},
+    {"*a*b*c*", "xxaxxbxxcxx", true},  // several
+    {"*a*b*c*", "xxcxxbxxaxx", false},
+    {"*a*b*", "ab", true},
+    {"*ab", "aab", true},  // the first "a" is not the start of the match
+    {"?", "", false},
+    {"?", "x", true},
+    {"??", "x", false},
+    {"Doc - ?", "Doc - A", true},
+    {"Doc - ?", "Doc - AB", false},
+    {"*?", "", false},
+    {"?*?", "ab", true},
+    {"**", "", true},
+    {"Caf\xE9*", "Caf\xE9 - Player", true},  // above 127: compared as they are
+    {"caf\xE9*", "CAF\xC9 - Player", false},
+    {"\xE9?*", "\xE9\xE8", true},
+    {"*" + std::string(253, 'x') + "y*", std::string(255, 'x'), false},
+    {"*" + std::string(253, 'x') + "*", std::string(1, 'y') + std::string(253, 'x') + "z", true},
+    {std::string(255, '?'), std::string(255, 't'), true},
+    {"*a*a*a*a*b", kRunOfA, false},  // must not take exponential (or quadratic) time
+    {"*a*a*a*a*b", kRunOfA + "b", true},
+    {"*" + kRunOfA.substr(0, 100) + "b", kRunOfA, false},
+};
+
+TEST(TitleMatches, WholeTitleWithStarAndQuestionMark) {
+  for (const MatchCase& c : kMatchCases) {
+    EXPECT_EQ(TitleMatches(c.pattern.data(), c.pattern.size(), c.title.data(), c.title.size()), c.matches)
+        << "[" << c.pattern.substr(0, 40) << "] " << c.title.substr(0, 40);
   }
 }

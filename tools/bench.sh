@@ -8,6 +8,8 @@
 #     program        the packet's last byte written to the port -> the key-down in the window,
 #                    through remote.exe with a small profile;
 #     large profile  the same with 500 sections of 40 keys each, the matching section last;
+#     patterns       the same with 500 title pattern sections ([*Name*]) of 40 keys, the match last;
+#     lookup alone   the same two profiles through the lookup in process (tools/lookupbench.cpp);
 #     test rig       the pseudo-terminal relay (socat) alone, which the program's rows include;
 #   idle cost:       processor time the program uses over 30 s with the receiver running, no keys;
 #   adapter away:    processor time while the receiver's adapter is pulled out, and the time from
@@ -36,6 +38,14 @@ awk 'BEGIN {
     for (k = 0; k < 40; k++) printf "Key%d=KEYBOARD %s\r\n", k, (s == 500 && k == 12) ? "A+^A" : "B+^B"
   }
 }' >"$WORK/large.ini"
+# The same as title patterns: 500 pattern sections of 40 keys; the one that matches comes last.
+awk 'BEGIN {
+  printf "[default]\r\nport=1\r\n"
+  for (s = 1; s <= 500; s++) {
+    printf "[%s]\r\n", s < 500 ? sprintf("*Other Window %03d*", s) : "*Bench Sink*"
+    for (k = 0; k < 40; k++) printf "Key%d=KEYBOARD %s\r\n", k, (s == 500 && k == 12) ? "A+^A" : "B+^B"
+  }
+}' >"$WORK/patterns.ini"
 cp "$WORK/small.ini" "$WORK/app/profiles.ini"
 remote_start_display
 [ -f "$BUILD/wineprefix/system.reg" ] || remote_start_wine "$BUILD/wineprefix"
@@ -91,7 +101,11 @@ measure floor wine "$BUILD/bin/keyfloor.exe" --repeat "$PRESSES" --gap 60
 measure program wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
 cp "$WORK/large.ini" "$WORK/app/profiles.ini"
 measure large wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
+cp "$WORK/patterns.ini" "$WORK/app/profiles.ini"
+measure patterns wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
 cp "$WORK/small.ini" "$WORK/app/profiles.ini"
+# The lookup alone, in process (tools/lookupbench.cpp): no port, no window, no relay in the figures.
+wine "$BUILD/bin/lookupbench.exe" "Z:${WORK//\//\\}" 20000 >"$WORK/lookup.txt" 2>/dev/null || true
 
 # --- the adapter pulled out and plugged in again -----------------------------------------------
 remote_unplug_cable "$CABLE_PID"
@@ -161,12 +175,21 @@ report="$WORK/performance.md"
   row "floor: \`SendInput\` called directly (tools/keyfloor.cpp)" "$WORK/floor.ms"
   row "program, small profile (1 section)" "$WORK/program.ms"
   row "program, large profile (500 sections of 40 keys, the match last)" "$WORK/large.ms"
+  row "program, 500 title pattern sections of 40 keys, the match last" "$WORK/patterns.ms"
   row "test rig alone: the pseudo-terminal relay (socat), no Wine, no program" "$WORK/relay.ms"
   echo
   echo "Added by the program over the floor: median $(added "$WORK/program.ms" "$WORK/floor.ms" 0.5) ms," \
     "99th percentile $(added "$WORK/program.ms" "$WORK/floor.ms" 0.99) ms (small profile);" \
     "median $(added "$WORK/large.ms" "$WORK/floor.ms" 0.5) ms," \
     "99th percentile $(added "$WORK/large.ms" "$WORK/floor.ms" 0.99) ms (large profile)."
+  echo "Title patterns against as many ordinary sections: median $(added "$WORK/patterns.ms" "$WORK/large.ms" 0.5) ms" \
+    "(500 pattern sections, the match last, over 500 sections, the match last)."
+  echo
+  echo "The lookup alone (tools/lookupbench.cpp, in process, the profile read once, 500 sections of 40 keys, the match last):"
+  echo
+  echo "| Profile | Lookups | Median µs | 99th percentile µs | Served by |"
+  echo "|---|---|---|---|---|"
+  awk '{ printf "| %s | %s | %s | %s | [%s] |\n", $1 == "patterns" ? "500 title patterns" : "500 ordinary sections", $2, $3, $4, $5 " " $6 }' "$WORK/lookup.txt"
   echo "The added figures include the relay of the test rig (last row), which a receiver on a real port"
   echo "does not have; on this shared virtual machine it alone reaches a few milliseconds at the tail."
   echo

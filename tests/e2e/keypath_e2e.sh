@@ -2,7 +2,8 @@
 # The key path end to end: the real remote.exe under Wine with its receiver on COM1 (one end of a
 # pseudo-terminal pair), the remote simulator pressing keys on COM9 (the other end), and key sink
 # windows that must receive exactly the keystrokes profiles.ini names for them, through the
-# direct, alias and default sections; corrected one- and two-bit errors act, three-bit errors don't.
+# direct, alias, title pattern, window class and default sections; corrected one- and two-bit
+# errors act, three-bit errors don't.
 # Then the receiver's adapter is pulled out (the cable's socat ends) and a new one is plugged in
 # under the same name: keys act again without a restart, and the program rests meanwhile.
 # Usage: keypath_e2e.sh BUILD_DIR
@@ -29,6 +30,12 @@ Keypath -=Aliased
 [Aliased]
 Key2=KEYBOARD B+^B
 Key1=
+
+[*YouTube*]
+Key4=KEYBOARD Y+^Y
+
+[class:remotetestkeysink]
+Key5=KEYBOARD K+^K
 INI
 
 remote_run_app "$WORK/app"
@@ -62,6 +69,16 @@ remote_open_sink "Another Window"
 expect_keys "default section" "down 0x44 up 0x44" --key 3
 expect_keys "empty entry in default: nothing" "" --key 9
 remote_close_sink
+
+# A title pattern serves the window once its title matches; the window's class serves it by class.
+remote_open_sink "Inbox - Mail - Browser"
+expect_keys "title pattern: the mail is not a video" "" --key 4
+printf 'Holiday - YouTube - Browser' >"$SINK_LOG.title"
+for _ in $(seq 60); do grep -q "^title Holiday" "$SINK_LOG" && break; sleep 0.05; done
+expect_keys "title pattern: the same window once its title holds YouTube" "down 0x59 up 0x59" --key 4
+expect_keys "window class section" "down 0x4B up 0x4B" --key 5
+remote_close_sink
+rm -f "$SINK_LOG.title" # the next sink has a log of the same name
 
 # --- the adapter pulled out and plugged in again ---------------------------------------------------
 now_ms() { echo $(($(date +%s%N) / 1000000)); }

@@ -5,13 +5,17 @@
 //                         T, the performance counter in microseconds when the message arrived
 //   command 57            WM_COMMAND with its wParam
 //   close                 WM_CLOSE (the window then ends, unless HOLD is given)
+//   title TEXT            the window took the title written into the file LOGFILE.title
 // Usage: keysink.exe TITLE LOGFILE [SECONDS [HOLD]]   (ends by itself after SECONDS, default 120)
+// The window's class is "RemoteTestKeySink". A test changes the title at run time by writing the
+// new one into LOGFILE.title (looked at every 50 ms).
 // With HOLD the close handler blocks for HOLD seconds without handling any message, as a program
 // busy asking "save changes?" would, and the window then stays open.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 static FILE* logFile;
 static int closeHoldSeconds = -1;  // -1: WM_CLOSE ends the window
@@ -85,10 +89,29 @@ int main(int argc, char** argv) {
   SetForegroundWindow(window);
   SetFocus(window);
   SetTimer(window, 1, seconds * 1000, nullptr);
+  SetTimer(window, 2, 50, nullptr);
+  char titleFile[MAX_PATH];
+  snprintf(titleFile, sizeof titleFile, "%s.title", argv[2]);
   Log("ready\n", 0);
 
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (msg.message == WM_TIMER && msg.hwnd == window && msg.wParam == 2) {
+      FILE* f = fopen(titleFile, "rb");
+      if (!f) continue;
+      char title[256];
+      size_t n = fread(title, 1, sizeof title - 1, f);
+      fclose(f);
+      title[n] = '\0';
+      char now[256];
+      GetWindowTextA(window, now, sizeof now);
+      if (strcmp(now, title) != 0) {
+        SetWindowTextA(window, title);
+        fprintf(logFile, "title %s\n", title);
+        fflush(logFile);
+      }
+      continue;
+    }
     if (msg.message == WM_TIMER && msg.hwnd == window) {
       DestroyWindow(window);
       continue;

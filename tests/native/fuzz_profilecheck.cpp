@@ -8,7 +8,7 @@
 #include "actions/profilecheck.h"
 
 static void Count(void* context, const ProfileProblem* problem) {
-  if (problem->line < 1 || problem->kind < kCheckNoKeyword || problem->kind > kCheckTooLong) abort();
+  if (problem->line < 1 || problem->kind < kCheckNoKeyword || problem->kind > kCheckLastKind) abort();
   ++*static_cast<int*>(context);
 }
 
