@@ -6,24 +6,35 @@
 // the window in front; the next event waits in the queue until the action is done.
 #include "actions/dispatch.h"
 
+#include <stddef.h>
 #include <stdio.h>
 #include <string.h>
 
+#include "actions/integrity.h"
 #include "actions/interp.h"
 #include "actions/profile.h"
+#include "common/activitylog.h"
 #include "common/process.h"
 #include "receiver/keyqueue.h"
 
-ActionHandler gActionHandler = RunActionLine;
+ActionHandler gActionHandler = RunActionLineReport;
 
 static const char kDefaultSection[] = "default";
 static const char kAliasSection[] = "title -";
 
+// Sets served (kTitleSize bytes, may be null) to the name of the section that served.
+static int Served(char* served, const char* section, int found) {
+  if (served) snprintf(served, kTitleSize, "%s", section);
+  return found;
+}
+
 // One lookup. `program` is the program's file name; when it is null and `window` is given, the
-// name of the window's program is read, only if the steps before it found nothing.
-static int Lookup(const char* path, const char* title, const char* program, HWND window, int code,
-                  char* out) {
+// name of the window's program is read, only if the steps before it found nothing. `served`
+// (kTitleSize bytes, may be null) receives the name of the section that served, empty for none.
+static int Lookup(const char* path, const char* title, const char* program, HWND window, int code, char* out,
+                  char* served) {
   out[0] = '\0';
+  if (served) served[0] = '\0';
   if (ProfileRefresh(path) < 0) return 0;
   char key[16];
   snprintf(key, sizeof key, "Key%d", code);
@@ -31,7 +42,7 @@ static int Lookup(const char* path, const char* title, const char* program, HWND
   // A window without a title has no section of its own: an empty section name would read the
   // lines above the file's first section header.
   int found = title[0] ? ProfileGet(title, key, out, kActionLineMax) : 0;
-  if (found) return found;
+  if (found) return Served(served, title, found);
 
   char cut[kTitleSize];
   snprintf(cut, sizeof cut, "%s", title);
@@ -39,7 +50,7 @@ static int Lookup(const char* path, const char* title, const char* program, HWND
     char alias[kTitleSize];
     if (ProfileGet(kAliasSection, cut, alias, sizeof alias - 1) == 1) {
       found = ProfileGet(alias, key, out, kActionLineMax);
-      if (found) return found;
+      if (found) return Served(served, alias, found);
     }
   }
 
@@ -47,17 +58,17 @@ static int Lookup(const char* path, const char* title, const char* program, HWND
   if (!program && window) program = ProfileProgramName(window, name) == 0 ? name : nullptr;
   if (program && program[0]) {
     found = ProfileGet(program, key, out, kActionLineMax);
-    if (found) return found;
+    if (found) return Served(served, program, found);
   }
 
   found = ProfileGet(kDefaultSection, key, out, kActionLineMax);
-  if (found) return found;
+  if (found) return Served(served, kDefaultSection, found);
   out[0] = '\0';
   return 0;
 }
 
 int ProfileLookup(const char* path, const char* title, const char* program, int code, char* out) {
-  return Lookup(path, title, program ? program : "", nullptr, code, out);
+  return Lookup(path, title, program ? program : "", nullptr, code, out, nullptr);
 }
 
 typedef BOOL(WINAPI* QueryImageNameFn)(HANDLE process, DWORD flags, LPSTR name, PDWORD size);
@@ -115,13 +126,40 @@ static void DispatchTitle(HWND window, char* out) {
   out[n] = '\0';
 }
 
+// One key press: the lookup, the action, and its line in the activity log. The program's name is
+// not asked for here when the lookup did not need it: the log keeps the process id, and the main
+// thread reads the name when it shows the line.
 static void DispatchEvent(KeyEvent e) {
+  ActivityEvent record;
+  memset(&record, 0, offsetof(ActivityEvent, title));
+  record.time = ActivityNow();
+  record.kind = kActivityPress;
+  record.code = e.code;
   HWND window = GetForegroundWindow();
-  char title[kTitleSize];
-  DispatchTitle(window, title);
+  DWORD pid = 0;
+  if (window) GetWindowThreadProcessId(window, &pid);
+  record.pid = pid;
+  DispatchTitle(window, record.title);
   char line[kProfileValueSize];
-  if (Lookup(gProfilePath, title, nullptr, window, e.code, line) != 1) return;
-  gActionHandler(window, line, e.enable);
+  int found = Lookup(gProfilePath, record.title, nullptr, window, e.code, line, record.section);
+  record.program[0] = '\0';
+  record.reason[0] = '\0';
+  ActivityCopyField(record.line, sizeof record.line, line);
+  if (found == 1) {
+    const char* argument;
+    if (ActionSplitLine(line, &argument) == kActionKeyboard) record.blocked = IntegrityIsHigher(pid);
+    ActionReport report;
+    memset(&report, 0, sizeof report);
+    report.result = kActivityKeysSent;
+    gActionHandler(window, line, e.enable, &report);
+    record.result = report.result;
+    record.detail = report.detail;
+    record.sent = report.sent;
+    ActivityCopyField(record.reason, sizeof record.reason, report.reason);
+  } else {
+    record.result = found < 0 ? kActivityTooLong : kActivityNoEntry;
+  }
+  ActivityLogAdd(&record);
 }
 
 DWORD WINAPI DispatchThread(LPVOID arg) {
