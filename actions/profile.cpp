@@ -31,6 +31,7 @@ struct ProfileEntry {
   ProfileSpan key;
   ProfileSpan value;
   bool hasValue;
+  bool valueNul;  // cut at a NUL byte: never run
 };
 
 // Dispatch thread only.
@@ -62,19 +63,20 @@ static ULONGLONG FileTimeValue(FILETIME t) {
   return (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime;
 }
 
-// Text with a byte order mark (UTF-8, UTF-16 little or big endian) in the ANSI code page, in a new
-// buffer; *size is updated. Other text is returned as it is.
-static char* ProfileToAnsi(char* text, DWORD* size) {
+// Text as the program reads it, in the ANSI code page, in a new buffer; *size is updated. Text
+// with a byte order mark (UTF-8, UTF-16 little or big endian) and UTF-8 without one are converted;
+// other text is returned as it is.
+static char* ProfileToAnsi(char* text, DWORD* size, int encoding) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
   WCHAR* wide = nullptr;
   int wideLength = 0;
-  if (*size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
-    wideLength = MultiByteToWideChar(CP_UTF8, 0, text + 3, int(*size - 3), nullptr, 0);
+  if (encoding == kProfileUtf8 || encoding == kProfileUtf8Bom) {
+    int skip = encoding == kProfileUtf8Bom ? 3 : 0;
+    wideLength = MultiByteToWideChar(CP_UTF8, 0, text + skip, int(*size) - skip, nullptr, 0);
     wide = static_cast<WCHAR*>(malloc((size_t(wideLength) + 1) * sizeof(WCHAR)));
-    if (wide) MultiByteToWideChar(CP_UTF8, 0, text + 3, int(*size - 3), wide, wideLength);
-  } else if (*size >= 2 &&
-             ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
-    bool big = bytes[0] == 0xFE;
+    if (wide) MultiByteToWideChar(CP_UTF8, 0, text + skip, int(*size) - skip, wide, wideLength);
+  } else if (encoding == kProfileUtf16Le || encoding == kProfileUtf16Be) {
+    bool big = encoding == kProfileUtf16Be;
     wideLength = int((*size - 2) / 2);
     wide = static_cast<WCHAR*>(malloc((size_t(wideLength) + 1) * sizeof(WCHAR)));
     for (int i = 0; wide && i < wideLength; i++) {
@@ -110,7 +112,7 @@ static int ProfileIndex(DWORD size) {
     if (line.kind == kProfileLineSection) {
       profile.sections[profile.sectionCount++] = {line.name, profile.entryCount, 0};
     } else if (line.kind == kProfileLineEntry) {
-      profile.entries[profile.entryCount++] = {line.name, line.value, line.hasValue};
+      profile.entries[profile.entryCount++] = {line.name, line.value, line.hasValue, line.valueNul};
       profile.sections[profile.sectionCount - 1].count++;
     }
   }
@@ -118,6 +120,12 @@ static int ProfileIndex(DWORD size) {
 }
 
 char* ProfileReadText(const char* path, size_t* size, BY_HANDLE_FILE_INFORMATION* stamp) {
+  int encoding;
+  return ProfileReadTextAs(path, size, stamp, &encoding);
+}
+
+char* ProfileReadTextAs(const char* path, size_t* size, BY_HANDLE_FILE_INFORMATION* stamp, int* encoding) {
+  *encoding = kProfileAnsi;
   HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return nullptr;
@@ -135,7 +143,8 @@ char* ProfileReadText(const char* path, size_t* size, BY_HANDLE_FILE_INFORMATION
   }
   CloseHandle(file);
   if (!text) return nullptr;
-  text = ProfileToAnsi(text, &done);
+  *encoding = ProfileTextEncoding(text, done);
+  text = ProfileToAnsi(text, &done, *encoding);
   if (!text) return nullptr;
   text[done] = '\0';
   *size = done;
@@ -200,8 +209,8 @@ int ProfileGet(const char* section, const char* key, char* out, size_t max) {
   const ProfileEntry* entry = ProfileFind(section, key);
   if (!entry || !entry->hasValue) return 0;
   ProfileSpan value = ProfileUnquote(entry->value);
-  if (value.length == 0) return 0;
-  if (value.length > max) return -1;
+  if (value.length == 0 && !entry->valueNul) return 0;
+  if (value.length > max || entry->valueNul) return -1;
   memcpy(out, value.text, value.length);
   out[value.length] = '\0';
   return 1;

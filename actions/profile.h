@@ -12,6 +12,20 @@
 // (free it) with its length in *size, or null when the file cannot be read. `stamp` (may be null)
 // receives the file's size and times as they were before the text was read.
 char* ProfileReadText(const char* path, size_t* size, BY_HANDLE_FILE_INFORMATION* stamp);
+// The same, with the file's encoding as ProfileTextEncoding names it (actions/profiletext.h) in
+// *encoding: negative for a file the program cannot read as text, whose text is then returned as
+// the private-profile functions read it (NUL bytes end names and values).
+char* ProfileReadTextAs(const char* path, size_t* size, BY_HANDLE_FILE_INFORMATION* stamp, int* encoding);
+
+// Writes key=value into `section` of the profile at `path` as WritePrivateProfileStringA does (other lines,
+// comments and their order kept), in the file's own encoding: ANSI, UTF-8 with or without a byte order mark,
+// UTF-16 with a byte order mark. A file the program cannot read as text (UTF-16 without a byte order mark,
+// any NUL byte) is never touched. Returns 0; or -1 with a sentence for the user in why (whySize bytes): the
+// reason, without the path (the caller names the file). A missing file is made (ANSI). A null value removes
+// the key. Section, key and value are ANSI text of one line each; the first section of that name and the
+// first entry of that key in it are the ones written, as a lookup reads them.
+int ProfileWriteString(const char* path, const char* section, const char* key, const char* value, char* why,
+                       size_t whySize);
 
 // Makes the in-memory copy that of the file at `path` as it is now, reading it only when it has
 // changed. Returns 0, or -1 when it is missing or unreadable: the copy is then empty. Call it once
@@ -20,5 +34,6 @@ int ProfileRefresh(const char* path);
 
 // Reads `key` in `section` of the copy as GetPrivateProfileStringA reads it with an empty
 // default, never cut. Returns 1 with the value in out (max + 1 bytes); 0 with out empty when there
-// is none or it is empty; -1 with out empty when the value is longer than max characters.
+// is none or it is empty; -1 with out empty when the value is longer than max characters or holds
+// a NUL byte (cut there it would not be what its writer meant).
 int ProfileGet(const char* section, const char* key, char* out, size_t max);

@@ -45,7 +45,7 @@ bool ProfileTextNext(ProfileTextReader* reader, ProfileLine* line) {
   reader->next = stop + (stop < reader->end);
   if (stop < reader->end && *stop == '\r' && reader->next < reader->end && *reader->next == '\n')
     reader->next++;
-  *line = {kProfileLineBlank, ++reader->number, {start, 0}, {start, 0}, false};
+  *line = {kProfileLineBlank, ++reader->number, {start, 0}, {start, 0}, false, false};
 
   ProfileSpan text = Trim(start, stop);
   if (text.length == 0) return true;
@@ -64,7 +64,9 @@ bool ProfileTextNext(ProfileTextReader* reader, ProfileLine* line) {
   line->name = CutAtNul(Trim(text.text, equals ? equals : end));
   if (equals) {
     line->hasValue = true;
-    line->value = CutAtNul(Trim(equals + 1, end));
+    ProfileSpan value = Trim(equals + 1, end);
+    line->value = CutAtNul(value);
+    line->valueNul = line->value.length != value.length;
   }
   return true;
 }
@@ -87,4 +89,47 @@ ProfileSpan ProfileUnquote(ProfileSpan value) {
     return {value.text + 1, value.length - 2};
   }
   return value;
+}
+
+bool ProfileValidUtf8(const char* bytes, size_t size) {
+  static const unsigned kLeast[] = {0, 0x80, 0x800, 0x10000};
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(bytes);
+  for (size_t i = 0; i < size;) {
+    unsigned c = b[i];
+    size_t n = c < 0x80                 ? 0
+               : c >= 0xC2 && c <= 0xDF ? 1
+               : c >= 0xE0 && c <= 0xEF ? 2
+               : c >= 0xF0 && c <= 0xF4 ? 3
+                                        : 4;
+    if (n == 4 || n >= size - i) {
+      if (n != 0) return false;
+    }
+    unsigned value = c & (0x7F >> n);
+    for (size_t k = 1; k <= n; k++) {
+      if ((b[i + k] & 0xC0) != 0x80) return false;
+      value = (value << 6) | (b[i + k] & 0x3F);
+    }
+    if (value < kLeast[n] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
+    i += n + 1;
+  }
+  return true;
+}
+
+int ProfileTextEncoding(const char* bytes, size_t size) {
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(bytes);
+  if (size >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) return kProfileUtf8Bom;
+  if (size >= 2 && b[0] == 0xFF && b[1] == 0xFE) return kProfileUtf16Le;
+  if (size >= 2 && b[0] == 0xFE && b[1] == 0xFF) return kProfileUtf16Be;
+  size_t nul[2] = {0, 0};
+  bool high = false;
+  for (size_t i = 0; i < size; i++) {
+    nul[i & 1] += b[i] == 0;
+    high = high || b[i] > 127;
+  }
+  if (nul[0] + nul[1] > 0) {
+    // Text saved as UTF-16 has a NUL in most pairs of bytes (every ASCII character), on one side.
+    size_t pairs = size / 2;
+    return pairs && (nul[0] * 2 > pairs || nul[1] * 2 > pairs) ? kProfileUtf16NoBom : kProfileNulBytes;
+  }
+  return high && ProfileValidUtf8(bytes, size) ? kProfileUtf8 : kProfileAnsi;
 }

@@ -17,6 +17,7 @@ struct ProfileLine {
   ProfileSpan name;   // the section's name, or the entry's key
   ProfileSpan value;  // an entry's value, quotes kept (see ProfileUnquote)
   bool hasValue;      // the entry's line has an "="; a line without one is a key with no value
+  bool valueNul;      // the value was cut at a NUL byte
 };
 
 struct ProfileTextReader {
@@ -24,6 +25,23 @@ struct ProfileTextReader {
   const char* end;
   int number;
 };
+
+// How the bytes of a profile file are encoded, as the program reads them: with a byte order mark
+// (UTF-8, UTF-16 little or big endian); UTF-8 without one when some byte is above 127 and all of
+// them form valid UTF-8; else the ANSI code page. A file with NUL bytes is no text the program can
+// read (negative): mostly NUL at every other byte, it was saved as UTF-16 without a byte order mark.
+enum {
+  kProfileAnsi = 0,
+  kProfileUtf8 = 1,
+  kProfileUtf8Bom = 2,
+  kProfileUtf16Le = 3,
+  kProfileUtf16Be = 4,
+  kProfileUtf16NoBom = -1,
+  kProfileNulBytes = -2,
+};
+int ProfileTextEncoding(const char* bytes, size_t size);
+// Whether `size` bytes are valid UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
+bool ProfileValidUtf8(const char* bytes, size_t size);
 
 // Starts reading `size` bytes of text (no terminator needed); a UTF-8 byte order mark is skipped.
 void ProfileTextOpen(ProfileTextReader* reader, const char* text, size_t size);

@@ -14,23 +14,12 @@
 #include <string.h>
 
 #include "actions/dispatch.h"
+#include "app/assign.h"
 #include "app/notice.h"
 #include "common/activitylog.h"
 #include "common/process.h"
 #include "resources/resource_ids.h"
 #include "setup/setup.h"
-
-#if __has_include("app/assign.h")
-#include "app/assign.h"
-#define ACTIVITY_HAS_ASSIGN 1
-#else
-// The Assign dialog's interface, until its module is there.
-struct AssignPress {
-  int code;
-  char title[256];
-  char program[MAX_PATH];
-};
-#endif
 
 // Main thread only.
 static HWND activityWindow;

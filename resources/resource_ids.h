@@ -36,3 +36,21 @@
 #define IDC_ACTIVITY_LIST 1100    // list of the events, newest last
 #define IDC_ACTIVITY_COPY 1101    // all lines to the clipboard
 #define IDC_ACTIVITY_ASSIGN 1102  // Assign dialog for the selected (or newest) key press
+
+#define IDD_ASSIGN 107           // assign a line to a key press; optional (a module without it has no Assign)
+#define IDC_ASSIGN_KEY 1200      // "Key9"
+#define IDC_ASSIGN_TITLE 1201    // the title of the window that was in front
+#define IDC_ASSIGN_PROGRAM 1202  // its program file ("notepad.exe")
+#define IDC_ASSIGN_WINDOW 1203   // where: the section named after the title
+#define IDC_ASSIGN_APP 1204      // where: the program's section ("This &program (%s)")
+#define IDC_ASSIGN_EVERY 1205    // where: [default]
+#define IDC_ASSIGN_KEYS 1206     // what: keys, captured in IDC_ASSIGN_HOTKEY
+#define IDC_ASSIGN_HOTKEY 1207
+#define IDC_ASSIGN_NAMED 1208  // what: a named key from IDC_ASSIGN_NAMES (item data: its key code)
+#define IDC_ASSIGN_NAMES 1209
+#define IDC_ASSIGN_CLOSE 1210  // what: CLOSE
+#define IDC_ASSIGN_START 1211  // what: EXEC of the program in IDC_ASSIGN_PATH
+#define IDC_ASSIGN_PATH 1212
+#define IDC_ASSIGN_BROWSE 1213
+#define IDC_ASSIGN_PREVIEW 1214  // the exact line to be written, or why there is none
+#define IDC_ASSIGN_NOW 1215      // the line the key has there now

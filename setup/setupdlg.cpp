@@ -14,6 +14,7 @@
 #include <stdio.h>
 
 #include "actions/keypath.h"
+#include "actions/profile.h"
 #include "common/process.h"
 #include "receiver/keyqueue.h"
 #include "receiver/link.h"
@@ -153,17 +154,24 @@ static void OnTest(HWND dialog) {
   QueueClear();  // a key that arrived after the test dialog had cleared the queue
 }
 
-// Tells that a save failed: what could not be written where, and the system's reason.
+// Tells that a save failed: what could not be written where, and why.
+static void ShowSaveReason(HWND dialog, const char* what, const char* where, const char* why) {
+  char text[1024];
+  snprintf(text, sizeof text, "%s could not be saved in\n%s\n\n%s\n\nChoose again, or Cancel.", what, where,
+           why);
+  MessageBoxA(dialog, text, "OVRA Remote Error", MB_OK | MB_ICONERROR);
+}
+
+// The same with the system's reason for `error`.
 static void ShowSaveError(HWND dialog, const char* what, const char* where, DWORD error) {
   char reason[256];
   DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
                            reason, sizeof reason, nullptr);
   while (n > 0 && (reason[n - 1] == '\r' || reason[n - 1] == '\n' || reason[n - 1] == ' ')) n--;
   reason[n] = 0;
-  char text[1024];
-  snprintf(text, sizeof text, "%s could not be saved in\n%s\n\n%s (error %lu)\n\nChoose again, or Cancel.",
-           what, where, n ? reason : "Unknown error", error);
-  MessageBoxA(dialog, text, "OVRA Remote Error", MB_OK | MB_ICONERROR);
+  char why[320];
+  snprintf(why, sizeof why, "%s (error %lu)", n ? reason : "Unknown error", error);
+  ShowSaveReason(dialog, what, where, why);
 }
 
 // Saves the port, then the autostart choice, and closes the dialog. A save that fails is told and
@@ -171,8 +179,9 @@ static void ShowSaveError(HWND dialog, const char* what, const char* where, DWOR
 static void OnOk(HWND dialog) {
   char text[16];
   snprintf(text, sizeof text, "%d", SetupCheckedPort(dialog));
-  if (!WritePrivateProfileStringA("default", "port", text, gProfilePath)) {
-    ShowSaveError(dialog, "The port", gProfilePath, GetLastError());
+  char why[512];
+  if (ProfileWriteString(gProfilePath, "default", "port", text, why, sizeof why) < 0) {
+    ShowSaveReason(dialog, "The port", gProfilePath, why);
     return;
   }
   if (SaveNotify(dialog) < 0) return;

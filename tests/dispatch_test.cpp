@@ -244,6 +244,8 @@ TEST(ProfileLookup, ReadsTheFileAsThePlatformDoes) {
       DWORD length = GetPrivateProfileStringA(name[0], name[1], "", platform.data(), DWORD(platform.size()),
                                               path.c_str());
       int expected = length == 0 ? 0 : length > kActionLineMax ? -1 : 1;
+      // A value cut at a NUL byte is not what its writer meant: never run ("Key1=a<NUL>b").
+      if (text.find('\0') != std::string::npos && std::string(platform.data()) == "a") expected = -1;
       ASSERT_EQ(ProfileRefresh(path.c_str()), 0);
       EXPECT_EQ(ProfileGet(name[0], name[1], ours, kActionLineMax), expected)
           << "file " << file - 1 << " [" << name[0] << "] " << name[1] << " platform: " << platform.data();
@@ -251,6 +253,123 @@ TEST(ProfileLookup, ReadsTheFileAsThePlatformDoes) {
           << "file " << file - 1 << " [" << name[0] << "] " << name[1];
     }
   }
+}
+
+// ---- Writes in the file's own encoding ----
+
+// UTF-16 text from 8-bit text (each byte one character), with or without a byte order mark.
+static std::string Utf16(const std::string& text, bool big, bool mark = true) {
+  std::string out = mark ? (big ? "\xFE\xFF" : "\xFF\xFE") : "";
+  for (char c : text) out += big ? std::string(1, '\0') + c : std::string(1, c) + '\0';
+  return out;
+}
+
+static std::string ReadAll(const std::string& path) {
+  std::string text;
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return "(missing)";
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+  fclose(f);
+  return text;
+}
+
+struct WriteCase {
+  const char* name;
+  std::string before;  // "(missing)": no file
+  const char* section;
+  const char* key;
+  const char* value;   // null: removed
+  std::string after;   // the file afterwards, byte for byte
+  bool platformReads;  // GetPrivateProfileStringA reads the value back too (not UTF-8 without a mark)
+};
+
+TEST(ProfileWrite, WritesOneLineInTheFilesOwnEncoding) {
+  const std::string kCafeUtf8 = "Caf\xC3\xA9";
+  const WriteCase cases[] = {
+      {"replaced; comments, blank lines and order kept",
+       "; mine\r\n[default]\r\nport=2\r\n\r\nKey1=x\r\n[Other]\r\nport=9", "default", "port", "3",
+       "; mine\r\n[default]\r\nport=3\r\n\r\nKey1=x\r\n[Other]\r\nport=9", true},
+      {"added after the section's last entry", "[default]\r\nKey1=x\r\n\r\n[Other]\r\n", "DEFAULT", "port",
+       "3", "[default]\r\nKey1=x\r\nport=3\r\n\r\n[Other]\r\n", true},
+      {"section added; a last line without its end", "[Other]\r\nKey1=y", "default", "port", "3",
+       "[Other]\r\nKey1=y\r\n[default]\r\nport=3\r\n", true},
+      {"missing file made", "(missing)", "default", "port", "0", "[default]\r\nport=0\r\n", true},
+      {"line feeds kept; names in any case and blanks", "[ Default ]\n  PORT = 1 \nKey1=a\n", "default",
+       "port", "4", "[ Default ]\nport=4\nKey1=a\n", true},
+      {"the first section of the name and the first entry of the key", "[S]\r\nK=1\r\nK=2\r\n[S]\r\nK=3\r\n",
+       "s", "k", "9", "[S]\r\nk=9\r\nK=2\r\n[S]\r\nK=3\r\n", true},
+      {"removed", "[S]\r\nA=1\r\nK=2\r\nB=3\r\n", "S", "K", nullptr, "[S]\r\nA=1\r\nB=3\r\n", true},
+      {"ANSI stays ANSI", "[default]\r\n", "Caf\xE9 - Player", "Key1", "\xE9",
+       "[default]\r\n[Caf\xE9 - Player]\r\nKey1=\xE9\r\n", true},
+      {"UTF-8 without a mark stays UTF-8", "[" + kCafeUtf8 + "]\r\nKey1=a\r\n", "Caf\xE9", "Key2", "\xE9",
+       "[" + kCafeUtf8 + "]\r\nKey1=a\r\nKey2=\xC3\xA9\r\n", false},
+      {"UTF-8 with a mark", "\xEF\xBB\xBF[S]\r\nKey1=" + kCafeUtf8 + "\r\n", "Caf\xE9 - Player", "Key2",
+       "\xE9",
+       "\xEF\xBB\xBF[S]\r\nKey1=" + kCafeUtf8 + "\r\n[" + kCafeUtf8 + " - Player]\r\nKey2=\xC3\xA9\r\n",
+       true},
+      {"UTF-16 little endian, last line without its end", Utf16("[S]\r\nK=\xE9", false), "S", "Key2", "\xE9",
+       Utf16("[S]\r\nK=\xE9\r\nKey2=\xE9\r\n", false), true},
+      {"UTF-16 big endian", Utf16("[S]\r\nK=a\r\n", true), "S", "K", "\xE9", Utf16("[S]\r\nK=\xE9\r\n", true),
+       true},
+  };
+  TempDir dir;
+  int n = 0;
+  for (const WriteCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string path = dir.File("write" + std::to_string(n++) + ".ini");
+    if (c.before != "(missing)") dir.Write("write" + std::to_string(n - 1) + ".ini", c.before);
+    char why[256] = "stale";
+    ASSERT_EQ(ProfileWriteString(path.c_str(), c.section, c.key, c.value, why, sizeof why), 0) << why;
+    EXPECT_STREQ(why, "");
+    EXPECT_EQ(ReadAll(path), c.after);
+    // Read back as it was given, by the program and (where it can) by the platform.
+    char ours[kProfileValueSize];
+    ASSERT_EQ(ProfileRefresh(path.c_str()), 0);
+    EXPECT_EQ(ProfileGet(c.section, c.key, ours, kActionLineMax), c.value ? 1 : 0);
+    EXPECT_STREQ(ours, c.value ? c.value : "");
+    char platform[256];
+    GetPrivateProfileStringA(c.section, c.key, "", platform, sizeof platform, path.c_str());
+    if (c.platformReads) {
+      EXPECT_STREQ(platform, c.value ? c.value : "");
+    }
+  }
+}
+
+// A file the program cannot read as text is never touched: the write is refused with the reason.
+TEST(ProfileWrite, RefusesFilesItCannotReadAndEntriesOfMoreThanOneLine) {
+  struct Refused {
+    std::string before;
+    const char* section;
+    const char* key;
+    const char* value;
+    const char* why;
+  } cases[] = {
+      {Utf16("[default]\r\nport=2\r\nKey1=KEYBOARD A\r\n", false, false), "default", "port", "3",
+       "saved as UTF-16 without a byte order mark: save it again as UTF-8 or Unicode"},
+      {Utf16("[default]\r\nport=2\r\n", true, false), "default", "port", "3",
+       "UTF-16 without a byte order mark"},
+      {std::string("[default]\r\nKey1=KEYBOARD A+") + '\0' + "^A\r\n", "default", "port", "3", "NUL bytes"},
+      {"[default]\r\n", "default", "port", "3\r\nKey1=KEYBOARD A", "one line"},
+      {"[default]\r\n", "de]fault", "port", "3", "one line"},
+      {"[default]\r\n", "default", "po=rt", "3", "one line"},
+  };
+  TempDir dir;
+  for (const Refused& c : cases) {
+    std::string path = dir.Write("refused.ini", c.before);
+    char why[256] = "";
+    EXPECT_EQ(ProfileWriteString(path.c_str(), c.section, c.key, c.value, why, sizeof why), -1);
+    EXPECT_NE(std::string(why).find(c.why), std::string::npos) << why;
+    EXPECT_EQ(ReadAll(path), c.before);
+  }
+  // A folder where the file should be: the system's reason.
+  std::string folder = dir.File("folder.ini");
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  char why[256] = "";
+  EXPECT_EQ(ProfileWriteString(folder.c_str(), "default", "port", "1", why, sizeof why), -1);
+  EXPECT_NE(std::string(why).find("(error 5)"), std::string::npos) << why;
+  RemoveDirectoryA(folder.c_str());
 }
 
 // ---- The dispatch thread with real windows, threads and events ----

@@ -8,7 +8,9 @@
 #include <windows.h>
 
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <stdio.h>
 #include <string>
@@ -449,6 +451,8 @@ struct FailedSaveCase {
   INT_PTR result;
   const char* port;
   RunState machineAfter;
+  std::string profile = "[default]\n";  // the file before; kept byte for byte when the port is not saved
+  const char* reason = "(error 5)";
 };
 
 TEST_F(SetupDialogTest, ASaveThatFailsIsToldAndTheDialogStaysOpen) {
@@ -470,11 +474,15 @@ TEST_F(SetupDialogTest, ASaveThatFailsIsToldAndTheDialogStaysOpen) {
          PostClick(d, IDOK);
        },
        IDOK, "1", kProgram},
+      {"a profile saved as UTF-16 without a byte order mark is never rewritten", false, false, false,
+       kMissing, dir.File("profiles.ini"), [](HWND d) { PostClick(d, IDCANCEL); }, IDCANCEL, nullptr,
+       kMissing, std::string("[\0d\0e\0f\0a\0u\0l\0t\0]\0\r\0\n\0p\0o\0r\0t\0=\0\x32\0\r\0\n\0", 32),
+       "saved as UTF-16 without a byte order mark: save it again as UTF-8 or Unicode"},
   };
   DWORD self = GetCurrentThreadId();
   for (const FailedSaveCase& c : cases) {
     SCOPED_TRACE(c.name);
-    Profile("[default]\n");
+    dir.Write("profiles.ini", c.profile);
     if (c.profileIsFolder) {
       DeleteFileA(dir.File("profiles.ini").c_str());
       ASSERT_TRUE(CreateDirectoryA(dir.File("profiles.ini").c_str(), nullptr));
@@ -502,11 +510,15 @@ TEST_F(SetupDialogTest, ASaveThatFailsIsToldAndTheDialogStaysOpen) {
     if (c.profileIsFolder) RemoveDirectoryA(dir.File("profiles.ini").c_str());
 
     EXPECT_NE(message.find(c.told), std::string::npos) << message;
-    EXPECT_NE(message.find("(error 5)"), std::string::npos) << message;
+    EXPECT_NE(message.find(c.reason), std::string::npos) << message;
     EXPECT_TRUE(openAfterMessage);
     EXPECT_EQ(result, c.result);
-    if (!c.profileIsFolder) {
+    if (!c.profileIsFolder && c.port) {
       EXPECT_EQ(Port(), c.port);
+    }
+    if (!c.port) {
+      std::ifstream file(dir.File("profiles.ini"), std::ios::binary);
+      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), c.profile);
     }
     EXPECT_EQ(ReadRunValue(), ValueFor(c.machineAfter));
     EXPECT_EQ(ReadRunValue(HKEY_CURRENT_USER), RunValue());

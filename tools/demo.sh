@@ -14,8 +14,7 @@ remote_build "$BUILD" >/dev/null
 
 WORK="$BUILD/demo"
 rm -rf "$WORK"
-mkdir -p "$WORK/app"
-cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$WORK/app/"
+remote_app "$WORK/app"
 # The sample profile, with the receiver on COM1 and a section for Notepad's new document.
 sed 's/^;port=1/port=1/' "$REMOTE_ROOT/resources/profiles.ini" >"$WORK/app/profiles.ini"
 cat >>"$WORK/app/profiles.ini" <<'INI'
@@ -36,19 +35,14 @@ fi
 remote_log "setting the language value from resources/language001.reg"
 wine regedit /S "$(winepath -w "$REMOTE_ROOT/resources/language001.reg")" >/dev/null 2>&1
 remote_start_com_pair "$WORK/cable"
-DRIVER="$BUILD/bin/shelldriver.exe"
 
 remote_log "starting Notepad"
 wine notepad >/dev/null 2>&1 &
 REMOTE_PIDS+=($!)
-wine "$DRIVER" wait-title "Untitled - Notepad" 20000 >/dev/null
+drive wait-title "Untitled - Notepad" 20000 >/dev/null
 
 remote_log "starting remote.exe (receiver on COM1)"
-(cd "$WORK/app" && exec wine ./remote.exe >/dev/null 2>&1) &
-APP_PID=$!
-REMOTE_PIDS+=($APP_PID)
-wine "$DRIVER" window 20000 >/dev/null
-sleep 1
+remote_run_app "$WORK/app"
 
 press() {
   remote_log "remote: $1"
@@ -61,7 +55,7 @@ press "button 21 (types ' remote'), with two bits garbled on the way (corrected)
 press "button 22 with three bits garbled (rejected: nothing happens)" --key 22 --flip 0x0B00
 press "button 22 again, clean" --key 22
 
-text="$(wine "$DRIVER" text "Untitled - Notepad" 2>/dev/null | tr -d '\r')"
+text="$(drive text "Untitled - Notepad")"
 echo
 echo "Notepad received: \"$text\""
 mkdir -p "$WORK"
@@ -69,7 +63,7 @@ import -display "$DISPLAY" -window root "$WORK/screenshot.png"
 echo "Screenshot: $WORK/screenshot.png"
 
 remote_log "ending remote.exe through its Exit command"
-wine "$DRIVER" command 100 >/dev/null
+drive command 100 >/dev/null
 code=0
 wait "$APP_PID" || code=$?
 echo "remote.exe ended with exit code $code"

@@ -126,13 +126,32 @@ remote_start_cable() {
 # Links Windows port COM$2 of the current prefix to device $1.
 remote_link_com() { ln -sfn "$(readlink -f "$1")" "$WINEPREFIX/dosdevices/com$2"; }
 
+# Plugs a receiver's cable in: a new pseudo-terminal pair in folder $1 whose ends are linked as
+# COM$2 (default 1, the program's receiver) and COM$3 (default 9, the simulated remote). Sets
+# REMOTE_CABLE_PID (its socat); remote_unplug_cable pulls it out again.
+remote_plug_cable() {
+  remote_start_cable "$1" || return 1
+  REMOTE_CABLE_PID=${REMOTE_PIDS[-1]}
+  remote_link_com "$1/ttyA" "${2:-1}"
+  remote_link_com "$1/ttyB" "${3:-9}"
+}
+
 # The test ports of the current prefix: a cable in folder $1 whose ends are COM1 (the program's
 # receiver) and COM9 (the simulated remote). No other COM port exists in the prefix.
 remote_start_com_pair() {
-  remote_start_cable "$1" || return 1
   rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
-  remote_link_com "$1/ttyA" 1
-  remote_link_com "$1/ttyB" 9
+  remote_plug_cable "$1"
+}
+
+# Pulls the receiver's adapter out: ends the cable's socat (process id $1, default REMOTE_CABLE_PID)
+# and removes its ports COM$2 and COM$3 (default 1 and 9), so that a new cable, which may get the old
+# pseudo-terminal numbers, is reached only through new links. remote_plug_cable plugs a new one in
+# under the same names.
+remote_unplug_cable() {
+  local pid="${1:-$REMOTE_CABLE_PID}"
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  rm -f "$WINEPREFIX/dosdevices/com${2:-1}" "$WINEPREFIX/dosdevices/com${3:-9}"
 }
 
 # What ctest needs to run the build's tests under Wine: a display, the build's prefix ($1/wineprefix)
@@ -171,31 +190,161 @@ remote_summary() {
   echo "total: $passed passed, $failed failed"
 }
 
-# Pulls the receiver's adapter out: ends the cable's socat (process id $1) and removes the ports, so
-# that a new cable, which may get the old pseudo-terminal numbers, is reached only through new links.
-# remote_start_com_pair plugs a new one in under the same names.
-remote_unplug_cable() {
-  kill "$1" 2>/dev/null || true
-  wait "$1" 2>/dev/null || true
-  rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
+# ---- The end-to-end harness ----------------------------------------------------------------------
+# Every tests/e2e/*_e2e.sh, and the demo and screenshot scripts where they do the same, run this way:
+#   source tools/lib.sh
+#   remote_e2e_begin keypath "$1"        # BUILD, WORK, a display, a copy of the build's prefix
+#   remote_language 001                  # the language value, if the test wants the module
+#   remote_start_com_pair "$WORK/cable"  # COM1 (the program) <-> COM9 (the remote simulator)
+#   remote_app "$WORK/app"; printf '[default]\r\nport=1\r\n' >"$WORK/app/profiles.ini"
+#   remote_run_app "$WORK/app"           # or remote_launch, to learn its exit code
+#   remote_open_sink "Some Window"; expect_keys "what" "down 0x41 up 0x41" --key 12
+#   expect / expect_same / check ...
+#   remote_e2e_end                       # the closing line "keypath: N passed, M failed"; status
+# Checks print "ok: what" or "FAILED: what: why" and are counted; the closing line and the exit
+# status come from those counts. A script that stops before remote_e2e_end fails and says so.
+
+# Starts end-to-end test $1 with build folder $2: sets BUILD (absolute) and WORK ($BUILD/e2e/$1,
+# emptied), starts a display and a copy of the build's Wine prefix in $WORK/prefix. Everything
+# started is ended at exit; the prefix copy, which is large, is kept only when the test failed.
+remote_e2e_begin() {
+  REMOTE_E2E_NAME="$1"
+  BUILD="$(cd "$2" && pwd)"
+  WORK="$BUILD/e2e/$1"
+  REMOTE_PASSES=0 REMOTE_FAILURES=0 REMOTE_E2E_ENDED=0
+  trap remote_e2e_finish EXIT
+  rm -rf "$WORK"
+  mkdir -p "$WORK"
+  remote_start_display
+  remote_clone_wine "$BUILD/wineprefix" "$WORK/prefix"
+}
+remote_e2e_finish() {
+  local rc=$?
+  remote_cleanup
+  if [ "${REMOTE_E2E_ENDED:-0}" != 1 ]; then
+    echo "$REMOTE_E2E_NAME: stopped early (status $rc) after $REMOTE_PASSES passed, $REMOTE_FAILURES failed"
+    [ "$rc" -ne 0 ] || rc=1
+  fi
+  [ "$rc" -ne 0 ] || rm -rf "$WORK/prefix"
+  exit "$rc"
+}
+# Prints the closing line "NAME: N passed, M failed"; returns 0 when nothing failed. Call it last.
+remote_e2e_end() {
+  REMOTE_E2E_ENDED=1
+  echo "$REMOTE_E2E_NAME: $REMOTE_PASSES passed, $REMOTE_FAILURES failed"
+  [ "$REMOTE_FAILURES" -eq 0 ]
+}
+remote_ok() { echo "ok: $1"; REMOTE_PASSES=$((REMOTE_PASSES + 1)); }
+remote_failed() { echo "FAILED: $1"; REMOTE_FAILURES=$((REMOTE_FAILURES + 1)); }
+# expect WHAT REGEX ACTUAL: passes when ACTUAL matches the extended regular expression.
+expect() { if [[ "$3" =~ $2 ]]; then remote_ok "$1"; else remote_failed "$1: got '$3', expected /$2/"; fi; }
+# expect_same WHAT TEXT ACTUAL: passes when ACTUAL is exactly TEXT.
+expect_same() { if [ "$3" = "$2" ]; then remote_ok "$1"; else remote_failed "$1: got '$3', expected '$2'"; fi; }
+# check WHAT COMMAND...: passes when the command succeeds.
+check() {
+  local what="$1"
+  shift
+  if "$@"; then remote_ok "$what"; else remote_failed "$what"; fi
 }
 
-# A key sink window (build/bin/keysink.exe from $1, the build folder) titled $2, logging the keys that
-# reach it into $3; returns once it is in front. $4, if given: seconds its close handler blocks (the
-# window then stays open). Sets SINK_PID; remote_close_sink ends it.
+# Sets the language value (HKLM) of the current prefix to code $1, as the installer does.
+remote_language() {
+  wine reg add 'HKLM\Software\Halvesta Systems\Tessil OVRA' /v Language /d "$1" /f >/dev/null 2>&1
+}
+# Puts the program into folder $1 (made if missing): remote.exe and REMOT001.DLL, or the files named
+# after it. The test writes its profiles.ini there itself.
+remote_app() {
+  local dir="$1" f
+  shift
+  [ $# -gt 0 ] || set -- remote.exe REMOT001.DLL
+  mkdir -p "$dir"
+  for f in "$@"; do cp "$BUILD/bin/$f" "$dir/"; done
+}
+# Starts remote.exe in folder $1 (its current folder too) with arguments $2...; returns once its main
+# window exists and its receiver had a moment to open the port. Sets APP_PID: Wine runs the program
+# in the process that `wine` was exec'd as, so that is remote.exe itself.
+remote_run_app() {
+  local dir="$1"
+  shift
+  (cd "$dir" && exec wine ./remote.exe "$@" >/dev/null 2>&1) &
+  APP_PID=$!
+  REMOTE_PIDS+=($APP_PID)
+  drive window 20000 >/dev/null
+  sleep 1
+}
+# Starts Windows program $1 (a Windows path) in Windows folder $2 with the argument line $3 through
+# the shell driver, which waits up to 240 s for its end. Sets PID (the Windows process id);
+# remote_exit_code PID then tells how it ended.
+remote_launch() {
+  local launch="$WORK/starting.launch"
+  timeout 300 wine "$BUILD/bin/shelldriver.exe" launch "$1" "$2" 240 ${3:+"$3"} >"$launch" 2>/dev/null &
+  REMOTE_PIDS+=($!)
+  PID=""
+  for _ in $(seq 200); do
+    PID="$(awk '/^pid/ {print $2}' "$launch" | tr -d '\r')"
+    [ -n "$PID" ] && break
+    sleep 0.1
+  done
+  mv "$launch" "$WORK/$PID.launch" # the driver keeps writing to the same file
+}
+# Waits (up to 90 s) for the end of the program started by remote_launch with Windows process id $1;
+# prints "exit CODE" as the system reports it, or what went wrong.
+remote_exit_code() {
+  local result=""
+  for _ in $(seq 900); do
+    result="$(grep -E '^(exit|still|cannot)' "$WORK/$1.launch" | tr -d '\r')"
+    [ -n "$result" ] && break
+    sleep 0.1
+  done
+  echo "$result"
+}
+# The shell driver (tests/e2e/shelldriver.cpp) with its arguments; its output without carriage returns.
+drive() { timeout 60 wine "$BUILD/bin/shelldriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
+
+# Presses keys on the remote: remotesim.exe with the arguments given, on COM9, or on the port named
+# first (remote_press COM8 --key 12).
+remote_press() {
+  local port=COM9
+  [[ "${1:-}" == COM* ]] && { port="$1"; shift; }
+  wine "$BUILD/bin/remotesim.exe" "$port" "$@" >/dev/null 2>&1
+}
+
+# A key sink window (tests/e2e/keysink.cpp) titled $1, logging the keys that reach it into $2
+# (default $WORK/sink.log); returns once it is in front. $3, if given: seconds its close handler
+# blocks (the window then stays open). Sets SINK_PID and SINK_LOG; remote_close_sink ends it.
 remote_open_sink() {
-  rm -f "$3"
-  wine "$1/bin/keysink.exe" "$2" "$3" 120 ${4:-} >/dev/null 2>&1 &
+  SINK_LOG="${2:-$WORK/sink.log}"
+  rm -f "$SINK_LOG"
+  wine "$BUILD/bin/keysink.exe" "$1" "$SINK_LOG" 120 ${3:-} >/dev/null 2>&1 &
   SINK_PID=$!
   REMOTE_PIDS+=($SINK_PID)
   local i
-  for i in $(seq 200); do grep -q ready "$3" 2>/dev/null && return 0; sleep 0.05; done
-  echo "key sink '$2' did not start" >&2
+  for i in $(seq 200); do grep -q ready "$SINK_LOG" 2>/dev/null && return 0; sleep 0.05; done
+  echo "key sink '$1' did not start" >&2
   return 1
 }
 remote_close_sink() { kill "$SINK_PID" 2>/dev/null || true; wait "$SINK_PID" 2>/dev/null || true; }
-# The key messages in sink log $1, without times, on one line: "down 0x41 up 0x41".
-remote_sink_keys() { awk '$1 == "down" || $1 == "up" { printf "%s%s %s", sep, $1, $2; sep = " " }' "$1" 2>/dev/null; }
+# The key messages in sink log $1 (default SINK_LOG), without times, on one line: "down 0x41 up 0x41".
+remote_sink_keys() {
+  awk '$1 == "down" || $1 == "up" { printf "%s%s %s", sep, $1, $2; sep = " " }' "${1:-$SINK_LOG}" 2>/dev/null
+}
+# Waits up to 3 s for the sink's keys to read $1, then half a second more for anything extra; prints
+# what it received.
+remote_sink_wait() {
+  for _ in $(seq 60); do [ "$(remote_sink_keys)" = "$1" ] && break; sleep 0.05; done
+  sleep 0.5
+  remote_sink_keys
+}
+# expect_keys WHAT KEYS REMOTESIM-ARGS...: presses (remote_press), and passes when the sink received
+# exactly KEYS ("down 0x41 up 0x41", or "" for nothing) after what it had before.
+expect_keys() {
+  local what="$1" keys="$2" before
+  shift 2
+  before="$(remote_sink_keys)"
+  remote_press "$@"
+  local want="$before${before:+${keys:+ }}$keys"
+  expect_same "$what" "$want" "$(remote_sink_wait "$want")"
+}
 
 REMOTE_WINE_STARTED=()
 remote_cleanup() {

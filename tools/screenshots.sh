@@ -5,6 +5,7 @@
 #   docs/setup-dialog.png  the setup dialog with COM1 chosen, COM7 and COM8 offered under "Other"
 #   docs/test-dialog.png   the test dialog while keys arrive (the indicator lit)
 #   docs/tray-menu.png     the tray icon with its menu open, enlarged twice
+#   docs/assign-dialog.png the Assign dialog for a press in a media player (tools/assignshot.cpp)
 # Usage: bash tools/screenshots.sh     (builds first if needed; leaves nothing running)
 # REMOTE_SHOTS_DEMO=0 leaves docs/demo.png as it is.
 set -euo pipefail
@@ -29,17 +30,13 @@ remote_start_display
 remote_clone_wine "$BUILD/wineprefix" "$WORK/prefix"
 wine regedit /S "$(winepath -w "$REMOTE_ROOT/resources/language001.reg")" >/dev/null 2>&1
 remote_start_com_pair "$WORK/cable"
-remote_start_cable "$WORK/cable2"
-remote_link_com "$WORK/cable2/ttyA" 7
-remote_link_com "$WORK/cable2/ttyB" 8
+remote_plug_cable "$WORK/cable2" 7 8
 APP="$WINEPREFIX/drive_c/app"
-mkdir -p "$APP"
-cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$APP/"
+remote_app "$APP"
 printf '[default]\r\nport=1\r\n' >"$APP/profiles.ini"
 wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v OVRARemote /d 'C:\app\remote.exe' /f \
   >/dev/null 2>&1
 
-drive() { timeout 60 wine "$BUILD/bin/shelldriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
 # Saves the part of the screen that the top-level window titled $1 covers into $2.
 shoot_window() {
   local geometry
@@ -47,9 +44,7 @@ shoot_window() {
   import -display "$DISPLAY" -window root -crop "$geometry" +repage "$2"
 }
 
-(cd "$APP" && exec wine ./remote.exe >/dev/null 2>&1) &
-REMOTE_PIDS+=($!)
-drive window 20000 >/dev/null
+remote_run_app "$APP"
 
 remote_log "the tray menu"
 drive cursor 24 14 >/dev/null
@@ -83,4 +78,20 @@ drive gone "Receiver Test" 10000 >/dev/null
 drive press "$SETUP" 2 >/dev/null
 drive gone "$SETUP" 10000 >/dev/null
 drive command 100 >/dev/null
-remote_log "written: docs/demo.png docs/setup-dialog.png docs/test-dialog.png docs/tray-menu.png"
+
+remote_log "the Assign dialog"
+ASSIGN="Assign a Button"
+mkdir -p "$WORK/assign"
+printf '[default]\r\nport=1\r\n[vlc.exe]\r\nKey9=KEYBOARD BLANK+^BLANK\r\n' >"$WORK/assign/profiles.ini"
+cp "$BUILD/bin/REMOT001.DLL" "$WORK/assign/"
+(cd "$WORK/assign" && exec wine "$BUILD/bin/assignshot.exe" >/dev/null 2>&1) &
+REMOTE_PIDS+=($!)
+drive wait-title "$ASSIGN" 20000 >/dev/null
+drive press "$ASSIGN" 1204 >/dev/null # IDC_ASSIGN_APP: This program (vlc.exe)
+drive press "$ASSIGN" 1208 >/dev/null # IDC_ASSIGN_NAMED
+drive choose "$ASSIGN" 1209 "Play/Pause (PLAY)" >/dev/null
+sleep 1
+shoot_window "$ASSIGN" "$DOCS/assign-dialog.png"
+drive press "$ASSIGN" 2 >/dev/null
+drive gone "$ASSIGN" 10000 >/dev/null
+remote_log "written: docs/demo.png docs/setup-dialog.png docs/test-dialog.png docs/tray-menu.png docs/assign-dialog.png"

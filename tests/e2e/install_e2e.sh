@@ -8,25 +8,11 @@
 #   - /AllUsers still installs into Program Files and HKLM, and its uninstaller removes that.
 # Usage: install_e2e.sh BUILD_DIR
 set -euo pipefail
-BUILD="$(cd "$1" && pwd)"
 source "$(dirname "$0")/../../tools/lib.sh"
-trap remote_cleanup EXIT
-
-WORK="$BUILD/e2e/install"
-rm -rf "$WORK"
-mkdir -p "$WORK"
-remote_start_display
-remote_clone_wine "$BUILD/wineprefix" "$WORK/prefix"
+remote_e2e_begin install "$1"
 
 VERSION="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/CMakeCache.txt")"
 SETUP="$BUILD/dist/remote-setup-$VERSION.exe"
-failures=0
-passes=0
-check() {  # check "what" command...
-  local what="$1"
-  shift
-  if "$@"; then echo "ok: $what"; passes=$((passes + 1)); else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
 regval() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" '$1 == n { $1 = ""; $2 = ""; sub(/^  /, ""); print }'; }
 nokey() { ! wine reg query "$1" >/dev/null 2>&1; }
 winfolder() { winepath -u "$(wine cmd /c echo "%$1%" | tr -d '\r')" 2>/dev/null; }
@@ -82,20 +68,15 @@ sys.exit(zipfile.ZipFile(sys.argv[1]).read('remote.exe') != open(sys.argv[2], 'r
   "$BUILD/dist/remote-portable-$VERSION.zip" "$BUILD/dist/stripped/remote.exe"
 
 # --- the installed program acts on a key (needs the HKCU Language value) ---------------------
-PROGRAM_PID=
+APP_PID=
 if [ -x "$BUILD/bin/remotesim.exe" ]; then
   remote_start_com_pair "$WORK/cable"
   cp "$APP/profiles.ini" "$WORK/profiles.orig"
   printf '\r\n[Install Test Sink]\r\nKey12=KEYBOARD A+^A\r\n' >>"$APP/profiles.ini"
   sed -i 's/^;port=1/port=1/' "$APP/profiles.ini"
-  (cd "$APP" && exec wine ./remote.exe >/dev/null 2>&1) &
-  PROGRAM_PID=$!
-  REMOTE_PIDS+=($PROGRAM_PID)
-  remote_open_sink "$BUILD" "Install Test Sink" "$WORK/sink.log"
-  sleep 2  # the receiver opens its port shortly after the program starts
-  wine "$BUILD/bin/remotesim.exe" COM9 --key 12 >/dev/null
-  for _ in $(seq 50); do grep -q "up 0x41" "$WORK/sink.log" 2>/dev/null && break; sleep 0.1; done
-  check "installed program typed A into the window in front" grep -q "down 0x41" "$WORK/sink.log"
+  remote_run_app "$APP"
+  remote_open_sink "Install Test Sink"
+  expect_keys "installed program typed A into the window in front" "down 0x41 up 0x41" --key 12
   remote_close_sink
   cp "$WORK/profiles.orig" "$APP/profiles.ini"
 fi
@@ -107,10 +88,10 @@ echo stale >"$APP/profiles.sample.ini"
 wine "$SETUP" /S /CurrentUser
 check "upgrade keeps the edited profiles.ini" cmp -s "$APP/profiles.ini" "$WORK/profiles.edited"
 check "upgrade puts the new sample beside it" cmp -s "$APP/profiles.sample.ini" "$REMOTE_ROOT/resources/profiles.ini"
-if [ -n "$PROGRAM_PID" ]; then
-  for _ in $(seq 50); do kill -0 "$PROGRAM_PID" 2>/dev/null || break; sleep 0.2; done
-  check "upgrade ended the running program" bash -c "! kill -0 $PROGRAM_PID 2>/dev/null"
-  kill "$PROGRAM_PID" 2>/dev/null || true  # so that a failure here does not spoil the checks below
+if [ -n "$APP_PID" ]; then
+  for _ in $(seq 50); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.2; done
+  check "upgrade ended the running program" bash -c "! kill -0 $APP_PID 2>/dev/null"
+  kill "$APP_PID" 2>/dev/null || true  # so that a failure here does not spoil the checks below
 fi
 
 # --- a program window that never answers does not hold setup up ------------------------------
@@ -157,5 +138,4 @@ check "all users: uninstall removed HKLM values" hklm_untouched
 check "all users: uninstall removed the maker's HKLM key" nokey 'HKLM\Software\Halvesta Systems'
 check "all users: uninstall removed the common Start menu entries" test ! -e "$ALL_MENU"
 
-echo "install: $passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+remote_e2e_end

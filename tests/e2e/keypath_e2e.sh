@@ -7,19 +7,11 @@
 # under the same name: keys act again without a restart, and the program rests meanwhile.
 # Usage: keypath_e2e.sh BUILD_DIR
 set -euo pipefail
-BUILD="$(cd "$1" && pwd)"
 source "$(dirname "$0")/../../tools/lib.sh"
-trap remote_cleanup EXIT
-
-WORK="$BUILD/e2e/keypath"
-rm -rf "$WORK"
-mkdir -p "$WORK/app"
-cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$WORK/app/"
-remote_start_display
-remote_clone_wine "$BUILD/wineprefix" "$WORK/prefix"
-wine reg add 'HKLM\Software\Halvesta Systems\Tessil OVRA' /v Language /d 001 /f >/dev/null 2>&1
+remote_e2e_begin keypath "$1"
+remote_language 001
 remote_start_com_pair "$WORK/cable"
-CABLE_PID=${REMOTE_PIDS[-1]}
+remote_app "$WORK/app"
 
 cat >"$WORK/app/profiles.ini" <<'INI'
 [default]
@@ -39,105 +31,65 @@ Key2=KEYBOARD B+^B
 Key1=
 INI
 
-# Wine runs the program in the process that `wine` was exec'd as: that pid is remote.exe itself.
-(cd "$WORK/app" && exec wine ./remote.exe >/dev/null 2>&1) &
-APP_PID=$!
-REMOTE_PIDS+=($APP_PID)
-
-failures=0
-passes=0
-open_sink() { remote_open_sink "$BUILD" "$1" "$WORK/sink.log"; }
-close_sink() { remote_close_sink; }
-received() { remote_sink_keys "$WORK/sink.log"; }
-# press "what" "expected messages" remotesim-arguments...
-press() {
-  local what="$1" expected="$2"
-  shift 2
-  local before
-  before="$(received)"
-  wine "$BUILD/bin/remotesim.exe" COM9 "$@" >/dev/null
-  local want="$before${before:+${expected:+ }}$expected" got
-  for _ in $(seq 60); do got="$(received)"; [ "$got" = "$want" ] && break; sleep 0.05; done
-  sleep 0.4  # and nothing more arrives
-  got="$(received)"
-  if [ "$got" = "$want" ]; then
-    echo "ok: $what"
-    passes=$((passes + 1))
-  else
-    echo "FAILED: $what: expected [${want}] got [${got}]"
-    failures=$((failures + 1))
-  fi
-}
-
-# The program opens COM1 within a moment of its start.
-sleep 3
+remote_run_app "$WORK/app"
+sleep 1 # the receiver opens COM1 within a moment of the start
 
 CTRL_A="down 0x11 down 0x41 up 0x41 up 0x11"
-open_sink "Key Path Direct"
-press "direct section, clean packet" "$CTRL_A" --key 1
-press "direct section, one bit in error" "$CTRL_A" --key 1 --flip 0x0001
-press "direct section, two bits in error" "$CTRL_A" --key 1 --flip 0x4002
-press "direct section, two check bits in error" "$CTRL_A" --key 1 --flip 0x8100
-press "three bits in error: rejected" "" --key 1 --flip 0x0B00
-press "empty entry in the window's section falls back to default" "down 0x44 up 0x44" --key 3
-press "key in no section: nothing" "" --key 2
-press "noise before a packet does not hide it" "$CTRL_A" --key 1 --garbage 2
-press "two keys in a row" "$CTRL_A down 0x44 up 0x44" --key 1 --key 3
-close_sink
+remote_open_sink "Key Path Direct"
+expect_keys "direct section, clean packet" "$CTRL_A" --key 1
+expect_keys "direct section, one bit in error" "$CTRL_A" --key 1 --flip 0x0001
+expect_keys "direct section, two bits in error" "$CTRL_A" --key 1 --flip 0x4002
+expect_keys "direct section, two check bits in error" "$CTRL_A" --key 1 --flip 0x8100
+expect_keys "three bits in error: rejected" "" --key 1 --flip 0x0B00
+expect_keys "empty entry in the window's section falls back to default" "down 0x44 up 0x44" --key 3
+expect_keys "key in no section: nothing" "" --key 2
+expect_keys "noise before a packet does not hide it" "$CTRL_A" --key 1 --garbage 2
+expect_keys "two keys in a row" "$CTRL_A down 0x44 up 0x44" --key 1 --key 3
+remote_close_sink
 
-open_sink "Keypath - notes.txt"
-press "alias section" "down 0x42 up 0x42" --key 2
-press "alias section lacking the key: default" "down 0x44 up 0x44" --key 3
-press "empty entry in the alias section: default has none either" "" --key 1
-close_sink
+remote_open_sink "Keypath - notes.txt"
+expect_keys "alias section" "down 0x42 up 0x42" --key 2
+expect_keys "alias section lacking the key: default" "down 0x44 up 0x44" --key 3
+expect_keys "empty entry in the alias section: default has none either" "" --key 1
+remote_close_sink
 
-open_sink "Keypath -"
-press "dash at the end: no alias, default" "down 0x44 up 0x44" --key 3
-press "dash at the end: the alias is not used" "" --key 2
-close_sink
+remote_open_sink "Keypath -"
+expect_keys "dash at the end: no alias, default" "down 0x44 up 0x44" --key 3
+expect_keys "dash at the end: the alias is not used" "" --key 2
+remote_close_sink
 
-open_sink "Another Window"
-press "default section" "down 0x44 up 0x44" --key 3
-press "empty entry in default: nothing" "" --key 9
-close_sink
+remote_open_sink "Another Window"
+expect_keys "default section" "down 0x44 up 0x44" --key 3
+expect_keys "empty entry in default: nothing" "" --key 9
+remote_close_sink
 
 # --- the adapter pulled out and plugged in again ---------------------------------------------------
-check() {
-  if eval "$2"; then
-    echo "ok: $1"
-    passes=$((passes + 1))
-  else
-    echo "FAILED: $1"
-    failures=$((failures + 1))
-  fi
-}
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$APP_PID/stat"; }
 hz=$(getconf CLK_TCK)
-open_sink "Key Path Direct"
-remote_unplug_cable "$CABLE_PID"
+remote_open_sink "Key Path Direct"
+remote_unplug_cable
 sleep 1
 ticks0=$(cpu_ticks) t0=$(now_ms)
 sleep 10
 away_cpu_ms=$((($(cpu_ticks) - ticks0) * 1000 / hz)) away_ms=$(($(now_ms) - t0))
-remote_start_com_pair "$WORK/cable2"
+remote_plug_cable "$WORK/cable2"
 back=$(now_ms)
-wine "$BUILD/bin/remotesim.exe" COM9 --key 1 --repeat 60 --gap 100 >/dev/null &
+remote_press --key 1 --repeat 60 --gap 100 &
 sim=$!
 first_key_ms=-1
 while [ $(($(now_ms) - back)) -lt 15000 ]; do
-  if [ -n "$(received)" ]; then first_key_ms=$(($(now_ms) - back)); break; fi
+  if [ -n "$(remote_sink_keys)" ]; then first_key_ms=$(($(now_ms) - back)); break; fi
   sleep 0.02
 done
 wait "$sim" || true
 echo "adapter away: the program used $away_cpu_ms ms of processor time in $away_ms ms" \
   "($(awk -v c="$away_cpu_ms" -v t="$away_ms" 'BEGIN { printf "%.2f", 100 * c / t }') %; clock tick $((1000 / hz)) ms)"
 echo "adapter back: first key acted on $first_key_ms ms after the new port was linked"
-check "adapter away: the program rests (under 2% of a processor)" "[ $((away_cpu_ms * 50)) -lt $away_ms ]"
-check "adapter back: keys act again without a restart" "[ $first_key_ms -ge 0 ]"
+check "adapter away: the program rests (under 2% of a processor)" [ $((away_cpu_ms * 50)) -lt "$away_ms" ]
+check "adapter back: keys act again without a restart" [ "$first_key_ms" -ge 0 ]
 sleep 0.5
-press "after re-plugging, one press is one key" "$CTRL_A" --key 1
-close_sink
+expect_keys "after re-plugging, one press is one key" "$CTRL_A" --key 1
+remote_close_sink
 
-echo "keypath: $passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+remote_e2e_end

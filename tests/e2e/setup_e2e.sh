@@ -8,33 +8,14 @@
 # A second cable, COM7 <-> COM8, gives ports above COM4: Setup lists them, and COM7 is chosen there.
 # Usage: setup_e2e.sh BUILD_DIR
 set -uo pipefail
-BUILD="$(cd "$1" && pwd)"
 source "$(dirname "$0")/../../tools/lib.sh"
-WORK="$BUILD/e2e/setup"
-# The prefix copy is large: kept only when the test failed.
-finish() {
-  local rc=$?
-  remote_cleanup
-  [ "$rc" -ne 0 ] || rm -rf "$WORK/prefix"
-}
-trap finish EXIT
-
-rm -rf "$WORK"
-mkdir -p "$WORK"
-remote_start_display
-remote_clone_wine "$BUILD/wineprefix" "$WORK/prefix"
-wine reg add 'HKLM\Software\Halvesta Systems\Tessil OVRA' /v Language /d 001 /f >/dev/null 2>&1
-remote_start_cable "$WORK/cable"
-rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
-remote_link_com "$WORK/cable/ttyA" 1
-remote_link_com "$WORK/cable/ttyB" 9
-remote_start_cable "$WORK/cable2"
-remote_link_com "$WORK/cable2/ttyA" 7
-remote_link_com "$WORK/cable2/ttyB" 8
+remote_e2e_begin setup "$1"
+remote_language 001
+remote_start_com_pair "$WORK/cable"
+remote_plug_cable "$WORK/cable2" 7 8
 
 APP="$WINEPREFIX/drive_c/app"
-mkdir -p "$APP"
-cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$APP/"
+remote_app "$APP"
 PROFILE="$APP/profiles.ini"
 # No "port" entry: the program opens the setup dialog by itself.
 printf '[default]\r\nKey12=KEYBOARD L+^L\r\nKey5=KEYBOARD F+^F\r\n' >"$PROFILE"
@@ -45,47 +26,12 @@ RUN_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 KEY_L="down 0x4C up 0x4C"
 KEY_F="down 0x46 up 0x46"
 
-passes=0
-failures=0
-expect() { # expect <what> <regular expression> <actual>
-  if [[ "$3" =~ $2 ]]; then
-    echo "ok: $1"
-    passes=$((passes + 1))
-  else
-    echo "FAILED: $1: got '$3', expected /$2/"
-    failures=$((failures + 1))
-  fi
-}
-drive() { timeout 60 wine "$BUILD/bin/shelldriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
 port_entry() { tr -d '\r' <"$PROFILE" | awk -F= '$1 == "port" { print $2; found = 1 } END { if (!found) print "none" }'; }
 autostart() { wine reg query "$RUN_KEY" /v OVRARemote 2>/dev/null | tr -d '\r' | awk '$1 == "OVRARemote" { $1 = $2 = ""; sub(/^ +/, ""); print }'; }
-send_key() { wine "$BUILD/bin/remotesim.exe" "${2:-COM9}" --key "$1" >/dev/null 2>&1; }
 # A control's state line must match: item <what> <dialog title> <id> <regular expression>.
 item() { expect "$1" "$4" "$(drive wait-item "$2" "$3" 3000 "$(printf '%s' "$4" | tr -d '^$')")"; }
 
-# The key sink: a window in front that logs the keys reaching it.
-open_sink() { remote_open_sink "$BUILD" "Setup Sink" "$WORK/sink.log"; }
-close_sink() { remote_close_sink; }
-received() { remote_sink_keys "$WORK/sink.log"; }
-# Waits up to 3 s for the sink's log to read $1, then a moment more for anything extra.
-sink_gets() {
-  for _ in $(seq 60); do [ "$(received)" = "$1" ] && break; sleep 0.05; done
-  sleep 0.5
-  received
-}
-
-# Starts remote.exe through the driver, which prints its Windows process id; sets PID.
-start_remote() {
-  local launch="$WORK/launch.out"
-  timeout 300 wine "$BUILD/bin/shelldriver.exe" launch 'C:\app\remote.exe' 'C:\' 240 >"$launch" 2>/dev/null &
-  REMOTE_PIDS+=($!)
-  PID=""
-  for _ in $(seq 200); do
-    PID="$(awk '/^pid/ {print $2}' "$launch" | tr -d '\r')"
-    [ -n "$PID" ] && break
-    sleep 0.1
-  done
-}
+open_sink() { remote_open_sink "Setup Sink"; }
 # Waits until the setup dialog is on screen: it is shown once its start-up is done.
 shown() { drive wait-item "$SETUP" 1 5000 "visible 1" >/dev/null; }
 close_dialog_with() { # close_dialog_with <title> <button id>
@@ -94,7 +40,7 @@ close_dialog_with() { # close_dialog_with <title> <button id>
 }
 
 # --- Start-up without a port: the setup dialog opens by itself, and the probe shows the ports ---
-start_remote
+remote_launch 'C:\app\remote.exe' 'C:\'
 expect "no port entry: the setup dialog opens by itself" "^dialog '$SETUP' visible [01]$" "$(drive dialog 15000 "$PID")"
 shown
 item "COM1 present: enabled, not checked, status from the template" "$SETUP" 1002 "enabled 1 visible 1 checked 0$"
@@ -132,9 +78,8 @@ item "COM7 chosen: Test enabled" "$SETUP" 1012 "enabled 1 "
 expect "OK with COM7 closes the dialog" "^gone$" "$(close_dialog_with "$SETUP" 1)"
 expect "OK with COM7 chosen: port=7" "^7$" "$(port_entry)"
 open_sink
-send_key 12 COM8
-expect "the receiver acts on a key that arrives on COM7" "^$KEY_L$" "$(sink_gets "$KEY_L")"
-close_sink
+expect_keys "the receiver acts on a key that arrives on COM7" "$KEY_L" COM8 --key 12
+remote_close_sink
 drive command 101 >/dev/null
 drive dialog 10000 "$PID" >/dev/null
 shown
@@ -158,9 +103,8 @@ expect "OK with autostart ticked: OVRARemote holds the program's path" '^C:\\app
 
 # The receiver runs on COM1 now: a key from the remote reaches the window in front.
 open_sink
-send_key 12
-expect "after OK the receiver acts on a key through the profile" "^$KEY_L$" "$(sink_gets "$KEY_L")"
-close_sink
+expect_keys "after OK the receiver acts on a key through the profile" "$KEY_L" --key 12
+remote_close_sink
 
 # --- From a double click on the tray icon: the test dialog ---
 drive tray 515 >/dev/null
@@ -169,7 +113,7 @@ shown
 item "port=1: COM1 checked" "$SETUP" 1002 "enabled 1 visible 1 checked 1$"
 item "port=1: Test enabled" "$SETUP" 1012 "enabled 1 "
 item "autostart value present: box checked" "$SETUP" 1010 "checked 1$"
-send_key 5  # while the dialog is open the receiver holds no port: this press is lost
+remote_press --key 5  # while the dialog is open the receiver holds no port: this press is lost
 drive press "$SETUP" 1012 >/dev/null
 expect "Test opens the test dialog" "^dialog " "$(drive wait-title "$TEST" 10000 && echo "dialog '$TEST'")"
 item "test dialog: idle pair visible" "$TEST" 1016 "visible 1 "
@@ -180,13 +124,13 @@ item "test dialog: no key named yet" "$TEST" 1022 "^text 'none' "
 timeout 60 wine "$BUILD/bin/shelldriver.exe" watch "$TEST" 1019 10000 >"$WORK/watch.out" 2>/dev/null &
 watcher=$!
 for _ in $(seq 100); do grep -q watching "$WORK/watch.out" && break; sleep 0.05; done
-send_key 12
+remote_press --key 12
 wait "$watcher"
 expect "a key during the test flashes the indicator" "^watching shown after [0-9]+ ms$" "$(tr -d '\r' <"$WORK/watch.out" | paste -sd ' ')"
 item "the key is named" "$TEST" 1022 "^text 'Key12' "
 item "after the flash: flash pair hidden again" "$TEST" 1019 "visible 0 "
 item "after the flash: idle pair shown again" "$TEST" 1016 "visible 1 "
-send_key 5
+remote_press --key 5
 item "a second key is named" "$TEST" 1022 "^text 'Key5' "
 # Keys keep coming, a packet every 125 ms for about 19 s, faster than a flash lasts: Cancel still
 # ends the test at once.
@@ -208,10 +152,9 @@ expect "port=1 kept" "^1$" "$(port_entry)"
 
 # Keys pressed during the test are not acted on afterwards; the next key is, once.
 open_sink
-expect "keys pressed during the setup and test dialogs: nothing afterwards" "^$" "$(sink_gets "")"
-send_key 12
-expect "a key after the test acts once" "^$KEY_L$" "$(sink_gets "$KEY_L")"
-close_sink
+expect_same "keys pressed during the setup and test dialogs: nothing afterwards" "" "$(remote_sink_wait "")"
+expect_keys "a key after the test acts once" "$KEY_L" --key 12
+remote_close_sink
 
 # --- A port that is not there: nothing checked; OK writes "0" and the receiver stays off ---
 sed -i 's/^port=1/port=3/' "$PROFILE"
@@ -223,9 +166,8 @@ item "port=3 missing: Test disabled" "$SETUP" 1012 "enabled 0 "
 expect "OK with nothing checked closes the dialog" "^gone$" "$(close_dialog_with "$SETUP" 1)"
 expect "OK with nothing checked: port=0" "^0$" "$(port_entry)"
 open_sink
-send_key 12
-expect "port=0: no receiver, the key is not acted on" "^$" "$(sink_gets "")"
-close_sink
+expect_keys "port=0: no receiver, the key is not acted on" "" --key 12
+remote_close_sink
 
 # --- Cancel after a change leaves port=0 ---
 before="$(md5sum <"$PROFILE")"
@@ -238,7 +180,6 @@ close_dialog_with "$SETUP" 2 >/dev/null
 expect "Cancel after choosing COM1: profiles.ini untouched" "^$before$" "$(md5sum <"$PROFILE")"
 
 drive command 100 >/dev/null
-expect "Exit: the program ends" "^exit 0$" "$(for _ in $(seq 100); do grep -q '^exit' "$WORK/launch.out" && break; sleep 0.1; done; grep '^exit' "$WORK/launch.out" | tr -d '\r')"
+expect "Exit: the program ends" "^exit 0$" "$(remote_exit_code "$PID")"
 
-echo "setup: $passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+remote_e2e_end

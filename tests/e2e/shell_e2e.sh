@@ -4,29 +4,19 @@
 # its menu, and the ways the program ends. tests/e2e/shelldriver.exe watches and drives it from
 # another process. $1: the build folder.
 set -uo pipefail
-BUILD="$(cd "$1" && pwd)"
 source "$(dirname "$0")/../../tools/lib.sh"
-trap remote_cleanup EXIT
-
-WORK="$BUILD/e2e/shell"
-rm -rf "$WORK"
-mkdir -p "$WORK"
-remote_start_display
-remote_clone_wine "$BUILD/wineprefix" "$WORK/prefix"
+remote_e2e_begin shell "$1"
 # COM1 is this test's own cable; its far end COM9 is the simulated remote (tools/remotesim.exe).
-remote_start_cable "$WORK/cable"
-rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
-remote_link_com "$WORK/cable/ttyA" 1
-remote_link_com "$WORK/cable/ttyB" 9
+remote_start_com_pair "$WORK/cable"
 
 DRIVE_C="$WINEPREFIX/drive_c"
-mkdir -p "$DRIVE_C/app" "$DRIVE_C/noport" "$DRIVE_C/nodll" "$DRIVE_C/elsewhere" "$DRIVE_C/keys"
-cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$DRIVE_C/app/"
-cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$DRIVE_C/keys/"
+mkdir -p "$DRIVE_C/elsewhere"
+remote_app "$DRIVE_C/app"
+remote_app "$DRIVE_C/keys"
 # Key 12 is the Setup command, key 13 closes the window in front: whatever window that is.
 printf '[default]\r\nport=1\r\nKey12=COMMAND 101\r\nKey13=CLOSE\r\n' >"$DRIVE_C/keys/profiles.ini"
-cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$DRIVE_C/noport/"
-cp "$BUILD/bin/remote.exe" "$DRIVE_C/nodll/"
+remote_app "$DRIVE_C/noport"
+remote_app "$DRIVE_C/nodll" remote.exe
 printf '[default]\r\nport=1\r\n' >"$DRIVE_C/app/profiles.ini"
 printf '[default]\r\nport=1\r\n' >"$DRIVE_C/elsewhere/profiles.ini"
 # A folder so deep that "REMOT" + a long code + ".DLL" would not fit into a path.
@@ -34,53 +24,8 @@ DEEP='C:\'
 for i in $(seq 19); do DEEP+="folder$(printf %03d "$i")\\"; done
 DEEP_UNIX="$DRIVE_C/$(printf '%s' "${DEEP#C:\\}" | tr '\\' /)"
 mkdir -p "$DEEP_UNIX"
-cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$DEEP_UNIX"
+remote_app "$DEEP_UNIX"
 
-FAILED=0
-expect() { # expect <what> <regular expression> <actual>
-  if [[ "$3" =~ $2 ]]; then
-    echo "ok   $1"
-  else
-    echo "FAIL $1: got '$3', expected /$2/"
-    FAILED=1
-  fi
-}
-expect_same() { # expect_same <what> <expected text> <actual>
-  if [ "$3" = "$2" ]; then
-    echo "ok   $1"
-  else
-    echo "FAIL $1: got '$3', expected '$2'"
-    FAILED=1
-  fi
-}
-drive() { timeout 60 wine "$BUILD/bin/shelldriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
-
-# Starts remote.exe ($1) in the current folder $2, with the command line arguments $3 if given; the
-# driver waits for its end and writes the exit code into the file $PID.launch. Sets PID (the Windows
-# process id).
-start_remote() {
-  local launch="$WORK/starting.launch"
-  timeout 120 wine "$BUILD/bin/shelldriver.exe" launch "$1" "$2" 90 ${3:+"$3"} >"$launch" 2>/dev/null &
-  REMOTE_PIDS+=($!)
-  PID=""
-  for _ in $(seq 200); do
-    PID="$(awk '/^pid/ {print $2}' "$launch" | tr -d '\r')"
-    [ -n "$PID" ] && break
-    sleep 0.1
-  done
-  mv "$launch" "$WORK/$PID.launch"  # the driver keeps writing to the same file
-}
-# Waits (up to 90 s) for the end of the program with Windows process id $1; prints its exit code as
-# the system reports it, or what went wrong.
-exit_code() {
-  local result=""
-  for _ in $(seq 900); do
-    result="$(grep -E '^(exit|still|cannot)' "$WORK/$1.launch" | tr -d '\r')"
-    [ -n "$result" ] && break
-    sleep 0.1
-  done
-  echo "$result"
-}
 window_of() { drive window 100 "$1" | awk '{print $2}'; }
 
 # --- Without a language module only the message box appears; exit code 0 ---
@@ -94,13 +39,13 @@ for setting in "no key" "no value" "no module file"; do
   attempts="first"
   [ "$setting" = "no value" ] && attempts="first second"  # nothing was left behind by the first
   for attempt in $attempts; do
-    start_remote "$folder" 'C:\elsewhere'
+    remote_launch "$folder" 'C:\elsewhere'
     expect "$setting, $attempt start: nothing but the box (no window)" "^no window$" "$(drive no-window 1500)"
     expect "$setting, $attempt start: no mutex" "^mutex absent$" "$(drive mutex)"
     expect "$setting, $attempt start: no tray icon" "^tray icons 0$" "$(drive tray-icons 0 0)"
     expect "$setting, $attempt start: the box" "^text 'Language file missing !' buttons 1 icons 0 pid $PID$" \
       "$(drive messagebox 10000)"
-    expect "$setting, $attempt start: exit code" "^exit 0$" "$(exit_code "$PID")"
+    expect "$setting, $attempt start: exit code" "^exit 0$" "$(remote_exit_code "$PID")"
   done
 done
 
@@ -111,7 +56,7 @@ expect "language001.reg imported" "REG_SZ[[:space:]]+001" \
   "$(wine reg query 'HKLM\Software\Halvesta Systems\Tessil OVRA' /v Language 2>/dev/null | tr -d '\r')"
 
 # --- A normal start: hidden window, icon, mutex, no message ---
-start_remote 'C:\app\remote.exe' 'C:\elsewhere'
+remote_launch 'C:\app\remote.exe' 'C:\elsewhere'
 expect "window with class and title, hidden" "^window [0-9A-Fa-f]+ title 'Halvesta Remote Control' visible 0 pid $PID$" \
   "$(drive window 10000 "$PID")"
 FIRST_WINDOW="$(window_of "$PID")"
@@ -124,10 +69,10 @@ expect "no message box" "^no message box$" "$(drive no-messagebox 500)"
 expect "profile beside the program read, not the current folder's" "^no dialog$" "$(drive no-dialog 2000 "$PID")"
 
 # --- A second start: silent, exit code -1, the first instance untouched ---
-start_remote 'C:\app\remote.exe' 'C:\app'
+remote_launch 'C:\app\remote.exe' 'C:\app'
 SECOND_PID="$PID"
 expect "second start: no message box" "^no message box$" "$(drive no-messagebox 1500)"
-expect "second start: exit code -1" "^exit 4294967295$" "$(exit_code "$PID")"
+expect "second start: exit code -1" "^exit 4294967295$" "$(remote_exit_code "$PID")"
 expect "second start: first window untouched" "^window $FIRST_WINDOW .* pid $FIRST_PID$" "$(drive window 0)"
 expect "second start: first icon still there" "^icon present" "$(drive icon 0 "$FIRST_PID")"
 expect "second start: its own icon taken away again" "^tray icons 1$" "$(drive tray-icons 1 10000)"
@@ -135,30 +80,29 @@ expect "second start: its own window gone" "^no window$" "$(drive window 0 "$SEC
 expect "second start: mutex still held" "^mutex present$" "$(drive mutex)"
 
 # --- /check while the program runs: one box with the profile's problems, exit code their number ---
-mkdir -p "$DRIVE_C/check"
-cp "$BUILD/bin/remote.exe" "$DRIVE_C/check/"  # it needs nothing else: no language module, no port
+remote_app "$DRIVE_C/check" remote.exe # it needs nothing else: no language module, no port
 # Saved as Notepad's "Unicode" does (UTF-16 with a byte order mark): checked as the program reads it.
 { printf '\xff\xfe'; printf '[default]\r\nport=1\r\nKey1=KEYBOARD BLANK+^BLANK ; pause\r\nKey200=CLOSE\r\n[title -]\r\nGhost -=Nowhere\r\n' |
   iconv -f ASCII -t UTF-16LE; } >"$DRIVE_C/check/profiles.ini"
-start_remote 'C:\check\remote.exe' 'C:\elsewhere' '/check'
+remote_launch 'C:\check\remote.exe' 'C:\elsewhere' '/check'
 CHECK_BOX="$(drive messagebox 10000 'Halvesta Remote Control - Profile check')"
 expect_same "/check: the problems by line, section and key" \
   "text 'C:\check\profiles.ini||Line 3, [default] Key1: leaves keys held down: \";\", \"p\" (F1), \"a\" (NUM1), \"u\" (F6), \"s\" (F4), \"e\" (NUM5)|Line 4, [default] Key200: no button has this name (Key0 to Key127)|Line 6, [title -] Ghost -: names the section [Nowhere], which does not exist||3 problems found' buttons 1 icons 1 pid $PID" \
   "$CHECK_BOX"
-expect "/check: exit code, the number of problems" "^exit 3$" "$(exit_code "$PID")"
+expect "/check: exit code, the number of problems" "^exit 3$" "$(remote_exit_code "$PID")"
 expect "/check: the running program untouched" "^window $FIRST_WINDOW .* pid $FIRST_PID$" "$(drive window 0)"
 expect "/check: no icon of its own" "^tray icons 1$" "$(drive tray-icons 1 2000)"
 expect "/check: mutex still the first program's" "^mutex present$" "$(drive mutex)"
 cp "$REMOTE_ROOT/resources/profiles.ini" "$DRIVE_C/check/profiles.ini"
-start_remote 'C:\check\remote.exe' 'C:\elsewhere' ' /CHECK '
+remote_launch 'C:\check\remote.exe' 'C:\elsewhere' ' /CHECK '
 expect_same "/CHECK over the sample profile" "text 'C:\check\profiles.ini||No problems found' buttons 1 icons 1 pid $PID" \
   "$(drive messagebox 10000 'Halvesta Remote Control - Profile check')"
-expect "/CHECK over the sample profile: exit code 0" "^exit 0$" "$(exit_code "$PID")"
+expect "/CHECK over the sample profile: exit code 0" "^exit 0$" "$(remote_exit_code "$PID")"
 rm "$DRIVE_C/check/profiles.ini"
-start_remote 'C:\check\remote.exe' 'C:\elsewhere' '/check'
+remote_launch 'C:\check\remote.exe' 'C:\elsewhere' '/check'
 expect_same "/check without a profile" "text 'C:\check\profiles.ini||The file cannot be read.||1 problem found' buttons 1 icons 1 pid $PID" \
   "$(drive messagebox 10000 'Halvesta Remote Control - Profile check')"
-expect "/check without a profile: exit code 1" "^exit 1$" "$(exit_code "$PID")"
+expect "/check without a profile: exit code 1" "^exit 1$" "$(remote_exit_code "$PID")"
 
 # --- The tray menu: either button opens it at the cursor; other mouse messages do nothing ---
 drive cursor 300 200 >/dev/null
@@ -195,12 +139,12 @@ drive dialog-close "$FIRST_PID" >/dev/null
 menu="$(drive tray 516 >/dev/null; drive menu 3000)"
 drive click 320 "$(menu_item_y "$menu" 1)" >/dev/null
 expect "Exit: icon gone" "^tray icons 0$" "$(drive tray-icons 0 10000)"
-expect "Exit: exit code 0" "^exit 0$" "$(exit_code "$FIRST_PID")"
+expect "Exit: exit code 0" "^exit 0$" "$(remote_exit_code "$FIRST_PID")"
 expect "Exit: mutex released" "^mutex absent$" "$(drive mutex)"
 
 # --- Code "002" without its module falls back to REMOT001.DLL; no port beside the program ---
 drive language 002 >/dev/null
-start_remote 'C:\noport\remote.exe' 'C:\app'
+remote_launch 'C:\noport\remote.exe' 'C:\app'
 expect "002 falls back to the English module" "^window .* pid $PID$" "$(drive window 10000 "$PID")"
 window="$(window_of "$PID")"
 # The current folder's profile names a port; the one beside the program does not.
@@ -210,20 +154,19 @@ sleep 1
 expect "no port: keeps running" "^window $window .* pid $PID$" "$(drive window 0 "$PID")"
 drive close >/dev/null
 expect "WM_CLOSE from outside: icon gone" "^tray icons 0$" "$(drive tray-icons 0 10000)"
-expect "WM_CLOSE from outside: exit code 0" "^exit 0$" "$(exit_code "$PID")"
+expect "WM_CLOSE from outside: exit code 0" "^exit 0$" "$(remote_exit_code "$PID")"
 
 # --- A long code in a deep folder: the name does not fit, the English module is taken ---
 drive language "$(printf 'L%.0s' $(seq 127))" >/dev/null
-start_remote "${DEEP}remote.exe" 'C:\elsewhere'
+remote_launch "${DEEP}remote.exe" 'C:\elsewhere'
 expect "deep folder, 127-character code: starts with the English module" "^window .* pid $PID$" \
   "$(drive window 10000 "$PID")"
 drive command 100 >/dev/null
 expect "WM_COMMAND 100: icon gone" "^tray icons 0$" "$(drive tray-icons 0 10000)"
-expect "WM_COMMAND 100: exit code 0" "^exit 0$" "$(exit_code "$PID")"
+expect "WM_COMMAND 100: exit code 0" "^exit 0$" "$(remote_exit_code "$PID")"
 
 # --- Never hang: the program's own window in front, a hung window in front, a restarted shell ---
-send_key() { wine "$BUILD/bin/remotesim.exe" COM9 --key "$1" >/dev/null 2>&1; }
-start_remote 'C:\keys\remote.exe' 'C:\keys'
+remote_launch 'C:\keys\remote.exe' 'C:\keys'
 expect "keys profile: started" "^window .* pid $PID$" "$(drive window 10000 "$PID")"
 expect "keys profile: icon shown" "^tray icons 1$" "$(drive tray-icons 1 5000)"
 drive icon-delete >/dev/null
@@ -237,15 +180,15 @@ drive no-menu 2000 >/dev/null
 # The menu closed without a choice leaves the hidden main window in front.
 expect "after the menu: the program's own window in front" "^foreground pid $PID class 'HalvestaRemoteTBClass'" \
   "$(drive foreground)"
-send_key 12
+remote_press --key 12
 expect "COMMAND 101 to its own window: no setup dialog" "^no dialog$" "$(drive no-dialog 2000 "$PID")"
 expect "COMMAND 101 to its own window: Exit still ends it" "^exit 0 after [0-9]+ ms$" "$(drive exit-timed 20000)"
-expect "COMMAND 101 to its own window: exit code 0" "^exit 0$" "$(exit_code "$PID")"
+expect "COMMAND 101 to its own window: exit code 0" "^exit 0$" "$(remote_exit_code "$PID")"
 
-start_remote 'C:\keys\remote.exe' 'C:\keys'
+remote_launch 'C:\keys\remote.exe' 'C:\keys'
 drive window 10000 "$PID" >/dev/null
-remote_open_sink "$BUILD" "Busy Editor" "$WORK/busy.log" 60
-send_key 13
+remote_open_sink "Busy Editor" "$WORK/busy.log" 60
+remote_press --key 13
 for _ in $(seq 100); do grep -q close "$WORK/busy.log" && break; sleep 0.05; done
 expect "CLOSE reached the window in front, which now blocks for a minute" "close" "$(tr -d '\r' <"$WORK/busy.log")"
 exited="$(drive exit-timed 20000)"
@@ -255,4 +198,4 @@ echo "figure: Exit with a hung window in front: ${exited##*after }"
   expect "Exit with a hung window in front took under 10 s" "^yes$" "$([ "${BASH_REMATCH[1]}" -lt 10000 ] && echo yes)"
 remote_close_sink
 
-exit $FAILED
+remote_e2e_end
