@@ -214,13 +214,7 @@ static void ReadPress(ActivityRing* ring, void* context) {
 }
 
 static void AssignFor(HWND owner, const AssignPress* press) {
-#ifdef ACTIVITY_HAS_ASSIGN
   AssignDialogRun(gLanguageModule, owner, press);
-#else
-  (void)press;
-  MessageBoxA(owner, "This version cannot assign keys yet.", "Halvesta Remote Control",
-              MB_OK | MB_ICONINFORMATION);
-#endif
 }
 
 static void OnAssign(HWND dialog) {
