@@ -171,5 +171,6 @@ DWORD WINAPI DispatchThread(LPVOID arg) {
     if (woken != WAIT_OBJECT_0 + 1) continue;
     KeyEvent e;
     while (WaitForSingleObject(context->quit, 0) != WAIT_OBJECT_0 && QueueTake(&e)) DispatchEvent(e);
+    ActivityLogTell();  // the presses' lines, now that no key waits
   }
 }

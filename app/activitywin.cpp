@@ -320,7 +320,8 @@ void ActivityOnReceiverState(WPARAM state, LPARAM port) {
   e.kind = kActivityReceiver;
   e.result = event;
   e.detail = long(port);
-  ActivityLogAdd(&e);  // its notice follows with kMsgActivity
+  ActivityLogAdd(&e);
+  ActivityLogTell();  // its line and notice follow with kMsgActivity
 }
 
 void ActivityOnNoticeClick(HWND mainWindow) {

@@ -1,6 +1,7 @@
 // The locked activity log. Adding is on the key path, so it does no more than copy the event into
-// the ring under a critical section and, when no notice is already on its way, post one message:
-// a burst of events costs one message, and the window's thread reads them all at once.
+// the ring under a critical section. The window is told apart from that, with one message for all
+// that was added since (the window's thread reads them all at once), and not again while that
+// message is on its way.
 #include "common/activitylog.h"
 
 static ActivityRing ring;
@@ -32,7 +33,10 @@ int64_t ActivityNow() {
   return int64_t(t.QuadPart / 10000);
 }
 
-static void Tell() {
+static LONG added;  // 1 when events were added since the last ActivityLogTell
+
+void ActivityLogTell() {
+  if (!InterlockedExchange(&added, 0)) return;
   if (window && InterlockedExchange(&posted, 1) == 0) {
     if (!PostMessageA(window, kMsgActivity, 0, 0)) InterlockedExchange(&posted, 0);
   }
@@ -44,7 +48,7 @@ uint32_t ActivityLogAdd(const ActivityEvent* e) {
   uint32_t sequence = ActivityRingAdd(&ring, e);
   ActivityRingAt(&ring, ring.count - 1)->time = now;
   LeaveCriticalSection(&ringLock);
-  Tell();
+  InterlockedExchange(&added, 1);
   return sequence;
 }
 
@@ -53,7 +57,8 @@ void ActivityLogRejected() {
   EnterCriticalSection(&ringLock);
   ActivityRingAddRejected(&ring, now);
   LeaveCriticalSection(&ringLock);
-  Tell();
+  InterlockedExchange(&added, 1);
+  ActivityLogTell();
 }
 
 void ActivityLogTaken() {

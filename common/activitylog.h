@@ -14,9 +14,13 @@ enum { kMsgActivity = WM_APP + 10 };  // posted when events were added since the
 void ActivityLogSetWindow(HWND window);
 // Local time in milliseconds, as ActivityEvent.time.
 int64_t ActivityNow();
-// Appends a copy of e (its time set now when 0) and tells the window. Returns its sequence.
+// Appends a copy of e (its time set now when 0). Returns its sequence. The window is told by
+// ActivityLogTell, which the dispatch thread calls when its queue is empty: the message costs more
+// than the record, and so stays off the way of the next key.
 uint32_t ActivityLogAdd(const ActivityEvent* e);
-// A rejected packet, now.
+// Posts kMsgActivity when events were added that the window has not been told of.
+void ActivityLogTell();
+// A rejected packet, now; tells the window.
 void ActivityLogRejected();
 // The window's thread, on kMsgActivity before it reads: the next addition posts again.
 void ActivityLogTaken();
