@@ -6,7 +6,6 @@
 #   docs/test-dialog.png   the test dialog while keys arrive (the indicator lit)
 #   docs/tray-menu.png     the tray icon with its menu open, enlarged twice
 #   docs/activity.png      the Activity window with a few real presses
-#   docs/notice.png        the notice for a button with no entry, beside the tray icon
 #   docs/assign-dialog.png the Assign dialog for a press in a media player (tools/assignshot.cpp)
 # Usage: bash tools/screenshots.sh     (builds first if needed; leaves nothing running)
 # REMOTE_SHOTS_DEMO=0 leaves docs/demo.png as it is.
@@ -35,7 +34,7 @@ remote_start_com_pair "$WORK/cable"
 remote_plug_cable "$WORK/cable2" 7 8
 APP="$WINEPREFIX/drive_c/app"
 remote_app "$APP"
-printf '[default]\r\nport=1\r\n[Song.mp3 - Media Player]\r\nKey12=KEYBOARD SPACE+^SPACE\r\nKey13=EXEC C:\\Tools\\eq.exe\r\n' >"$APP/profiles.ini"
+printf '[default]\r\nport=1\r\n[Song.mp3 - Media Player]\r\nKey12=KEYBOARD CTRL+P+^P+^CTRL\r\nKey13=EXEC C:\\Tools\\eq.exe\r\n' >"$APP/profiles.ini"
 wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v OVRARemote /d 'C:\app\remote.exe' /f \
   >/dev/null 2>&1
 
@@ -80,7 +79,7 @@ drive gone "Receiver Test" 10000 >/dev/null
 drive press "$SETUP" 2 >/dev/null
 drive gone "$SETUP" 10000 >/dev/null
 
-remote_log "a notice and the Activity window"
+remote_log "the Activity window"
 sleep 2 # the receiver runs again
 remote_open_sink "Song.mp3 - Media Player" "$WORK/sink.log"
 remote_press --key 12
@@ -88,7 +87,6 @@ remote_press --key 12 --flip 0x0B00
 remote_press --key 13
 remote_press --key 9
 sleep 1.5
-import -display "$DISPLAY" -window root -crop 460x150+0+0 +repage "$DOCS/notice.png"
 drive command 102 >/dev/null
 drive wait-title "Remote Control Activity" 20000 >/dev/null
 sleep 1
@@ -112,4 +110,4 @@ sleep 1
 shoot_window "$ASSIGN" "$DOCS/assign-dialog.png"
 drive press "$ASSIGN" 2 >/dev/null
 drive gone "$ASSIGN" 10000 >/dev/null
-remote_log "written: docs/demo.png docs/setup-dialog.png docs/test-dialog.png docs/tray-menu.png docs/activity.png docs/notice.png docs/assign-dialog.png"
+remote_log "written: docs/demo.png docs/setup-dialog.png docs/test-dialog.png docs/tray-menu.png docs/activity.png docs/assign-dialog.png"
