@@ -105,6 +105,12 @@ remote_close_sink
 remote_open_sink "Activity Sink"
 expect_keys "assign: the next press types Ctrl+S" "down 0x11 down 0x53 up 0x53 up 0x11" --key 77
 remote_close_sink
+# The last notice shown was the EXEC that failed (the presses with no entry came within the minute
+# of the first one's); clicking it (NIN_BALLOONUSERCLICK on the tray callback) opens the activity.
+drive tray 1029 >/dev/null || true
+expect "notice click: the Activity window" "^dialog 'Remote Control Activity' visible 1" "$(drive dialog 5000)"
+drive press "Remote Control Activity" 2 || true
+check "notice click: the window closes" drive gone 'Remote Control Activity' 5000
 
 # --- the adapter pulled out and plugged in again ---------------------------------------------------
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
