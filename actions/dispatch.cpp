@@ -6,15 +6,18 @@
 // the window in front; the next event waits in the queue until the action is done.
 #include "actions/dispatch.h"
 
+#include <stddef.h>
 #include <stdio.h>
 #include <string.h>
 
+#include "actions/integrity.h"
 #include "actions/interp.h"
 #include "actions/profile.h"
+#include "common/activitylog.h"
 #include "common/process.h"
 #include "receiver/keyqueue.h"
 
-ActionHandler gActionHandler = RunActionLine;
+ActionHandler gActionHandler = RunActionLineReport;
 
 static const char kDefaultSection[] = "default";
 static const char kAliasSection[] = "title -";
@@ -208,13 +211,40 @@ static void DispatchTitle(HWND window, char* out) {
   out[n] = '\0';
 }
 
+// One key press: the lookup, the action, and its line in the activity log. The program's name is
+// not asked for here when the lookup did not need it: the log keeps the process id, and the main
+// thread reads the name when it shows the line.
 static void DispatchEvent(KeyEvent e) {
+  ActivityEvent record;
+  memset(&record, 0, offsetof(ActivityEvent, title));
+  record.time = ActivityNow();
+  record.kind = kActivityPress;
+  record.code = e.code;
   HWND window = GetForegroundWindow();
-  char title[kTitleSize];
-  DispatchTitle(window, title);
+  DWORD pid = 0;
+  if (window) GetWindowThreadProcessId(window, &pid);
+  record.pid = pid;
+  DispatchTitle(window, record.title);
   char line[kProfileValueSize];
-  if (Lookup(gProfilePath, title, nullptr, window, e.code, line, nullptr) != 1) return;
-  gActionHandler(window, line, e.enable);
+  int found = Lookup(gProfilePath, record.title, nullptr, window, e.code, line, record.section);
+  record.program[0] = '\0';
+  record.reason[0] = '\0';
+  ActivityCopyField(record.line, sizeof record.line, line);
+  if (found == 1) {
+    const char* argument;
+    if (ActionSplitLine(line, &argument) == kActionKeyboard) record.blocked = IntegrityIsHigher(pid);
+    ActionReport report;
+    memset(&report, 0, sizeof report);
+    report.result = kActivityKeysSent;
+    gActionHandler(window, line, e.enable, &report);
+    record.result = report.result;
+    record.detail = report.detail;
+    record.sent = report.sent;
+    ActivityCopyField(record.reason, sizeof record.reason, report.reason);
+  } else {
+    record.result = found < 0 ? kActivityTooLong : kActivityNoEntry;
+  }
+  ActivityLogAdd(&record);
 }
 
 DWORD WINAPI DispatchThread(LPVOID arg) {
@@ -226,5 +256,6 @@ DWORD WINAPI DispatchThread(LPVOID arg) {
     if (woken != WAIT_OBJECT_0 + 1) continue;
     KeyEvent e;
     while (WaitForSingleObject(context->quit, 0) != WAIT_OBJECT_0 && QueueTake(&e)) DispatchEvent(e);
+    ActivityLogTell();  // the presses' lines, now that no key waits
   }
 }

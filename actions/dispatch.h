@@ -9,8 +9,10 @@
 // character more: a value that fills it is longer than any line that runs.
 enum { kProfileValueSize = kActionLineMax + 2, kTitleSize = 256 };
 
-// The handler of action lines; RunActionLine by default, replaceable by tests.
-typedef int (*ActionHandler)(HWND window, const char* line, BYTE enable);
+struct ActionReport;
+// The handler of action lines; RunActionLineReport by default, replaceable by tests. It tells what
+// it did in *report for the activity log.
+typedef int (*ActionHandler)(HWND window, const char* line, BYTE enable, ActionReport* report);
 extern ActionHandler gActionHandler;
 
 // Looks "Key<code>" up for `title` in the profile at `path`: title section, "title -" alias,

@@ -23,6 +23,7 @@
 
 #include "actions/inject.h"
 #include "actions/keygroups.h"
+#include "common/activity.h"
 
 enum { kPauseMs = 100, kActionExecLineSize = 32768 };
 
@@ -32,17 +33,31 @@ void ActionSetCancelEvent(HANDLE cancel) {
   cancelEvent = cancel;
 }
 
-static int SendGroup(void*, INPUT* records, unsigned count) {
-  if (!gKeystrokeBackEnd) return -1;
+// What a KEYBOARD line has done so far.
+struct KeyboardRun {
+  int sent;     // records the back end took
+  int refused;  // the last refusal's error code, 0 when none
+  int cutOff;
+};
+
+static int SendGroup(void* context, INPUT* records, unsigned count) {
+  KeyboardRun* run = static_cast<KeyboardRun*>(context);
+  if (!gKeystrokeBackEnd) {
+    run->refused = -1;
+    return -1;
+  }
   InjectMarkExtended(records, count);
   UINT accepted = gKeystrokeBackEnd(count, records, sizeof(INPUT));
+  if (accepted <= count) run->sent += int(accepted);
   if (accepted == count) return int(count);
-  return int(GetLastError());
+  int error = int(GetLastError());
+  run->refused = error ? error : -1;
+  return error;
 }
 
 // Waits at least kPauseMs, measured on the performance counter (a wait may end a little early
 // by the coarser system tick). Returns 1 as soon as the cancel event is signalled.
-static int PauseOrCancel(void*) {
+static int PauseOrCancel(void* context) {
   LARGE_INTEGER frequency, start, now;
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&start);
@@ -55,14 +70,17 @@ static int PauseOrCancel(void*) {
     if (!cancelEvent) {
       Sleep(ms);
     } else if (WaitForSingleObject(cancelEvent, ms) == WAIT_OBJECT_0) {
+      static_cast<KeyboardRun*>(context)->cutOff = 1;
       return 1;
     }
   }
 }
 
-// Starts the command line with its window shown. 33 when it started, else the error code (0 to 31).
-static int StartProgram(const char* commandLine) {
+// Starts the command line with its window shown. 33 when it started, else the error code (0 to 31),
+// with the system's own code in *systemError.
+static int StartProgram(const char* commandLine, DWORD* systemError) {
   char line[kActionExecLineSize];
+  *systemError = ERROR_BAD_FORMAT;
   if (lstrlenA(commandLine) >= int(sizeof line)) return ERROR_BAD_FORMAT;
   lstrcpyA(line, commandLine);
   STARTUPINFOA startup;
@@ -73,6 +91,7 @@ static int StartProgram(const char* commandLine) {
   PROCESS_INFORMATION started;
   if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
     DWORD error = GetLastError();
+    *systemError = error;
     return error < 32 ? int(error) : ERROR_BAD_FORMAT;
   }
   CloseHandle(started.hThread);
@@ -92,28 +111,68 @@ static int SendBounded(HWND window, UINT message, WPARAM wParam) {
   return int(result);
 }
 
+// The system's text for error, without its line end, into out (size bytes).
+static void ErrorText(DWORD error, char* out, DWORD size) {
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, out,
+                           size, nullptr);
+  while (n > 0 && (out[n - 1] == '\r' || out[n - 1] == '\n' || out[n - 1] == ' ' || out[n - 1] == '.')) n--;
+  out[n] = '\0';
+}
+
+static int Report(ActionReport* report, int result, long detail, int value) {
+  if (report) {
+    report->result = result;
+    report->detail = detail;
+  }
+  return value;
+}
+
+// COMMAND and CLOSE: what SendBounded's result means.
+static int ReportSent(ActionReport* report, HWND window, int sent) {
+  DWORD owner = 0;
+  if (sent == -1) return Report(report, kActivityNoAnswer, 0, sent);
+  if (sent == 0 && GetWindowThreadProcessId(window, &owner) && owner == GetCurrentProcessId())
+    return Report(report, kActivityOwnWindow, 0, sent);
+  return Report(report, kActivityAnswered, sent, sent);
+}
+
 int RunActionLine(HWND window, const char* line, BYTE enable) {
-  if (!line) return -1;
+  return RunActionLineReport(window, line, enable, nullptr);
+}
+
+int RunActionLineReport(HWND window, const char* line, BYTE enable, ActionReport* report) {
+  if (report) ZeroMemory(report, sizeof *report);
+  if (!line) return Report(report, kActivityNoKeyword, 0, -1);
   const char* argument;
   switch (ActionSplitLine(line, &argument)) {
     case kActionCommand: {
-      if (!window) return 0;
+      if (!window) return Report(report, kActivityNothingSent, 0, 0);
       // strtol is atol's conversion with a defined result for numbers out of range.
       WORD command = WORD(strtol(argument, nullptr, 10));
-      if (!command) return 0;
-      return SendBounded(window, WM_COMMAND, command);
+      if (!command) return Report(report, kActivityNothingSent, 0, 0);
+      return ReportSent(report, window, SendBounded(window, WM_COMMAND, command));
     }
     case kActionKeyboard: {
-      if (!enable) return 0;
-      KeyGroupOps ops = {SendGroup, PauseOrCancel, nullptr};
-      return KeyGroupsRun(argument, &ops);
+      if (!enable) return Report(report, kActivityNothingSent, 0, 0);
+      KeyboardRun run = {0, 0, 0};
+      KeyGroupOps ops = {SendGroup, PauseOrCancel, &run};
+      int result = KeyGroupsRun(argument, &ops);
+      if (report) report->sent = run.sent;
+      if (run.cutOff) return Report(report, kActivityCutOff, run.sent, result);
+      if (run.refused) return Report(report, kActivityKeysRefused, run.refused, result);
+      return Report(report, kActivityKeysSent, run.sent, result);
     }
     case kActionClose:
-      if (!window || !enable) return 0;
-      return SendBounded(window, WM_CLOSE, 0);
-    case kActionExec:
-      if (!enable) return 0;
-      return StartProgram(argument);
+      if (!window || !enable) return Report(report, kActivityNothingSent, 0, 0);
+      return ReportSent(report, window, SendBounded(window, WM_CLOSE, 0));
+    case kActionExec: {
+      if (!enable) return Report(report, kActivityNothingSent, 0, 0);
+      DWORD error = 0;
+      int started = StartProgram(argument, &error);
+      if (started > 31) return Report(report, kActivityStarted, 0, started);
+      if (report) ErrorText(error, report->reason, sizeof report->reason);
+      return Report(report, kActivityNotStarted, long(error), started);
+    }
   }
-  return -1;
+  return Report(report, kActivityNoKeyword, 0, -1);
 }

@@ -10,6 +10,16 @@ enum { kActionMessageLimitMs = 2000 };  // longest wait for a window to handle C
 // 0, with nothing sent, for a window of this process.
 int RunActionLine(HWND window, const char* line, BYTE enable);
 
+// What an action did, for the activity log: an ActivityResult (common/activity.h) with its detail.
+struct ActionReport {
+  int result;
+  long detail;
+  int sent;          // keystrokes the system took
+  char reason[160];  // a program that did not start: the system's reason
+};
+// RunActionLine that also tells in *report (may be null) what the action did; same result.
+int RunActionLineReport(HWND window, const char* line, BYTE enable, ActionReport* report);
+
 // Event that cuts a running KEYBOARD action off at its next pause (the receiver's quit event).
 // Null: pauses cannot be cut off. Set before the dispatch thread starts.
 void ActionSetCancelEvent(HANDLE cancel);

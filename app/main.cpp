@@ -1,6 +1,7 @@
 // The program's entry: brings the shell up, runs the message loop of the hidden main window,
 // and takes everything down again when the Exit command (or WM_CLOSE) ends the loop. Started as
 // "remote.exe /check" it only checks the profile and ends.
+#include "app/activity.h"
 #include "app/check.h"
 #include "app/shell.h"
 
@@ -57,6 +58,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
       message.wParam = static_cast<WPARAM>(-1);
       break;
     }
+    HWND activity = ActivityWindowHandle();  // modeless: its keyboard interface
+    if (activity && IsDialogMessageA(activity, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }

@@ -11,6 +11,7 @@ extern UINT gTrayMessage;  // registered "HalvestaRemoteUserMessage"
 enum {
   kCmdExit = 100,
   kCmdSetup = 101,
+  kCmdActivity = 102,
   kStartOk = 0,
   kStartNoBackEnd = -2,
   kStartOtherInstance = -3,
@@ -28,5 +29,6 @@ int ShowStartupError(HWND owner, int code);
 void ProfilePathFor(const char* moduleFile, char* path /* MAX_PATH bytes */);
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// The tray menu as shown for one press: Exit (string 1) on top, Setup (string 2, default) below.
+// The tray menu as shown for one press: Exit (string 1) on top, Setup (string 2, default) below,
+// then Activity (string 3) when the module has that string.
 HMENU BuildTrayMenu(HMODULE language);

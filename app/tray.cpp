@@ -6,6 +6,9 @@
 
 #include <cstddef>
 
+#include "app/activity.h"
+#include "common/activitylog.h"
+#include "receiver/link.h"
 #include "resources/resource_ids.h"
 #include "setup/setup.h"
 
@@ -48,6 +51,15 @@ static void TrayLoadText(HMODULE language, UINT id, char* text) {
   if (LoadStringA(language, id, text, 256) <= 0) text[0] = '\0';
 }
 
+// The Activity item below Setup, when the language module has its text (an older module's menu
+// stays as it was).
+static void TrayAddActivityItem(HMENU menu, HMODULE language, MENUITEMINFOA* item) {
+  if (LoadStringA(language, IDS_MENU_ACTIVITY, item->dwTypeData, 256) <= 0) return;
+  item->fState = 0;
+  item->wID = kCmdActivity;
+  InsertMenuItemA(menu, kCmdActivity, FALSE, item);
+}
+
 HMENU BuildTrayMenu(HMODULE language) {
   HMENU menu = CreatePopupMenu();
   if (!menu) return nullptr;
@@ -68,6 +80,8 @@ HMENU BuildTrayMenu(HMODULE language) {
   item.fState = MFS_DEFAULT;
   item.wID = kCmdSetup;
   InsertMenuItemA(menu, kCmdSetup, FALSE, &item);
+
+  TrayAddActivityItem(menu, language, &item);
   return menu;
 }
 
@@ -95,6 +109,9 @@ static void TrayCallback(HWND window, LPARAM mouseMessage) {
     case WM_LBUTTONDBLCLK:
       PostMessageA(window, WM_COMMAND, kCmdSetup, 0);
       break;
+    case NIN_BALLOONUSERCLICK:
+      ActivityOnNoticeClick(window);
+      break;
     default:
       break;
   }
@@ -104,6 +121,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   switch (message) {
     case WM_CREATE:
       TrayAddIcon(window);
+      ActivityLogSetWindow(window);
       return 0;
     case WM_DESTROY:
       TrayDeleteIcon();
@@ -112,6 +130,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
       if (LOWORD(wParam) == kCmdExit) PostMessageA(window, WM_DESTROY, 0, 0);
       if (LOWORD(wParam) == kCmdSetup) OpenSetupDialog(gLanguageModule, window);
+      if (LOWORD(wParam) == kCmdActivity) ActivityWindowOpen(gLanguageModule, window);
+      return 0;
+    case kMsgActivity:
+      ActivityOnNewEvents(window);
+      return 0;
+    case kMsgReceiverState:
+      ActivityOnReceiverState(wParam, lParam);
       return 0;
     default:
       break;

@@ -28,6 +28,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "common/activitylog.h"
 #include "common/process.h"
 #include "receiver/keyqueue.h"
 #include "receiver/packet.h"
@@ -169,6 +170,7 @@ static DWORD WINAPI ReaderThread(LPVOID arg) {
     }
     attempt = 0;
     int code = PacketFeed(&assembler, read->byte, timeGetTime());
+    if (code < 0 && assembler.count == 0) ActivityLogRejected();  // a whole packet, rejected
     if (code < 0) continue;
     QueuePut({1, uint8_t(code)});
     SetEvent(gKeyReadyEvent);

@@ -17,3 +17,9 @@ int ReceiverStop();
 extern HANDLE gKeyReadyEvent;
 // Set by the test dialog's Cancel to end its indicator thread (auto-reset); null while stopped.
 extern HANDLE gStopEvent;
+
+// The receiver's state, posted to the window given to ReceiverSetStateWindow whenever it changes:
+// wParam = ReceiverState, lParam = port number (0 with kReceiverNoPort).
+enum ReceiverState { kReceiverNoPort = 0, kReceiverOpen = 1, kReceiverWaiting = 2, kReceiverNoise = 3 };
+enum { kMsgReceiverState = WM_APP + 1 };
+void ReceiverSetStateWindow(HWND window);

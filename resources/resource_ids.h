@@ -3,8 +3,9 @@
 
 #define IDI_REMOTE 101  // the program's icon (in remote.exe)
 
-#define IDS_MENU_EXIT 1   // tray menu: Exit (item 100)
-#define IDS_MENU_SETUP 2  // tray menu: Setup (item 101)
+#define IDS_MENU_EXIT 1      // tray menu: Exit (item 100)
+#define IDS_MENU_SETUP 2     // tray menu: Setup (item 101)
+#define IDS_MENU_ACTIVITY 3  // tray menu: Activity (item 102); a module without it shows two items
 
 #define IDD_SETUP 104    // port setup dialog
 #define IDC_DETECT 1001  // automatic detection
@@ -18,6 +19,7 @@
 #define IDC_STATUS4 1009
 #define IDC_AUTOSTART 1010  // start with Windows
 #define IDC_TEST 1012       // opens the test dialog
+#define IDC_NOTIFY 1011     // show notifications (optional: without it notices stay on)
 // Optional: a module without them offers COM1..COM4 only.
 #define IDC_PORT_OTHER 1013    // radio button after COM4, same group: a port from the list
 #define IDC_PORT_LIST 1014     // drop-down list of the ports above COM4 ("COM7"; item data 7)
@@ -29,6 +31,11 @@
 #define IDC_FLASH1 1019  // flash pair: visible only during a flash
 #define IDC_FLASH2 1020
 #define IDC_KEYNAME 1022  // name of the last key received ("Key12"); optional
+
+#define IDD_ACTIVITY 106          // the Activity window (modeless)
+#define IDC_ACTIVITY_LIST 1100    // list of the events, newest last
+#define IDC_ACTIVITY_COPY 1101    // all lines to the clipboard
+#define IDC_ACTIVITY_ASSIGN 1102  // Assign dialog for the selected (or newest) key press
 
 #define IDD_ASSIGN 107           // assign a line to a key press; optional (a module without it has no Assign)
 #define IDC_ASSIGN_KEY 1200      // "Key9"

@@ -7,3 +7,6 @@
 int OpenSetupDialog(HMODULE language, HWND owner);
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK TestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Whether notices are shown: "notify" in [default] of the profile, on when missing.
+int SetupNotificationsOn();

@@ -97,6 +97,30 @@ static void ProbePorts(HWND dialog) {
   }
 }
 
+static void ShowSaveError(HWND dialog, const char* what, const char* where, DWORD error);
+
+int SetupNotificationsOn() {
+  return GetPrivateProfileIntA("default", "notify", 1, gProfilePath) != 0;
+}
+
+// "Show notifications", when the template has the box.
+static void ReadNotify(HWND dialog) {
+  if (GetDlgItem(dialog, IDC_NOTIFY))
+    CheckDlgButton(dialog, IDC_NOTIFY, SetupNotificationsOn() ? BST_CHECKED : BST_UNCHECKED);
+}
+
+// Saves "Show notifications" as notify=1 or 0; a template without the box leaves the entry alone.
+// Returns 0, or -1 after telling why it could not be saved.
+static int SaveNotify(HWND dialog) {
+  if (!GetDlgItem(dialog, IDC_NOTIFY)) return 0;
+  const char* text = IsDlgButtonChecked(dialog, IDC_NOTIFY) == BST_CHECKED ? "1" : "0";
+  if (!WritePrivateProfileStringA("default", "notify", text, gProfilePath)) {
+    ShowSaveError(dialog, "\"Show notifications\"", gProfilePath, GetLastError());
+    return -1;
+  }
+  return 0;
+}
+
 static void OnInit(HWND dialog) {
   PlaceDialog(dialog);
   detectWait = SetupWaitNew("MyEventHere");
@@ -104,6 +128,7 @@ static void OnInit(HWND dialog) {
   ReadAutostart(dialog);
   selectedPort = GetPrivateProfileIntA("default", "port", 0, gProfilePath);
   ProbePorts(dialog);
+  ReadNotify(dialog);
 }
 
 static void OnDetect(HWND dialog) {
@@ -159,6 +184,7 @@ static void OnOk(HWND dialog) {
     ShowSaveReason(dialog, "The port", gProfilePath, why);
     return;
   }
+  if (SaveNotify(dialog) < 0) return;
   const char* key;
   LONG error;
   if (AutostartSave(IsDlgButtonChecked(dialog, IDC_AUTOSTART) == BST_CHECKED, &key, &error) < 0) {

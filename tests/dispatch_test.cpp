@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "actions/inject.h"
+#include "actions/integrity.h"
+#include "common/activitylog.h"
 #include "actions/interp.h"
 #include "actions/profile.h"
 #include "app/shell.h"
@@ -450,7 +452,7 @@ static std::vector<HandlerCall> calls;
 
 static HANDLE handled;  // set after each recorded call
 
-static int RecordingHandler(HWND window, const char* line, BYTE enable) {
+static int RecordingHandler(HWND window, const char* line, BYTE enable, ActionReport*) {
   EnterCriticalSection(&callsLock);
   calls.push_back({window, line, enable});
   LeaveCriticalSection(&callsLock);
@@ -511,7 +513,7 @@ class Dispatch : public ::testing::Test {
     StopThread();
     CloseHandle(context_.keyReady);
     CloseHandle(context_.quit);
-    gActionHandler = RunActionLine;
+    gActionHandler = RunActionLineReport;
     gKeystrokeBackEnd = nullptr;
     ActionSetCancelEvent(nullptr);
     snprintf(gProfilePath, sizeof gProfilePath, "profiles.ini");
@@ -649,7 +651,7 @@ TEST_F(Dispatch, QuitCutsARunningLineShort) {
   dir_.Write(
       "profiles.ini",
       "[default]\r\nKey10=KEYBOARD SHIFT+S                              A ^S+^SHIFT\r\nKey11=KEYBOARD B\r\n");
-  gActionHandler = RunActionLine;
+  gActionHandler = RunActionLineReport;
   gKeystrokeBackEnd = RecordingBackEnd;
   ActionSetCancelEvent(context_.quit);
   groupSent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
@@ -671,7 +673,7 @@ TEST_F(Dispatch, QuitCutsARunningLineShort) {
 TEST_F(Dispatch, CommandForOwnWindowInFrontSendsNothing) {
   dir_.Write("profiles.ini", "[Front]\r\nKey9=COMMAND 4660\r\nKey10=KEYBOARD B\r\n");
   SetWindowTextA(window_, "Front");
-  gActionHandler = RunActionLine;
+  gActionHandler = RunActionLineReport;
   gKeystrokeBackEnd = RecordingBackEnd;
   groupSent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   sentGroups.clear();
@@ -698,7 +700,7 @@ TEST_F(Dispatch, LongLinesRunWholeOrNotAtAll) {
   tooLong += " CTRL+T ^T+^CTRL";
   dir_.Write("profiles.ini",
              "[default]\r\nKey20=" + crossing + "\r\nKey21=" + tooLong + "\r\nKey22=KEYBOARD B+^B\r\n");
-  gActionHandler = RunActionLine;
+  gActionHandler = RunActionLineReport;
   gKeystrokeBackEnd = RecordingBackEnd;
   groupSent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   sentGroups.clear();
@@ -824,4 +826,77 @@ TEST(ProfileProgramName, AppWindowIsAChildOfAnotherProcess) {
   WaitForSingleObject(process.hProcess, 10000);
   CloseHandle(process.hProcess);
   DestroyWindow(frame);
+}
+
+// Every press leaves a line in the activity log: the section that served or none, the action line,
+// what it did; keys into a window whose process has a higher integrity level (through the seam:
+// Wine has no levels) are still sent, and marked.
+static long FakeLevel(DWORD pid) {
+  return pid == 0 ? 0x2000 : 0x3000;  // this program medium, every other high
+}
+static long OwnLevel(DWORD) {
+  return 0x2000;
+}
+struct LogCopy {
+  std::vector<ActivityEvent> events;
+};
+static void CopyLog(ActivityRing* ring, void* context) {
+  for (unsigned i = 0; i < ring->count; i++)
+    static_cast<LogCopy*>(context)->events.push_back(*ActivityRingAt(ring, i));
+}
+static std::vector<ActivityEvent> LogNow() {
+  LogCopy copy;
+  ActivityLogRead(CopyLog, &copy);
+  return copy.events;
+}
+
+TEST_F(Dispatch, EachPressIsRecorded) {
+  dir_.Write("profiles.ini",
+             "[Rec Front]\r\nKey9=KEYBOARD B+^B\r\n[default]\r\nKey10=EXEC C:\\no\\such\\program.exe\r\n");
+  SetWindowTextA(window_, "Rec Front");
+  gActionHandler = RunActionLineReport;
+  gKeystrokeBackEnd = RecordingBackEnd;
+  groupSent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  for (IntegrityLevelFn levels : {FakeLevel, OwnLevel}) {
+    gIntegrityLevelOf = levels;
+    IntegrityForget();
+    ActivityLogClear();
+    ResetEvent(context_.quit);
+    StartThread();
+    for (uint8_t code : {9, 10, 11}) QueuePut({1, code});
+    SetEvent(context_.keyReady);
+    ASSERT_TRUE(PumpUntil([&] { return LogNow().size() >= 3; }, 10000));
+    EXPECT_TRUE(StopThread());
+    std::vector<ActivityEvent> log = LogNow();
+    ASSERT_EQ(log.size(), 3u);
+    for (const ActivityEvent& e : log) {
+      EXPECT_EQ(e.kind, kActivityPress);
+      EXPECT_STREQ(e.title, "Rec Front");
+      EXPECT_EQ(e.pid, GetCurrentProcessId());
+    }
+    EXPECT_EQ(log[0].code, 9);
+    EXPECT_STREQ(log[0].section, "Rec Front");
+    EXPECT_STREQ(log[0].line, "KEYBOARD B+^B");
+    EXPECT_EQ(log[0].result, kActivityKeysSent);
+    EXPECT_EQ(log[0].detail, 2);
+    EXPECT_EQ(log[0].blocked, levels == FakeLevel ? 1 : 0);
+    EXPECT_STREQ(log[1].section, "default");
+    EXPECT_EQ(log[1].result, kActivityNotStarted);
+    EXPECT_NE(log[1].detail, 0);
+    EXPECT_STRNE(log[1].reason, "");  // the system's reason
+    EXPECT_EQ(log[1].blocked, 0);     // only keystrokes are checked
+    EXPECT_STREQ(log[2].section, "");
+    EXPECT_EQ(log[2].result, kActivityNoEntry);
+    EXPECT_STREQ(log[2].program, "");  // named later, on the main thread
+  }
+  gIntegrityLevelOf = IntegrityLevelOfProcess;
+  IntegrityForget();
+  CloseHandle(groupSent);
+  groupSent = nullptr;
+}
+
+TEST(Integrity, OwnLevelReadsOrFailsCleanly) {
+  long own = IntegrityLevelOfProcess(0);
+  EXPECT_TRUE(own == -1 || (own >= 0 && own <= 0x4000)) << own;
+  EXPECT_EQ(IntegrityLevelOfProcess(0xFFFFFFF0), -1);  // no such process
 }

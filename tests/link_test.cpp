@@ -239,7 +239,7 @@ TEST_F(ReceiverLink, KeyPathActsOnKeysAndStopEndsBothThreads) {
   static volatile LONG handled;
   handled = 0;
   ActionHandler previous = gActionHandler;
-  gActionHandler = [](HWND, const char* line, BYTE enable) {
+  gActionHandler = [](HWND, const char* line, BYTE enable, ActionReport*) {
     if (strcmp(line, "CLOSE") == 0 && enable == 1) InterlockedIncrement(&handled);
     return 0;
   };

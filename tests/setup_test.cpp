@@ -330,6 +330,40 @@ TEST_F(SetupDialogTest, OkSavesTheCheckedPortAndCancelSavesNothing) {
   }
 }
 
+// "Show notifications": on without an entry, kept as notify= in [default] at OK, untouched by Cancel.
+TEST_F(SetupDialogTest, NotificationsBoxFollowsNotifyAndOkSavesIt) {
+  struct Case {
+    const char* profile;
+    bool checkedAtStart;
+    bool toggle;
+    int button;
+    const char* notify;  // afterwards, "(none)" when absent
+    int on;              // SetupNotificationsOn afterwards
+  } cases[] = {
+      {"[default]\nport=1\n", true, false, IDOK, "1", 1},
+      {"[default]\nport=1\n", true, true, IDOK, "0", 0},
+      {"[default]\nport=1\nnotify=0\n", false, true, IDOK, "1", 1},
+      {"[default]\nport=1\nnotify=0\n", false, true, IDCANCEL, "0", 0},
+      {"[default]\nport=1\n", true, true, IDCANCEL, "(none)", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.profile) + (c.toggle ? " toggled" : "") +
+                 (c.button == IDOK ? " OK" : " Cancel"));
+    Profile(c.profile);
+    int button = c.button;
+    bool toggle = c.toggle, checked = c.checkedAtStart;
+    Run([&](HWND d) {
+      EXPECT_EQ(ItemChecked(d, IDC_NOTIFY), checked);
+      if (toggle) Click(d, IDC_NOTIFY);
+      PostClick(d, button);
+    });
+    char value[16];
+    GetPrivateProfileStringA("default", "notify", "(none)", value, sizeof value, gProfilePath);
+    EXPECT_STREQ(value, c.notify);
+    EXPECT_EQ(SetupNotificationsOn(), c.on);
+  }
+}
+
 TEST_F(SetupDialogTest, ChoosingAPortEnablesTestAndOnlyClicksCount) {
   Profile("[default]\n");
   SetupLook before, after;

@@ -50,13 +50,16 @@ TEST(BuildTrayMenu, ExitOnTopSetupBelowAsDefault) {
   HMENU menu = BuildTrayMenu(language);
   ASSERT_NE(menu, nullptr);
   std::vector<Item> items = Items(menu);
-  ASSERT_EQ(items.size(), 2u);
+  ASSERT_EQ(items.size(), 3u);
   EXPECT_EQ(items[0].id, 100u);
   EXPECT_EQ(items[0].text, String(language, 1));
   EXPECT_EQ(items[0].state & MFS_DEFAULT, 0u);
   EXPECT_EQ(items[1].id, 101u);
   EXPECT_EQ(items[1].text, String(language, 2));
   EXPECT_EQ(items[1].state & MFS_DEFAULT, static_cast<UINT>(MFS_DEFAULT));
+  EXPECT_EQ(items[2].id, 102u);  // Activity below Setup, not the default
+  EXPECT_EQ(items[2].text, "&Activity...");
+  EXPECT_EQ(items[2].state & MFS_DEFAULT, 0u);
   EXPECT_EQ(GetMenuDefaultItem(menu, FALSE, 0), 101u);
   for (const Item& item : items) EXPECT_EQ(item.type, static_cast<UINT>(MFT_STRING));
   DestroyMenu(menu);
@@ -186,7 +189,7 @@ TEST_F(MainWindowTest, TrayCallbackTable) {
     EXPECT_EQ(ours, c.posted) << "mouse message " << std::hex << c.mouse;
     ASSERT_EQ(gTrackedMenus.size(), c.menu ? 1u : 0u) << "mouse message " << std::hex << c.mouse;
     if (c.menu) {
-      ASSERT_EQ(gTrackedMenus[0].size(), 2u);
+      ASSERT_EQ(gTrackedMenus[0].size(), 3u);
       EXPECT_EQ(gTrackedMenus[0][0].id, 100u);
       EXPECT_EQ(gTrackedMenus[0][0].text, String(gLanguageModule, 1));
       EXPECT_EQ(gTrackedMenus[0][1].id, 101u);

@@ -5,6 +5,7 @@
 #   docs/setup-dialog.png  the setup dialog with COM1 chosen, COM7 and COM8 offered under "Other"
 #   docs/test-dialog.png   the test dialog while keys arrive (the indicator lit)
 #   docs/tray-menu.png     the tray icon with its menu open, enlarged twice
+#   docs/activity.png      the Activity window with a few real presses
 #   docs/assign-dialog.png the Assign dialog for a press in a media player (tools/assignshot.cpp)
 # Usage: bash tools/screenshots.sh     (builds first if needed; leaves nothing running)
 # REMOTE_SHOTS_DEMO=0 leaves docs/demo.png as it is.
@@ -33,7 +34,7 @@ remote_start_com_pair "$WORK/cable"
 remote_plug_cable "$WORK/cable2" 7 8
 APP="$WINEPREFIX/drive_c/app"
 remote_app "$APP"
-printf '[default]\r\nport=1\r\n' >"$APP/profiles.ini"
+printf '[default]\r\nport=1\r\n[Song.mp3 - Media Player]\r\nKey12=KEYBOARD CTRL+P+^P+^CTRL\r\nKey13=EXEC C:\\Tools\\eq.exe\r\n' >"$APP/profiles.ini"
 wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v OVRARemote /d 'C:\app\remote.exe' /f \
   >/dev/null 2>&1
 
@@ -51,7 +52,7 @@ drive cursor 24 14 >/dev/null
 drive tray 516 >/dev/null
 drive menu 3000 >/dev/null
 sleep 0.5
-import -display "$DISPLAY" -window root -crop 150x64+0+0 +repage "$WORK/tray.png"
+import -display "$DISPLAY" -window root -crop 150x84+0+0 +repage "$WORK/tray.png"
 convert "$WORK/tray.png" -scale 200% "$DOCS/tray-menu.png"
 drive key 27 >/dev/null
 drive no-menu 3000 >/dev/null
@@ -77,6 +78,21 @@ drive press "Receiver Test" 2 >/dev/null
 drive gone "Receiver Test" 10000 >/dev/null
 drive press "$SETUP" 2 >/dev/null
 drive gone "$SETUP" 10000 >/dev/null
+
+remote_log "the Activity window"
+sleep 2 # the receiver runs again
+remote_open_sink "Song.mp3 - Media Player" "$WORK/sink.log"
+remote_press --key 12
+remote_press --key 12 --flip 0x0B00
+remote_press --key 13
+remote_press --key 9
+sleep 1.5
+drive command 102 >/dev/null
+drive wait-title "Remote Control Activity" 20000 >/dev/null
+sleep 1
+shoot_window "Remote Control Activity" "$DOCS/activity.png"
+drive press "Remote Control Activity" 2 >/dev/null
+remote_close_sink
 drive command 100 >/dev/null
 
 remote_log "the Assign dialog"
@@ -94,4 +110,4 @@ sleep 1
 shoot_window "$ASSIGN" "$DOCS/assign-dialog.png"
 drive press "$ASSIGN" 2 >/dev/null
 drive gone "$ASSIGN" 10000 >/dev/null
-remote_log "written: docs/demo.png docs/setup-dialog.png docs/test-dialog.png docs/tray-menu.png docs/assign-dialog.png"
+remote_log "written: docs/demo.png docs/setup-dialog.png docs/test-dialog.png docs/tray-menu.png docs/activity.png docs/assign-dialog.png"

@@ -19,6 +19,7 @@ cat >"$WORK/app/profiles.ini" <<'INI'
 port=1
 Key3=KEYBOARD D+^D
 Key9=
+Key78=EXEC C:\no\such\program.exe
 
 [Key Path Direct]
 Key1=KEYBOARD CTRL+A ^A+^CTRL
@@ -79,6 +80,53 @@ expect_keys "title pattern: the same window once its title holds YouTube" "down 
 expect_keys "window class section" "down 0x4B up 0x4B" --key 5
 remote_close_sink
 rm -f "$SINK_LOG.title" # the next sink has a log of the same name
+# --- the Activity window: what each press found and did, read through Copy -------------------------
+remote_open_sink "Activity Sink"
+expect_keys "activity: a press that acts" "down 0x44 up 0x44" --key 3
+expect_keys "activity: EXEC of a missing program" "" --key 78
+expect_keys "activity: a press with no entry" "" --key 77
+drive command 102 >/dev/null
+expect "activity: tray command 102 opens the window" "^dialog 'Remote Control Activity' visible 1" "$(drive dialog 5000)"
+drive command 102 >/dev/null
+app_wpid="$(drive window 0 | sed 's/.* pid //')"
+expect "activity: a second command opens no second window" "^dialogs 1$" "$(drive dialogs "$app_wpid")"
+drive press "Remote Control Activity" 1101 || true
+sleep 0.5
+copied="$(drive clipboard)"
+TAB=$'\t'
+expect "activity: Copy, header first" "^Time${TAB}Event${TAB}Window${TAB}Program${TAB}Section${TAB}Action${TAB}Result" "$copied"
+expect "activity: a press that acts" \
+  "${TAB}Key3${TAB}Activity Sink${TAB}keysink.exe${TAB}\[default\]${TAB}KEYBOARD D\+\^D${TAB}2 keystrokes sent" "$copied"
+expect "activity: a press with no entry" \
+  "${TAB}Key77${TAB}Activity Sink${TAB}keysink.exe${TAB}no entry${TAB}${TAB}nothing done" "$copied"
+expect "activity: EXEC of a missing program, with the system's reason" \
+  "${TAB}Key78${TAB}Activity Sink${TAB}keysink.exe${TAB}\[default\]${TAB}EXEC [^$TAB]+${TAB}program not started: [^$TAB(]+ \(error [0-9]+\)" "$copied"
+expect "activity: the rejected packet" "${TAB}Packet${TAB}{5}1 packet rejected \(more than two bits wrong\)" "$copied"
+expect "activity: times hh:mm:ss.mmm" "[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\.[0-9]{3}${TAB}Key3${TAB}" "$copied"
+echo "$copied" >"$WORK/activity.txt"
+
+# Assign with nothing selected: the newest press, Key77 with no entry; "This program", Ctrl+S.
+drive press "Remote Control Activity" 1102 || true
+expect "assign: the dialog for the newest press" "Key77" "$(drive wait-item 'Assign a Button' 1200 5000 Key77)"
+drive press "Assign a Button" 1204 || true       # This program
+drive press "Assign a Button" 1206 || true       # Keys
+drive hotkey "Assign a Button" 1207 83 2 || true # Ctrl+S
+sleep 0.5
+drive press "Assign a Button" 1 || true
+check "assign: the dialog closes" drive gone 'Assign a Button' 5000
+expect "assign: the profile holds the line" "\[keysink.exe\].*Key77=KEYBOARD CTRL\+S" \
+  "$(tr -d '\r' <"$WORK/app/profiles.ini" | tr '\n' ' ')"
+drive press "Remote Control Activity" 2 || true
+remote_close_sink
+remote_open_sink "Activity Sink"
+expect_keys "assign: the next press types Ctrl+S" "down 0x11 down 0x53 up 0x53 up 0x11" --key 77
+remote_close_sink
+# The last notice shown was the EXEC that failed (the presses with no entry came within the minute
+# of the first one's); clicking it (NIN_BALLOONUSERCLICK on the tray callback) opens the activity.
+drive tray 1029 >/dev/null || true
+expect "notice click: the Activity window" "^dialog 'Remote Control Activity' visible 1" "$(drive dialog 5000)"
+drive press "Remote Control Activity" 2 || true
+check "notice click: the window closes" drive gone 'Remote Control Activity' 5000
 
 # --- the adapter pulled out and plugged in again ---------------------------------------------------
 now_ms() { echo $(($(date +%s%N) / 1000000)); }

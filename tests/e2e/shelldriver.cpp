@@ -43,10 +43,14 @@
 //   choose <title> <id> <text>       show the list's item with that text and tell the dialog, as a user's
 //                                    choice does
 //   gone <title> <ms>                succeed when no window with that title is left (or it goes within ms)
+//   clipboard                        print the clipboard's text (CF_TEXT)
+//   hotkey <title> <id> <vk> <mods>  set a hotkey control of that dialog (HKM_SETHOTKEY) and tell the
+//                                    dialog, as a user's keys do
 //   watch <title> <id> <ms>          print "watching", then poll the control every few ms and print
 //                                    "shown after N ms" once it is visible, or "never shown"
 #include <windows.h>
 #include <shellapi.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -583,6 +587,22 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "wait-item" && argc == 6) return WaitItem(argv[2], atoi(argv[3]), atoi(argv[4]), argv[5]);
+  if (command == "clipboard") {
+    if (!OpenClipboard(nullptr)) return 1;
+    HANDLE data = GetClipboardData(CF_TEXT);
+    const char* text = data ? static_cast<const char*>(GlobalLock(data)) : nullptr;
+    if (text) fputs(text, stdout);
+    if (text) GlobalUnlock(data);
+    CloseClipboard();
+    return text ? 0 : 1;
+  }
+  if (command == "hotkey" && argc == 6) {
+    HWND item = DialogItem(argv[2], atoi(argv[3]));
+    if (!item) return 1;
+    SendMessageA(item, HKM_SETHOTKEY, MAKEWORD(atoi(argv[4]), atoi(argv[5])), 0);
+    PostMessageA(GetParent(item), WM_COMMAND, MAKEWPARAM(atoi(argv[3]), EN_CHANGE), LPARAM(item));
+    return 0;
+  }
   if (command == "press" && argc == 4) {
     HWND item = DialogItem(argv[2], atoi(argv[3]));
     return item && PostMessageA(item, BM_CLICK, 0, 0) ? 0 : 1;
