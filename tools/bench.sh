@@ -168,7 +168,7 @@ report="$WORK/performance.md"
   echo "key sink window records when each key-down arrives. Latency is taken from the moment the"
   echo "packet's last byte was handed to the port (for the floor: the moment before \`SendInput\`) to"
   echo "the moment the window received WM_KEYDOWN; the wire itself adds 25 ms per packet at 1200 baud,"
-  echo "which is not counted here. The first three rows were measured in the same run into the same window."
+  echo "which is not counted here. The first four rows were measured in the same run into the same window."
   echo
   echo "| Path | Keys | Median ms | 95th percentile ms | 99th percentile ms | Maximum ms |"
   echo "|---|---|---|---|---|---|"
