@@ -190,6 +190,7 @@ report="$WORK/performance.md"
   echo "| Profile | Lookups | Median µs | 99th percentile µs | Served by |"
   echo "|---|---|---|---|---|"
   awk '{ printf "| %s | %s | %s | %s | [%s] |\n", $1 == "patterns" ? "500 title patterns" : "500 ordinary sections", $2, $3, $4, $5 " " $6 }' "$WORK/lookup.txt"
+  echo
   echo "The added figures include the relay of the test rig (last row), which a receiver on a real port"
   echo "does not have; on this shared virtual machine it alone reaches a few milliseconds at the tail."
   echo
