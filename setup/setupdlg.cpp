@@ -109,18 +109,6 @@ static void ReadNotify(HWND dialog) {
     CheckDlgButton(dialog, IDC_NOTIFY, SetupNotificationsOn() ? BST_CHECKED : BST_UNCHECKED);
 }
 
-// Saves "Show notifications" as notify=1 or 0; a template without the box leaves the entry alone.
-// Returns 0, or -1 after telling why it could not be saved.
-static int SaveNotify(HWND dialog) {
-  if (!GetDlgItem(dialog, IDC_NOTIFY)) return 0;
-  const char* text = IsDlgButtonChecked(dialog, IDC_NOTIFY) == BST_CHECKED ? "1" : "0";
-  if (!WritePrivateProfileStringA("default", "notify", text, gProfilePath)) {
-    ShowSaveError(dialog, "\"Show notifications\"", gProfilePath, GetLastError());
-    return -1;
-  }
-  return 0;
-}
-
 static void OnInit(HWND dialog) {
   PlaceDialog(dialog);
   detectWait = SetupWaitNew("MyEventHere");
@@ -172,6 +160,19 @@ static void ShowSaveError(HWND dialog, const char* what, const char* where, DWOR
   char why[320];
   snprintf(why, sizeof why, "%s (error %lu)", n ? reason : "Unknown error", error);
   ShowSaveReason(dialog, what, where, why);
+}
+
+// Saves "Show notifications" as notify=1 or 0; a template without the box leaves the entry alone.
+// Returns 0, or -1 after telling why it could not be saved.
+static int SaveNotify(HWND dialog) {
+  if (!GetDlgItem(dialog, IDC_NOTIFY)) return 0;
+  const char* text = IsDlgButtonChecked(dialog, IDC_NOTIFY) == BST_CHECKED ? "1" : "0";
+  char why[256];
+  if (ProfileWriteString(gProfilePath, "default", "notify", text, why, sizeof why) < 0) {
+    ShowSaveReason(dialog, "\"Show notifications\"", gProfilePath, why);
+    return -1;
+  }
+  return 0;
 }
 
 // Saves the port, then the autostart choice, and closes the dialog. A save that fails is told and

@@ -107,7 +107,7 @@ cp "$WORK/patterns.ini" "$WORK/app/profiles.ini"
 measure patterns wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
 cp "$WORK/small.ini" "$WORK/app/profiles.ini"
 # The lookup alone, in process (tools/lookupbench.cpp): no port, no window, no relay in the figures.
-wine "$BUILD/bin/lookupbench.exe" "Z:${WORK//\//\\}" 20000 >"$WORK/lookup.txt" 2>/dev/null || true
+wine "$BUILD/bin/lookupbench.exe" "Z:${WORK//\//\\}" 20000 | tr -d '\r' >"$WORK/lookup.txt" 2>/dev/null || true
 
 # --- the adapter pulled out and plugged in again -----------------------------------------------
 remote_unplug_cable "$CABLE_PID"
@@ -174,7 +174,7 @@ report="$WORK/performance.md"
   echo "key sink window records when each key-down arrives. Latency is taken from the moment the"
   echo "packet's last byte was handed to the port (for the floor: the moment before \`SendInput\`) to"
   echo "the moment the window received WM_KEYDOWN; the wire itself adds 25 ms per packet at 1200 baud,"
-  echo "which is not counted here. The first three rows were measured in the same run into the same window."
+  echo "which is not counted here. The first four rows were measured in the same run into the same window."
   echo
   echo "| Path | Keys | Median ms | 95th percentile ms | 99th percentile ms | Maximum ms |"
   echo "|---|---|---|---|---|---|"
@@ -196,6 +196,7 @@ report="$WORK/performance.md"
   echo "| Profile | Lookups | Median µs | 99th percentile µs | Served by |"
   echo "|---|---|---|---|---|"
   awk '{ printf "| %s | %s | %s | %s | [%s] |\n", $1 == "patterns" ? "500 title patterns" : "500 ordinary sections", $2, $3, $4, $5 " " $6 }' "$WORK/lookup.txt"
+  echo
   echo "The added figures include the relay of the test rig (last row), which a receiver on a real port"
   echo "does not have; on this shared virtual machine it alone reaches a few milliseconds at the tail."
   echo
