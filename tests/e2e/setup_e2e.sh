@@ -160,6 +160,15 @@ expect "OK with autostart ticked: OVRARemote holds the program's path" '^C:\\app
 open_sink
 send_key 12
 expect "after OK the receiver acts on a key through the profile" "^$KEY_L$" "$(sink_gets "$KEY_L")"
+# Setup cancelled: the window that was in front gets the front, and with it the next key, back.
+drive command 101 >/dev/null
+drive dialog 10000 "$PID" >/dev/null
+shown
+close_dialog_with "$SETUP" 2 >/dev/null
+sleep 0.5
+expect "after Setup is cancelled the window that was in front is in front again" "title 'Setup Sink'$" "$(drive foreground)"
+send_key 12
+expect "after Setup is cancelled the next key reaches that window" "^$KEY_L $KEY_L$" "$(sink_gets "$KEY_L $KEY_L")"
 close_sink
 
 # --- From a double click on the tray icon: the test dialog ---
