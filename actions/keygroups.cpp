@@ -14,6 +14,7 @@
 #include <string.h>
 
 #include "actions/keyparse.h"
+#include "common/ascii.h"
 
 static const struct {
   const char* name;
@@ -25,15 +26,11 @@ static const struct {
     {"EXEC", kActionExec},
 };
 
-static char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
-}
-
 int ActionSplitLine(const char* line, const char** argument) {
   while (*line == ' ') line++;
   for (const auto& k : kKeywords) {
     size_t i = 0;
-    while (k.name[i] && UpperAscii(line[i]) == k.name[i]) i++;
+    while (k.name[i] && AsciiUpper(line[i]) == k.name[i]) i++;
     if (k.name[i]) continue;
     const char* rest = line + i;
     while (*rest == ' ') rest++;

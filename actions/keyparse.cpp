@@ -11,6 +11,8 @@
 // that the older rows matched still matches them.
 #include "actions/keyparse.h"
 
+#include "common/ascii.h"
+
 const KeyName kKeyNames[kKeyNameCount] = {
     {"CTRL", 0x11, 0}, {"ALT", 0x12, 0},   {"SHIFT", 0x10, 0}, {"F10", 0x79, 0},   {"F11", 0x7A, 0},
     {"F12", 0x7B, 0},  {"F1", 0x70, 0},    {"F2", 0x71, 0},    {"F3", 0x72, 0},    {"F4", 0x73, 0},
@@ -26,16 +28,12 @@ const KeyName kKeyNames[kKeyNameCount] = {
 
 KeyCharMap gKeyCharMap;
 
-static char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
-}
-
 // Length of `name` when the text begins with it (any letter case), else 0. Stops at the
 // text's terminator, which never equals a name character.
 static int MatchName(const char* text, const char* name) {
   int i = 0;
   for (; name[i]; i++) {
-    if (UpperAscii(text[i]) != name[i]) return 0;
+    if (AsciiUpper(text[i]) != name[i]) return 0;
   }
   return i;
 }

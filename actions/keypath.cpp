@@ -5,6 +5,7 @@
 
 #include "actions/dispatch.h"
 #include "actions/interp.h"
+#include "common/process.h"
 #include "receiver/link.h"
 
 // Main thread only.
@@ -14,7 +15,8 @@ static DispatchContext dispatchContext;  // must outlive the dispatch thread
 
 int KeyPathStart() {
   KeyPathStop();  // a second start replaces the first rather than leaking it
-  if (ReceiverStart(kReceiverNormal, 0) < 0) return -1;
+  int port = GetPrivateProfileIntA("default", "port", 0, gProfilePath);
+  if (ReceiverStart(kReceiverNormal, port) < 0) return -1;
   quit = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (!quit) {
     KeyPathStop();

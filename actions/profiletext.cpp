@@ -12,6 +12,8 @@
 
 #include <string.h>
 
+#include "common/ascii.h"
+
 static bool IsBlank(char c) {
   return (c >= '\t' && c <= '\r') || c == 0x1A || c == ' ';
 }
@@ -26,10 +28,6 @@ static ProfileSpan CutAtNul(ProfileSpan s) {
   const void* nul = memchr(s.text, '\0', s.length);
   if (nul) s.length = size_t(static_cast<const char*>(nul) - s.text);
   return s;
-}
-
-static char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
 }
 
 void ProfileTextOpen(ProfileTextReader* reader, const char* text, size_t size) {
@@ -78,7 +76,7 @@ ProfileSpan ProfileTrim(ProfileSpan name) {
 bool ProfileSameName(ProfileSpan stored, ProfileSpan wanted) {
   if (stored.length != wanted.length) return false;
   for (size_t i = 0; i < stored.length; i++) {
-    if (UpperAscii(stored.text[i]) != UpperAscii(wanted.text[i])) return false;
+    if (AsciiUpper(stored.text[i]) != AsciiUpper(wanted.text[i])) return false;
   }
   return true;
 }

@@ -22,9 +22,7 @@ bool CheckRequested(const char* commandLine) {
 
 int CheckRun(HINSTANCE instance) {
   char module[MAX_PATH];
-  DWORD length = GetModuleFileNameA(instance, module, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) length = 0;
-  module[length] = '\0';
+  ProcessModulePath(instance, module);
   char path[MAX_PATH];
   ProfilePathFor(module, path);
   // Characters above 127 are checked as the keys that this keyboard layout gives them.

@@ -61,10 +61,8 @@ HMODULE LoadLanguageModule(HINSTANCE instance) {
   if (read < 0) return nullptr;
 
   char path[MAX_PATH];
-  DWORD length = GetModuleFileNameA(instance, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) length = 0;  // own path unknown: bare names, found by search
-  path[length] = '\0';
-  size_t folder = length;
+  int length = ProcessModulePath(instance, path);  // own path unknown: bare names, found by search
+  size_t folder = length < 0 ? 0 : size_t(length);
   while (folder > 0 && path[folder - 1] != '\\') --folder;
 
   const char* first[] = {"REMOT", code, ".DLL"};

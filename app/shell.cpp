@@ -11,6 +11,7 @@
 
 #include "actions/inject.h"
 #include "actions/keypath.h"
+#include "receiver/link.h"
 
 static const char kMutexName[] = "HALVESTA_SYSTEMS_Remote_MUTEX";
 static const char kProfileName[] = "profiles.ini";
@@ -53,12 +54,12 @@ int Initialise(HINSTANCE instance, HWND mainWindow) {
   if (ChooseKeystrokeBackEnd(&sVersion) < 0) return kStartNoBackEnd;
 
   char file[MAX_PATH];
-  DWORD length = GetModuleFileNameA(instance, file, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) length = 0;  // unknown or cut short: no folder to go by
-  file[length] = '\0';
+  ProcessModulePath(instance, file);  // unknown or cut short: empty, no folder to go by
   ProfilePathFor(file, gProfilePath);
 
-  // Without a receiver the program still runs; the setup dialog lets the user pick a port.
+  // Without a receiver the program still runs; the setup dialog lets the user pick a port. A port
+  // that is configured but not there yet is waited for: no dialog then.
+  ReceiverSetStateWindow(mainWindow);
   if (KeyPathStart() < 0) PostMessageA(mainWindow, WM_COMMAND, kCmdSetup, 0);
   return kStartOk;
 }

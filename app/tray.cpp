@@ -1,16 +1,30 @@
 // The hidden main window: its procedure keeps the notification-area icon for the window's life,
 // shows the two-item menu when the icon is pressed, and runs the Exit and Setup commands.
+//
+// It also keeps the receiver going through the day: the tip tells the receiver's state as the
+// reader reports it; a resume from sleep starts the key path again (some serial drivers keep the
+// handle open before the sleep valid but dead); and a COM port that appears ends the reader's
+// back-off wait at once. The window that was in front before the menu is given the front back.
 #include "app/shell.h"
 
+#include <dbt.h>
 #include <shellapi.h>
+#include <stdio.h>
 
 #include <cstddef>
 
+#include "actions/keypath.h"
 #include "app/activity.h"
 #include "common/activitylog.h"
 #include "receiver/link.h"
 #include "resources/resource_ids.h"
 #include "setup/setup.h"
+
+void (*gTrayPortArrived)() = ReceiverPortArrived;
+
+// The device interface class of COM ports.
+static const GUID kComPortInterface = {
+    0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
 
 // On 32-bit Windows the tray icon record and the menu item record have the sizes of their first
 // forms, 88 and 44 bytes.
@@ -25,7 +39,64 @@ static const int kTrayIconId = 1;
 static NOTIFYICONDATAA sTrayIcon;
 // Broadcast by a shell that (re)started: every icon it showed before is gone.
 static UINT sTaskbarCreated;
-static bool sTrayAdded;  // from window creation until WM_DESTROY
+static bool sTrayAdded;         // from window creation until WM_DESTROY
+static HDEVNOTIFY sPortNotify;  // COM port arrivals, from window creation until WM_DESTROY
+static bool sResumeHandled;     // a resume has restarted the key path since the last suspend
+
+void TrayTipText(int state, int port, char* tip) {
+  switch (state) {
+    case kReceiverOpen:
+      snprintf(tip, 64, "%s - COM%d", kTrayTip, port);
+      break;
+    case kReceiverWaiting:
+      snprintf(tip, 64, "%s - waiting for COM%d", kTrayTip, port);
+      break;
+    case kReceiverNoise:
+      snprintf(tip, 64, "%s - noise on COM%d, keys ignored", kTrayTip, port);
+      break;
+    default:
+      snprintf(tip, 64, "%s - no port set", kTrayTip);
+      break;
+  }
+}
+
+// Puts the receiver's state into the tip; the record keeps it for an icon added again.
+static void TraySetState(int state, int port) {
+  TrayTipText(state, port, sTrayIcon.szTip);
+  if (sTrayAdded) Shell_NotifyIconA(NIM_MODIFY, &sTrayIcon);
+}
+
+static void TrayWatchPorts(HWND window) {
+  DEV_BROADCAST_DEVICEINTERFACE_A filter;
+  ZeroMemory(&filter, sizeof filter);
+  filter.dbcc_size = sizeof filter;
+  filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+  filter.dbcc_classguid = kComPortInterface;
+  // Where this is not to be had, the reader's back-off alone finds the port.
+  sPortNotify = RegisterDeviceNotificationA(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+}
+
+static void TrayDeviceChange(WPARAM event, LPARAM data) {
+  const DEV_BROADCAST_HDR* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
+  if (event != DBT_DEVICEARRIVAL || !header) return;
+  bool port = header->dbch_devicetype == DBT_DEVTYP_PORT;
+  if (header->dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE) {
+    const DEV_BROADCAST_DEVICEINTERFACE_A* device =
+        reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_A*>(data);
+    port = IsEqualGUID(device->dbcc_classguid, kComPortInterface) != 0;
+  }
+  if (port) gTrayPortArrived();
+}
+
+// After a resume the port is opened afresh: once per resume (Windows may send both resume
+// events), and not while the setup or test dialog owns the port.
+static void TrayPowerEvent(WPARAM event) {
+  if (event == PBT_APMSUSPEND) sResumeHandled = false;
+  if (event != PBT_APMRESUMEAUTOMATIC && event != PBT_APMRESUMESUSPEND) return;
+  if (sResumeHandled || SetupDialogIsOpen()) return;
+  sResumeHandled = true;
+  KeyPathStart();
+}
 
 static void TrayAddIcon(HWND window) {
   ZeroMemory(&sTrayIcon, sizeof sTrayIcon);
@@ -35,8 +106,9 @@ static void TrayAddIcon(HWND window) {
   sTrayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   sTrayIcon.uCallbackMessage = gTrayMessage;
   sTrayIcon.hIcon = LoadIconA(gProgramInstance, MAKEINTRESOURCEA(IDI_REMOTE));
-  lstrcpynA(sTrayIcon.szTip, kTrayTip, 64);
+  lstrcpynA(sTrayIcon.szTip, kTrayTip, 64);  // the receiver's state follows once it is started
   sTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+  TrayWatchPorts(window);
   sTrayAdded = true;
   Shell_NotifyIconA(NIM_ADD, &sTrayIcon);  // without an icon the program runs on all the same
 }
@@ -44,6 +116,8 @@ static void TrayAddIcon(HWND window) {
 static void TrayDeleteIcon() {
   sTrayAdded = false;
   Shell_NotifyIconA(NIM_DELETE, &sTrayIcon);
+  if (sPortNotify) UnregisterDeviceNotification(sPortNotify);
+  sPortNotify = nullptr;
 }
 
 // String id of the language module into text (256 bytes); empty when the module lacks it.
@@ -88,6 +162,7 @@ HMENU BuildTrayMenu(HMODULE language) {
 static void TrayShowMenu(HWND window) {
   POINT at = {0, 0};
   GetCursorPos(&at);
+  HWND before = ProcessFrontRemember();
   // The menu closes on a click elsewhere only while its owner is the foreground window.
   SetForegroundWindow(window);
   HMENU menu = BuildTrayMenu(gLanguageModule);
@@ -95,6 +170,8 @@ static void TrayShowMenu(HWND window) {
     TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr);
     DestroyMenu(menu);
   }
+  // The hidden window in front would take the next keys; the window the user was in gets them.
+  ProcessFrontGiveBack(before);
   // Without a message after the menu the next press on the icon can open the menu only to close it at
   // once (a quirk of menus whose owner is a hidden window).
   PostMessageA(window, WM_NULL, 0, 0);
@@ -136,8 +213,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       ActivityOnNewEvents(window);
       return 0;
     case kMsgReceiverState:
+      TraySetState(int(wParam), int(lParam));
       ActivityOnReceiverState(wParam, lParam);
       return 0;
+    case WM_POWERBROADCAST:
+      TrayPowerEvent(wParam);
+      return TRUE;
+    case WM_DEVICECHANGE:
+      TrayDeviceChange(wParam, lParam);
+      return TRUE;
     default:
       break;
   }

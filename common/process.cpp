@@ -3,3 +3,31 @@
 HINSTANCE gProgramInstance;
 HMODULE gLanguageModule;
 char gProfilePath[MAX_PATH] = "profiles.ini";
+
+int ProcessModulePath(HMODULE module, char* path) {
+  DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) {  // failed, or cut short
+    path[0] = '\0';
+    return -1;
+  }
+  path[length] = '\0';
+  return int(length);
+}
+
+static bool ProcessOwns(HWND window) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  return pid == GetCurrentProcessId();
+}
+
+HWND ProcessFrontRemember() {
+  HWND front = GetForegroundWindow();
+  return front && !ProcessOwns(front) ? front : nullptr;
+}
+
+void ProcessFrontGiveBack(HWND before) {
+  if (!before || !IsWindow(before)) return;
+  HWND front = GetForegroundWindow();
+  if (front && !ProcessOwns(front)) return;  // the user went on to another window meanwhile
+  SetForegroundWindow(before);
+}

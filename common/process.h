@@ -6,3 +6,13 @@
 extern HINSTANCE gProgramInstance;
 extern HMODULE gLanguageModule;      // strings and dialogs of the chosen language
 extern char gProfilePath[MAX_PATH];  // the program's folder + "profiles.ini"
+
+// The full path of module's file into path (MAX_PATH bytes). Its length, or -1 with path empty
+// when the path cannot be had or would be cut short.
+int ProcessModulePath(HMODULE module, char* path);
+
+// The window in front, to be given back after the program's own menu or dialog took the front.
+HWND ProcessFrontRemember();
+// Gives the front back to `before` when it still exists and a window of this program (or none)
+// is in front now. Main thread.
+void ProcessFrontGiveBack(HWND before);

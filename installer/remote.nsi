@@ -16,7 +16,9 @@
 ;     never overwritten; the current sample always lies beside it as profiles.sample.ini;
 ;   - writes the language value the program needs to start ("Language" = "001");
 ;   - optionally starts the program with Windows (the same "OVRARemote" value the setup dialog manages);
-;   - adds Start menu entries and an uninstaller with its entry in the list of installed programs.
+;   - adds Start menu entries and an uninstaller with its entry in the list of installed programs;
+;   - starts the program at the end (the finish page's check box, on by default; a silent install
+;     starts it when it was running before), as the user who runs setup, never elevated.
 ; The uninstaller removes what its mode installed but leaves profiles.ini (the user's settings) in place.
 
 Unicode true
@@ -77,6 +79,10 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartProgram
+!insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
@@ -85,6 +91,8 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 ; until it has gone, so that its files can be replaced or removed. A copy that does not answer
 ; never holds setup up: silently setup goes on (files in use are then left as they are);
 ; otherwise the user closes it and retries, or cancels.
+Var WasRunning  ; 1 when setup found the program running (and asked it to exit)
+
 !macro CloseRunningProgram UN
 Function ${UN}CloseRunningProgram
   retry:
@@ -92,6 +100,7 @@ Function ${UN}CloseRunningProgram
   ${If} $0 == 0
     Return
   ${EndIf}
+  StrCpy $WasRunning 1
   DetailPrint "Closing the running ${PRODUCT}"
   SendMessage $0 ${WM_COMMAND} 100 0 $1 /TIMEOUT=${CLOSE_ANSWER_MS}
   StrCpy $1 0
@@ -115,6 +124,20 @@ FunctionEnd
 !macroend
 !insertmacro CloseRunningProgram ""
 !insertmacro CloseRunningProgram "un."
+
+; Starts the installed program. Setup may run elevated (an administrator's account, or all users);
+; the shell's explorer.exe starts the program as the logged-on user instead, with the user's rights.
+Function StartProgram
+  Exec '"$WINDIR\explorer.exe" "$INSTDIR\remote.exe"'
+FunctionEnd
+
+; A silent upgrade leaves the program running as it found it.
+Function .onInstSuccess
+  ${If} ${Silent}
+  ${AndIf} $WasRunning == 1
+    Call StartProgram
+  ${EndIf}
+FunctionEnd
 
 ; The mode's own switch for the uninstaller, so that it removes this mode's installation.
 Function ModeSwitch

@@ -22,6 +22,14 @@
 // opens the same COM name again, RetryDelayMs apart, until it opens and takes the line settings;
 // then it reads on, and keys act again without a restart. While the port is away the reader
 // waits on quit alone, so stop ends it at once, and only the handle open at stop is restored.
+//
+// A port that is not there at a normal-mode start (the adapter's driver comes up after logon) is
+// waited for the same way: the reader starts without a handle, and the settings it finds at the
+// first open are the ones stop restores. A device arrival ends the back-off wait at once.
+//
+// The reader also feeds every packet to the noise guard (noise.h) and drops keys while it says
+// so. It tells the main window of every change of state (open, waiting, noise) with a posted
+// message; it calls no window function of its own.
 #include "receiver/link.h"
 
 #include <mmsystem.h>
@@ -31,11 +39,11 @@
 #include "common/activitylog.h"
 #include "common/process.h"
 #include "receiver/keyqueue.h"
+#include "receiver/noise.h"
 #include "receiver/packet.h"
 #include "receiver/retry.h"
 
 HANDLE gKeyReadyEvent;
-HANDLE gStopEvent;
 
 enum {
   kBaudRate = 1200,
@@ -47,7 +55,15 @@ enum {
 static char portName[32];  // the device name that start opened
 static DCB savedSettings;  // as found at the last start; written back at stop
 static HANDLE quit;        // manual-reset; set by stop to end the reader
+static HANDLE arrived;     // auto-reset; set when a COM port appears
 static HANDLE readerThread;
+static bool settingsSaved;  // savedSettings hold the port's own (a port found late has none yet)
+static int portNumber;
+static bool reporting;  // normal mode: state changes go to stateWindow
+
+// The state last posted; written by start before the reader exists, then by the reader alone.
+static HWND stateWindow;  // main thread, before any start
+static int postedState = -1, postedPort;
 // The open port, or INVALID_HANDLE_VALUE while the adapter is away. Start sets it before the
 // reader exists; while the reader runs only the reader changes it (closing and reopening); stop
 // uses it after the reader has ended.
@@ -57,6 +73,7 @@ static HANDLE port = INVALID_HANDLE_VALUE;
 // by a restart is discarded by the gap rule when the next byte comes.
 static PacketAssembler assembler;
 static bool clockStarted;
+static NoiseGuard noise;  // reset at every start
 
 // The DCB's bit fields as one word (fBinary is bit 0, fAbortOnError bit 14).
 static DWORD LineFlags(const DCB* dcb) {
@@ -69,10 +86,27 @@ static void SetLineFlags(DCB* dcb, DWORD flags) {
   memcpy(reinterpret_cast<char*>(&dcb->BaudRate) + sizeof dcb->BaudRate, &flags, sizeof flags);
 }
 
-// Opens the port and reads its settings into *found. INVALID_HANDLE_VALUE when either fails.
-static HANDLE PortOpen(DCB* found) {
+void ReceiverSetStateWindow(HWND window) {
+  stateWindow = window;
+}
+
+static void ReceiverReport(int state, int number) {
+  if (!reporting || !stateWindow || (state == postedState && number == postedPort)) return;
+  postedState = state;
+  postedPort = number;
+  PostMessageA(stateWindow, kMsgReceiverState, WPARAM(state), LPARAM(number));
+}
+
+void ReceiverPortArrived() {
+  if (arrived) SetEvent(arrived);
+}
+
+// Opens the port and reads its settings into *found. INVALID_HANDLE_VALUE when either fails;
+// *absent (may be null) tells that the port could not be opened at all.
+static HANDLE PortOpen(DCB* found, bool* absent = nullptr) {
   HANDLE com = CreateFileA(portName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_FLAG_OVERLAPPED, nullptr);
+  if (absent) *absent = com == INVALID_HANDLE_VALUE;
   if (com == INVALID_HANDLE_VALUE) return com;
   memset(found, 0, sizeof *found);
   found->DCBlength = sizeof *found;
@@ -122,7 +156,13 @@ static int ReaderReadByte(HANDLE com, PendingRead* read) {
   if (!ReadFile(com, &read->byte, 1, nullptr, &read->ov)) {
     if (GetLastError() != ERROR_IO_PENDING) return 0;
     HANDLE waits[2] = {done, quit};
-    DWORD w = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    DWORD w;
+    // While noise mutes the keys, the wait ends when the line has been quiet long enough.
+    while ((w = WaitForMultipleObjects(2, waits, FALSE,
+                                       noise.muted ? NoiseQuietInMs(&noise, timeGetTime()) + 1 : INFINITE)) ==
+           WAIT_TIMEOUT) {
+      if (NoiseQuiet(&noise, timeGetTime())) ReceiverReport(kReceiverOpen, portNumber);
+    }
     if (w != WAIT_OBJECT_0) {
       // The read must be finished before its buffer and OVERLAPPED can be used again.
       CancelIo(com);
@@ -140,11 +180,16 @@ static void ReaderReopen() {
   DCB found;
   HANDLE com = PortOpen(&found);
   if (com == INVALID_HANDLE_VALUE) return;
+  if (!settingsSaved) {
+    savedSettings = found;
+    settingsSaved = true;
+  }
   if (PortConfigure(com, found) < 0) {
     CloseHandle(com);
     return;
   }
   port = com;
+  ReceiverReport(kReceiverOpen, portNumber);
 }
 
 static DWORD WINAPI ReaderThread(LPVOID arg) {
@@ -156,7 +201,9 @@ static DWORD WINAPI ReaderThread(LPVOID arg) {
   int attempt = 0;  // reopen attempts since a byte was last read
   for (;;) {
     if (port == INVALID_HANDLE_VALUE) {
-      if (WaitForSingleObject(quit, DWORD(RetryDelayMs(attempt++))) != WAIT_TIMEOUT) return 0;
+      HANDLE waits[2] = {quit, arrived};
+      DWORD w = WaitForMultipleObjects(2, waits, FALSE, DWORD(RetryDelayMs(attempt++)));
+      if (w != WAIT_TIMEOUT && w != WAIT_OBJECT_0 + 1) return 0;
       ReaderReopen();
       continue;
     }
@@ -166,12 +213,19 @@ static DWORD WINAPI ReaderThread(LPVOID arg) {
     if (r == 0) {
       CloseHandle(port);
       port = INVALID_HANDLE_VALUE;
+      ReceiverReport(kReceiverWaiting, portNumber);
       continue;
     }
     attempt = 0;
-    int code = PacketFeed(&assembler, read->byte, timeGetTime());
-    if (code < 0 && assembler.count == 0) ActivityLogRejected();  // a whole packet, rejected
-    if (code < 0) continue;
+    int completed;
+    uint32_t now = timeGetTime();
+    int code = PacketFeed(&assembler, read->byte, now, &completed);
+    if (!completed) continue;
+    if (code < 0) ActivityLogRejected();  // a whole packet, rejected
+    bool wasMuted = noise.muted;
+    int muted = NoiseFeed(&noise, assembler.kind, now);
+    if (muted != wasMuted) ReceiverReport(muted ? kReceiverNoise : kReceiverOpen, portNumber);
+    if (code < 0 || muted) continue;
     QueuePut({1, uint8_t(code)});
     SetEvent(gKeyReadyEvent);
   }
@@ -192,33 +246,44 @@ static void CloseAndForget(HANDLE* h) {
   *h = nullptr;
 }
 
-int ReceiverStart(int mode, int portNumber) {
+int ReceiverStart(int mode, int number) {
   ReceiverStop();  // a second start replaces the first rather than leaking it
 
-  if (mode == kReceiverNormal) portNumber = GetPrivateProfileIntA("default", "port", 0, gProfilePath);
-  if (portNumber <= 0) return -1;
+  reporting = mode == kReceiverNormal;
+  portNumber = number > 0 ? number : 0;
+  if (number <= 0) {
+    ReceiverReport(kReceiverNoPort, 0);
+    return -1;
+  }
 
-  snprintf(portName, sizeof portName, portNumber > 9 ? "\\\\.\\COM%d" : "COM%d", portNumber);
+  snprintf(portName, sizeof portName, number > 9 ? "\\\\.\\COM%d" : "COM%d", number);
   DCB found;
-  HANDLE com = PortOpen(&found);
-  if (com == INVALID_HANDLE_VALUE) return -1;
+  bool absent;
+  HANDLE com = PortOpen(&found, &absent);
+  if (!absent) {
+    if (com == INVALID_HANDLE_VALUE) return -1;  // there, but its settings cannot be read
+    // From here the port is recorded: stop restores its settings and closes it.
+    SetLastError(0);
+    port = com;
+    savedSettings = found;
+    settingsSaved = true;
+    if (PortConfigure(com, found) < 0) return -1;
+  } else if (mode != kReceiverNormal) {
+    return -1;
+  }
 
-  // From here the port is recorded: stop restores its settings and closes it.
-  SetLastError(0);
-  port = com;
-  savedSettings = found;
-  if (PortConfigure(com, found) < 0) return -1;
-
+  NoiseReset(&noise);
   gKeyReadyEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  gStopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  arrived = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   quit = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   pendingRead = static_cast<PendingRead*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof *pendingRead));
   if (pendingRead) pendingRead->ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (!gKeyReadyEvent || !gStopEvent || !quit || !pendingRead || !pendingRead->ov.hEvent) {
+  if (!gKeyReadyEvent || !arrived || !quit || !pendingRead || !pendingRead->ov.hEvent) {
     ReceiverStop();
     return -1;
   }
 
+  ReceiverReport(port == INVALID_HANDLE_VALUE ? kReceiverWaiting : kReceiverOpen, number);
   readerThread = CreateThread(nullptr, 0, ReaderThread, pendingRead, 0, nullptr);
   if (!readerThread) {
     ReceiverStop();
@@ -237,7 +302,7 @@ int ReceiverStop() {
   }
   PendingReadFree();
   CloseAndForget(&gKeyReadyEvent);
-  CloseAndForget(&gStopEvent);
+  CloseAndForget(&arrived);
   CloseAndForget(&quit);
   if (port != INVALID_HANDLE_VALUE) {
     SetCommMask(port, 0);
@@ -245,5 +310,6 @@ int ReceiverStop() {
     CloseHandle(port);
     port = INVALID_HANDLE_VALUE;
   }
+  settingsSaved = false;
   return 0;
 }

@@ -6,20 +6,23 @@
 
 enum { kReceiverNormal = 0, kReceiverTest = 1 };
 
-// Mode kReceiverNormal takes the port from the profile ("default"/"port"); kReceiverTest uses
-// `port`. Returns 0 when the receiver runs, -1 when it does not.
+enum ReceiverState { kReceiverNoPort = 0, kReceiverOpen = 1, kReceiverWaiting = 2, kReceiverNoise = 3 };
+// Posted to the window given to ReceiverSetStateWindow whenever the state changes:
+// wParam = ReceiverState, lParam = port number (0 with kReceiverNoPort). Normal mode only.
+enum { kMsgReceiverState = WM_APP + 1 };
+void ReceiverSetStateWindow(HWND window);
+
+// Starts the reader on COM`port`. 0 when the receiver runs, -1 when it does not (port 0, settings
+// that cannot be read or written). A port that cannot be opened is -1 in kReceiverTest; in
+// kReceiverNormal the reader waits for it (kReceiverWaiting) and opens it once it is there.
 int ReceiverStart(int mode, int port);
 // Ends the reader (it is never killed), closes the events, restores and closes the port that is
 // open then. Safe to call when nothing runs. Returns 0.
 int ReceiverStop();
 
+// A COM port appeared (a device notification): a reader waiting for its port tries it at once
+// instead of at its next back-off step. Main thread.
+void ReceiverPortArrived();
+
 // Set by the reader thread once per queued key event (auto-reset); null while stopped.
 extern HANDLE gKeyReadyEvent;
-// Set by the test dialog's Cancel to end its indicator thread (auto-reset); null while stopped.
-extern HANDLE gStopEvent;
-
-// The receiver's state, posted to the window given to ReceiverSetStateWindow whenever it changes:
-// wParam = ReceiverState, lParam = port number (0 with kReceiverNoPort).
-enum ReceiverState { kReceiverNoPort = 0, kReceiverOpen = 1, kReceiverWaiting = 2, kReceiverNoise = 3 };
-enum { kMsgReceiverState = WM_APP + 1 };
-void ReceiverSetStateWindow(HWND window);

@@ -8,17 +8,26 @@
 #include "receiver/packet.h"
 
 #include "receiver/bch.h"
+#include "receiver/noise.h"
 
 void PacketReset(PacketAssembler* a, uint32_t now) {
   a->count = 0;
   a->lastTime = now;
 }
 
-int PacketFeed(PacketAssembler* a, uint8_t byte, uint32_t now) {
+int PacketFeed(PacketAssembler* a, uint8_t byte, uint32_t now, int* completed) {
+  if (completed) *completed = 0;
   if (uint32_t(now - a->lastTime) > kPacketGapMs || a->count < 0 || a->count > 2) a->count = 0;
   a->bytes[a->count++] = byte;
   a->lastTime = now;
   if (a->count < 3) return -1;
   a->count = 0;
-  return BchDecode(a->bytes[1], a->bytes[2]);
+  int code = BchDecode(a->bytes[1], a->bytes[2]);
+  if (code < 0) {
+    a->kind = kNoiseRejected;
+  } else {
+    a->kind = kBchCheckTable[a->bytes[2] & 0x7F] == a->bytes[1] ? kNoiseClean : kNoiseCorrected;
+  }
+  if (completed) *completed = 1;
+  return code;
 }

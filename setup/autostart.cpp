@@ -23,9 +23,7 @@ static const char kMachineRunName[] = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\
 static const char kUserRunName[] = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 static int AutostartProgramPath(char path[MAX_PATH]) {
-  DWORD n = GetModuleFileNameA(gProgramInstance, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return -1;  // failed, or cut short
-  return 0;
+  return ProcessModulePath(gProgramInstance, path) < 0 ? -1 : 0;
 }
 
 // Writes the program's path; a path that cannot be had is not written (and is no failure).

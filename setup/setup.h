@@ -5,6 +5,8 @@
 // Stops the receiver, runs the setup dialog, starts the receiver again in normal mode.
 // A call while the dialog is open does nothing. Returns 0.
 int OpenSetupDialog(HMODULE language, HWND owner);
+// 1 while the setup dialog (and with it the test dialog) is open: it owns the port then.
+int SetupDialogIsOpen();
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK TestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

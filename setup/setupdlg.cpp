@@ -33,11 +33,18 @@ static SetupWait* detectWait;                 // from dialog start to dialog end
 int OpenSetupDialog(HMODULE language, HWND owner) {
   if (setupOpen) return 0;
   setupOpen = 1;
+  HWND before = ProcessFrontRemember();
   KeyPathStop();
   DialogBoxParamA(language, MAKEINTRESOURCEA(IDD_SETUP), owner, SetupDialogProc, 0);
   KeyPathStart();
   setupOpen = 0;
+  // Closed, the dialog leaves the hidden main window in front: the keys go to the user's window.
+  ProcessFrontGiveBack(before);
   return 0;
+}
+
+int SetupDialogIsOpen() {
+  return setupOpen;
 }
 
 static void EnableItem(HWND dialog, int id, BOOL enable) {

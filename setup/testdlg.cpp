@@ -27,7 +27,9 @@
 
 enum { kFlashMs = 200, kEndWaitMs = 2000 };
 
-static HANDLE indicatorThread;  // main thread only
+// Main thread only.
+static HANDLE indicatorThread;
+static HANDLE stopEvent;  // auto-reset; set by Cancel to end the indicator thread
 
 static void ShowItem(HWND dialog, int id, int show) {
   ShowWindow(GetDlgItem(dialog, id), show);
@@ -82,7 +84,8 @@ static HANDLE Duplicate(HANDLE event) {
 static HANDLE StartIndicator(HWND dialog) {
   IndicatorArgs* args = static_cast<IndicatorArgs*>(HeapAlloc(GetProcessHeap(), 0, sizeof(IndicatorArgs)));
   if (!args) return nullptr;
-  *args = {dialog, {Duplicate(gStopEvent), Duplicate(gKeyReadyEvent)}};
+  if (!stopEvent) stopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  *args = {dialog, {Duplicate(stopEvent), Duplicate(gKeyReadyEvent)}};
   HANDLE thread = CreateThread(nullptr, 0, IndicatorThread, args, 0, nullptr);
   if (!thread) {
     if (args->events[0]) CloseHandle(args->events[0]);
@@ -109,6 +112,10 @@ static void EndIndicator() {
     CloseHandle(indicatorThread);
     indicatorThread = nullptr;
   }
+  if (stopEvent) {
+    CloseHandle(stopEvent);
+    stopEvent = nullptr;
+  }
   QueueClear();
 }
 
@@ -123,13 +130,13 @@ INT_PTR CALLBACK TestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
       if (HIWORD(wParam) != 0 || LOWORD(wParam) != IDCANCEL) return FALSE;
       // Resetting before the stop keeps a key that came during a flash from flashing again.
       ResetEvent(gKeyReadyEvent);
-      SetEvent(gStopEvent);
+      SetEvent(stopEvent);
       EndIndicator();
       EndDialog(dialog, IDCANCEL);
       return FALSE;
     case WM_DESTROY:
       // Closed some other way than by Cancel: stop the thread all the same.
-      if (indicatorThread && WaitForSingleObject(indicatorThread, 0) == WAIT_TIMEOUT) SetEvent(gStopEvent);
+      if (indicatorThread && WaitForSingleObject(indicatorThread, 0) == WAIT_TIMEOUT) SetEvent(stopEvent);
       EndIndicator();
       return FALSE;
   }

@@ -150,16 +150,13 @@ TEST_F(ReceiverLink, NoPortConfiguredStartsNothing) {
   int threads = ThreadCount();
   for (auto& c : cases) {
     if (c.profile) WriteProfile(c.profile);
-    // The argument is ignored in normal mode: it must not open COM1.
-    EXPECT_EQ(ReceiverStart(kReceiverNormal, 1), -1) << c.name;
+    EXPECT_EQ(KeyPathStart(), -1) << c.name;
     EXPECT_EQ(gKeyReadyEvent, nullptr) << c.name;
     EXPECT_EQ(ThreadCount(), threads) << c.name;
   }
 }
 
-TEST_F(ReceiverLink, PortThatDoesNotExistIsRefused) {
-  WriteProfile("[default]\r\nport=3\r\n");
-  EXPECT_EQ(ReceiverStart(kReceiverNormal, 1), -1);
+TEST_F(ReceiverLink, PortThatDoesNotExistIsRefusedInTestMode) {
   EXPECT_EQ(ReceiverStart(kReceiverTest, 3), -1);
   EXPECT_EQ(ReceiverStart(kReceiverTest, 12), -1);
   EXPECT_EQ(ReceiverStart(kReceiverTest, 0), -1);
@@ -185,7 +182,6 @@ TEST_F(ReceiverLink, TestModeQueuesCorrectedKeys) {
   };
   ASSERT_EQ(ReceiverStart(kReceiverTest, 1), 0);
   ASSERT_NE(gKeyReadyEvent, nullptr);
-  ASSERT_NE(gStopEvent, nullptr);
   for (auto& c : cases) {
     Send(remote_, c.packet);
     Send(remote_, kSentinel);
@@ -221,11 +217,11 @@ TEST_F(ReceiverLink, LineSettingsWhileRunningAndRestoredAtStop) {
   EXPECT_EQ(ReadSettings("COM1"), before);
 }
 
-TEST_F(ReceiverLink, NormalModeTakesThePortFromTheProfile) {
-  WriteProfile("[default]\r\nport=1\r\n");
+TEST_F(ReceiverLink, NormalModeRunsOnThePortGiven) {
+  WriteProfile("[default]\r\nport=3\r\n");  // not read here: the caller names the port
   int threads = ThreadCount();
-  ASSERT_EQ(ReceiverStart(kReceiverNormal, 3), 0);  // the argument 3 is ignored
-  EXPECT_EQ(ThreadCount(), threads + 1);            // the reader alone: no consumer of its own
+  ASSERT_EQ(ReceiverStart(kReceiverNormal, 1), 0);
+  EXPECT_EQ(ThreadCount(), threads + 1);  // the reader alone: no consumer of its own
   Send(remote_, {0x00, 0x37, 0x05});
   Send(remote_, kSentinel);
   EXPECT_EQ(KeysUntilSentinel(), std::vector<int>{5});
@@ -255,9 +251,50 @@ TEST_F(ReceiverLink, KeyPathActsOnKeysAndStopEndsBothThreads) {
   EXPECT_EQ(gKeyReadyEvent, nullptr);
   gActionHandler = previous;
 
-  WriteProfile("[default]\r\nport=3\r\n");  // no such port: nothing starts
-  EXPECT_EQ(KeyPathStart(), -1);
+  WriteProfile("[default]\r\nport=3\r\n");  // no such port yet: both threads wait for it
+  EXPECT_EQ(KeyPathStart(), 0);
+  EXPECT_EQ(ThreadCount(), threads + 2);
+  EXPECT_EQ(KeyPathStop(), 0);
   EXPECT_EQ(ThreadCount(), threads);
+}
+
+// The states the main window is told of, in the order they happen: none configured, waiting for
+// a port that is not there, open; noise on the line, then open again after a second of quiet.
+TEST_F(ReceiverLink, StateChangesArePostedToTheWindow) {
+  HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  ReceiverSetStateWindow(window);
+  auto states = [&](int ms) {
+    std::vector<std::pair<int, int>> got;
+    for (double end = NowMs() + ms; NowMs() < end;) {
+      MSG m;
+      while (PeekMessageA(&m, window, kMsgReceiverState, kMsgReceiverState, PM_REMOVE))
+        got.push_back({int(m.wParam), int(m.lParam)});
+      Sleep(10);
+    }
+    return got;
+  };
+  typedef std::vector<std::pair<int, int>> States;
+  EXPECT_EQ(ReceiverStart(kReceiverNormal, 0), -1);
+  EXPECT_EQ(ReceiverStart(kReceiverNormal, 3), 0);
+  EXPECT_EQ(states(100), (States{{kReceiverNoPort, 0}, {kReceiverWaiting, 3}}));
+  ASSERT_EQ(ReceiverStart(kReceiverNormal, 1), 0);
+  EXPECT_EQ(states(100), (States{{kReceiverOpen, 1}}));
+  ReceiverStart(kReceiverTest, 1);  // the test dialog's receiver tells nothing
+  EXPECT_EQ(states(100), States{});
+  ASSERT_EQ(ReceiverStart(kReceiverNormal, 1), 0);
+  for (int i = 0; i < 4; i++) Send(remote_, {0x00, 0x0B, 0x00});  // rejected, back to back
+  Send(remote_, {0x00, 0x37, 0x05});                              // a clean key amid the noise
+  KeyEvent e;
+  EXPECT_EQ(states(300), (States{{kReceiverNoise, 1}}));
+  EXPECT_EQ(QueueTake(&e), 0) << "a key acted on while noise mutes the keys";
+  EXPECT_EQ(states(1200), (States{{kReceiverOpen, 1}}));
+  Send(remote_, {0x00, 0x37, 0x05});
+  Send(remote_, kSentinel);
+  EXPECT_EQ(KeysUntilSentinel(), std::vector<int>{5});
+  ReceiverStop();
+  ReceiverSetStateWindow(nullptr);
+  DestroyWindow(window);
 }
 
 TEST_F(ReceiverLink, RestartKeepsWorkingAndStopTwiceIsHarmless) {
@@ -269,7 +306,6 @@ TEST_F(ReceiverLink, RestartKeepsWorkingAndStopTwiceIsHarmless) {
     EXPECT_EQ(ReceiverStop(), 0);
     EXPECT_EQ(ReceiverStop(), 0);
     EXPECT_EQ(gKeyReadyEvent, nullptr);
-    EXPECT_EQ(gStopEvent, nullptr);
   }
 }
 

@@ -117,7 +117,6 @@ class TestDialogTest : public ::testing::Test {
     gLanguageModule = LoadLibraryA("REMOT001.DLL");
     ASSERT_NE(gLanguageModule, nullptr);
     gKeyReadyEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    gStopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     QueueClear();
     watchLog.clear();
     keyNameAtFlash.clear();
@@ -127,8 +126,7 @@ class TestDialogTest : public ::testing::Test {
   }
   void TearDown() override {
     if (gKeyReadyEvent) CloseHandle(gKeyReadyEvent);
-    if (gStopEvent) CloseHandle(gStopEvent);
-    gKeyReadyEvent = gStopEvent = nullptr;
+    gKeyReadyEvent = nullptr;
     onFlashStart = nullptr;
   }
 
@@ -258,10 +256,9 @@ TEST_F(TestDialogTest, CancelDuringAFlashWithKeysWaitingEndsTheThreadWithoutAnot
 }
 
 TEST_F(TestDialogTest, WithoutEventsTheDialogOpensNeverFlashesAndCancelClosesIt) {
-  // The receiver's test-mode start failed: it made no events.
+  // The receiver's test-mode start failed: it made no key ready event.
   CloseHandle(gKeyReadyEvent);
-  CloseHandle(gStopEvent);
-  gKeyReadyEvent = gStopEvent = nullptr;
+  gKeyReadyEvent = nullptr;
   bool flashHidden = false;
   INT_PTR result = Run([&](HWND d) {
     QueuePut({1, 12});

@@ -3,12 +3,14 @@
 // which menu was about to be tracked; the commands are sent as WM_COMMAND.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <dbt.h>
 #include <shellapi.h>
 
 #include <string>
 #include <vector>
 
 #include "app/shell.h"
+#include "receiver/link.h"
 #include "test_support.h"
 
 namespace {
@@ -243,6 +245,57 @@ TEST_F(MainWindowTest, CloseFromOutsideRemovesTheIconAndEndsTheLoop) {
   MSG quit;
   EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   window_ = nullptr;
+}
+
+TEST(TrayTipText, OneTextPerReceiverState) {
+  struct {
+    int state, port;
+    const char* tip;
+  } rows[] = {
+      {kReceiverOpen, 7, "Halvesta Remote Control - COM7"},
+      {kReceiverWaiting, 7, "Halvesta Remote Control - waiting for COM7"},
+      {kReceiverNoPort, 0, "Halvesta Remote Control - no port set"},
+      {kReceiverNoise, 12, "Halvesta Remote Control - noise on COM12, keys ignored"},
+      {kReceiverWaiting, 256, "Halvesta Remote Control - waiting for COM256"},
+  };
+  for (auto& r : rows) {
+    char tip[64];
+    memset(tip, 'x', sizeof tip);
+    TrayTipText(r.state, r.port, tip);
+    EXPECT_STREQ(tip, r.tip) << r.state;
+  }
+}
+
+// Wine broadcasts no device arrivals: the notification is sent here as the system would.
+TEST_F(MainWindowTest, ComPortArrivalWakesTheWaitingReceiver) {
+  static int arrivals;
+  arrivals = 0;
+  void (*previous)() = gTrayPortArrived;
+  gTrayPortArrived = [] { arrivals++; };
+  const GUID comPort = {0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
+  const GUID volume = {0x53F5630D, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
+  struct {
+    const char* name;
+    WPARAM event;
+    DWORD type;
+    GUID guid;
+    int arrivals;
+  } cases[] = {
+      {"COM port interface arrives", DBT_DEVICEARRIVAL, DBT_DEVTYP_DEVICEINTERFACE, comPort, 1},
+      {"another interface class", DBT_DEVICEARRIVAL, DBT_DEVTYP_DEVICEINTERFACE, volume, 0},
+      {"a port (the older broadcast)", DBT_DEVICEARRIVAL, DBT_DEVTYP_PORT, comPort, 1},
+      {"a COM port goes", DBT_DEVICEREMOVECOMPLETE, DBT_DEVTYP_DEVICEINTERFACE, comPort, 0},
+  };
+  for (auto& c : cases) {
+    arrivals = 0;
+    DEV_BROADCAST_DEVICEINTERFACE_A device = {};
+    device.dbcc_size = sizeof device;
+    device.dbcc_devicetype = c.type;
+    device.dbcc_classguid = c.guid;
+    EXPECT_EQ(SendMessageA(window_, WM_DEVICECHANGE, c.event, reinterpret_cast<LPARAM>(&device)), TRUE);
+    EXPECT_EQ(arrivals, c.arrivals) << c.name;
+  }
+  gTrayPortArrived = previous;
 }
 
 }  // namespace

@@ -94,6 +94,12 @@ if [ -n "$APP_PID" ]; then
   for _ in $(seq 50); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.2; done
   check "upgrade ended the running program" bash -c "! kill -0 $APP_PID 2>/dev/null"
   kill "$APP_PID" 2>/dev/null || true  # so that a failure here does not spoil the checks below
+  # It was running, so the silent upgrade starts it again (through explorer.exe, as the user).
+  check "silent upgrade started the program again" timeout 60 wine "$BUILD/bin/shelldriver.exe" window 20000
+  timeout 60 wine "$BUILD/bin/shelldriver.exe" exit-timed 20000 >/dev/null 2>&1 || true
+  wine "$SETUP" /S /CurrentUser
+  check "silent install with the program not running leaves it not running" \
+    bash -c "! timeout 60 wine '$BUILD/bin/shelldriver.exe' window 3000 >/dev/null 2>&1"
 fi
 
 # --- a program window that never answers does not hold setup up ------------------------------

@@ -4,8 +4,12 @@
 # windows that must receive exactly the keystrokes profiles.ini names for them, through the
 # direct, alias, title pattern, window class and default sections; corrected one- and two-bit
 # errors act, three-bit errors don't.
-# Then the receiver's adapter is pulled out (the cable's socat ends) and a new one is plugged in
-# under the same name: keys act again without a restart, and the program rests meanwhile.
+# Before all that, COM1 appears only 4 s after the program's start: no setup dialog opens, and keys
+# act once it is there. Then the receiver's adapter is pulled out (the cable's socat ends) and a
+# new one is plugged in under the same name: keys act again without a restart, and the program
+# rests meanwhile. A resume from sleep with the old port silent opens the new one; 10,000 random
+# bytes on the line type next to nothing, and a clean press after a second of quiet acts; Exit
+# ends the program with code 0.
 # Usage: keypath_e2e.sh BUILD_DIR
 set -euo pipefail
 source "$(dirname "$0")/../../tools/lib.sh"
@@ -38,9 +42,41 @@ Key4=KEYBOARD Y+^Y
 [class:remotetestkeysink]
 Key5=KEYBOARD K+^K
 INI
+# The noise sink maps every key: each key acted on types N.
+{ echo "[Noise Sink]"; for k in $(seq 0 127); do echo "Key$k=KEYBOARD N+^N"; done; } >>"$WORK/app/profiles.ini"
+# The adapter is late: COM1 appears only 4 s after the program's start.
+# (A link to a folder, which cannot be opened: without a link, or with a dangling one, Wine would
+# map COM1 to /dev/ttyS0 by itself.)
+mkdir -p "$WORK/no-adapter-yet"
+ln -sfn "$WORK/no-adapter-yet" "$WINEPREFIX/dosdevices/com1"
 
 remote_run_app "$WORK/app"
-sleep 1 # the receiver opens COM1 within a moment of the start
+
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+# Presses key 1 every 100 ms until a key reaches the sink (at most 15 s); prints the ms it took from $1.
+first_key_after() {
+  remote_press --key 1 --repeat 100 --gap 100 &
+  local sim=$! ms=-1
+  while [ $(($(now_ms) - $1)) -lt 15000 ]; do
+    if [ -n "$(remote_sink_keys)" ]; then ms=$(($(now_ms) - $1)); break; fi
+    sleep 0.02
+  done
+  kill "$sim" 2>/dev/null || true
+  wait "$sim" 2>/dev/null || true
+  echo "$ms"
+}
+
+# --- the adapter appears 4 s after the start ------------------------------------------------------
+sleep 3
+expect_same "configured port absent at start: no setup dialog" "no dialog" "$(drive no-dialog 500)"
+remote_open_sink "Key Path Direct"
+remote_link_com "$WORK/cable/ttyA" 1
+arrived=$(now_ms)
+late_ms=$(first_key_after "$arrived")
+echo "late adapter: first key acted on $late_ms ms after the port appeared"
+check "late adapter: keys act once the port is there" [ "$late_ms" -ge 0 ]
+sleep 1.5 # the presses still on their way
+remote_close_sink
 
 CTRL_A="down 0x11 down 0x41 up 0x41 up 0x11"
 remote_open_sink "Key Path Direct"
@@ -129,7 +165,6 @@ drive press "Remote Control Activity" 2 || true
 check "notice click: the window closes" drive gone 'Remote Control Activity' 5000
 
 # --- the adapter pulled out and plugged in again ---------------------------------------------------
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$APP_PID/stat"; }
 hz=$(getconf CLK_TCK)
 remote_open_sink "Key Path Direct"
@@ -155,6 +190,35 @@ check "adapter away: the program rests (under 2% of a processor)" [ $((away_cpu_
 check "adapter back: keys act again without a restart" [ "$first_key_ms" -ge 0 ]
 sleep 0.5
 expect_keys "after re-plugging, one press is one key" "$CTRL_A" --key 1
+
+# --- resume from sleep: the old port stays open but silent, COM1 now names a new pair -------------
+remote_start_cable "$WORK/cable3"
+remote_link_com "$WORK/cable3/ttyA" 1
+remote_link_com "$WORK/cable3/ttyB" 9
+sleep 0.5
+expect_keys "old port silent: a key on the new pair does nothing yet" "" --key 1
+resumed=$(now_ms)
+drive power 4 18 7 >/dev/null # suspend, then both resume events: one restart
+resume_ms=$(first_key_after "$resumed")
+echo "resume: first key acted on $resume_ms ms after the resume broadcast"
+check "resume: keys act on the new port" [ "$resume_ms" -ge 0 ]
+sleep 1.5
 remote_close_sink
+
+# --- noise: 10,000 random bytes, then a clean press after a second of quiet -----------------------
+remote_open_sink "Noise Sink"
+head -c 10000 /dev/urandom >"$WORK/cable3/ttyB"
+sleep 8 # the program reads the burst byte by byte, and then the line is quiet for a second
+noise_keys=$(remote_sink_keys | awk '{ print gsub(/down/, "") }')
+noise_keys=${noise_keys:-0}
+echo "noise: 10,000 random bytes acted on $noise_keys keys"
+check "noise: 10,000 random bytes act on at most 3 keys" [ "$noise_keys" -le 3 ]
+expect_keys "noise: a clean press after a second of quiet acts" "down 0x4E up 0x4E" --key 5
+remote_close_sink
+
+drive command 100 >/dev/null
+app_rc=0
+wait "$APP_PID" || app_rc=$?
+check "Exit after the late start and the resume: exit code 0" [ "$app_rc" -eq 0 ]
 
 remote_e2e_end

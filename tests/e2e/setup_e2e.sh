@@ -104,6 +104,14 @@ expect "OK with autostart ticked: OVRARemote holds the program's path" '^C:\\app
 # The receiver runs on COM1 now: a key from the remote reaches the window in front.
 open_sink
 expect_keys "after OK the receiver acts on a key through the profile" "$KEY_L" --key 12
+# Setup cancelled: the window that was in front gets the front, and with it the next key, back.
+drive command 101 >/dev/null
+drive dialog 10000 "$PID" >/dev/null
+shown
+close_dialog_with "$SETUP" 2 >/dev/null
+sleep 0.5
+expect "after Setup is cancelled the window that was in front is in front again" "title 'Setup Sink'$" "$(drive foreground)"
+expect_keys "after Setup is cancelled the next key reaches that window" "$KEY_L" --key 12
 remote_close_sink
 
 # --- From a double click on the tray icon: the test dialog ---

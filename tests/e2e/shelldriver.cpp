@@ -21,6 +21,8 @@
 //   icon-delete                      remove the main window's tray icon, as a shell that ended would
 //   taskbar-created                  broadcast "TaskbarCreated", as a shell that started does
 //   tray <mouse message>             post the tray callback message with that lParam
+//   power <event> ...                send WM_POWERBROADCAST with each event in turn (4 suspend,
+//                                    18 resume automatic, 7 resume suspend) to the main window
 //   mutex                            print whether the single-instance mutex exists
 //   dialog <ms> [pid]                wait for a dialog of the program other than the message box
 //   no-dialog <ms> [pid]             succeed when no such dialog appears within ms
@@ -534,6 +536,15 @@ int main(int argc, char** argv) {
     if (command == "tray")
       return PostMessageA(window, RegisterWindowMessageA("HalvestaRemoteUserMessage"), 1, ms) ? 0 : 1;
     return PostMessageA(window, WM_COMMAND, ms, 0) ? 0 : 1;
+  }
+  if (command == "power" && argc >= 3) {
+    HWND window = FindTop(kClass, nullptr, 0);
+    for (int i = 2; window && i < argc; i++) {
+      DWORD_PTR result;
+      SendMessageTimeoutA(window, WM_POWERBROADCAST, strtoul(argv[i], nullptr, 10), 0, SMTO_NORMAL, 10000,
+                          &result);
+    }
+    return window ? 0 : 1;
   }
   if (command == "exit-timed") return ExitTimed(ms);
   if (command == "foreground") return Foreground();

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "receiver/noise.h"
 #include "receiver/packet.h"
 
 static unsigned SlowCheck(unsigned data) {
@@ -16,11 +17,16 @@ static unsigned SlowCheck(unsigned data) {
   return r;
 }
 
-static int SlowDecode(uint8_t check, uint8_t data) {
+// The nearest code word within two bits, or -1; *kind tells whether bits had to be flipped.
+static int SlowDecode(uint8_t check, uint8_t data, int* kind) {
   unsigned received = unsigned(data & 0x7F) << 8 | check;
   for (unsigned v = 0; v < 128; v++) {
-    if (__builtin_popcount(received ^ (v << 8 | SlowCheck(v))) <= 2) return int(v);
+    int distance = __builtin_popcount(received ^ (v << 8 | SlowCheck(v)));
+    if (distance > 2) continue;
+    *kind = distance ? kNoiseCorrected : kNoiseClean;
+    return int(v);
   }
+  *kind = kNoiseRejected;
   return -1;
 }
 
@@ -32,6 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   PacketAssembler a;
   PacketReset(&a, now);
+  NoiseGuard g;  // fed every packet: must neither crash nor let a flawed run of three through
+  NoiseReset(&g);
   uint8_t held[3];
   int count = 0;
   uint32_t last = now;
@@ -40,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // set a long jump that may carry the clock round.
     uint8_t pause = data[i + 1];
     now += (pause & 0x80) ? uint32_t(pause) << 24 : pause;
-    int got = PacketFeed(&a, data[i], now);
+    int completed;
+    int got = PacketFeed(&a, data[i], now, &completed);
     if (got < -1 || got > 127) abort();
 
     if (now - last > 50) count = 0;
@@ -48,8 +57,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     last = now;
     int want = -1;
     if (count == 3) {
-      want = SlowDecode(held[1], held[2]);
+      int kind;
+      want = SlowDecode(held[1], held[2], &kind);
       count = 0;
+      if (!completed || a.kind != kind) abort();
+      int muted = NoiseFeed(&g, kind, now);
+      if (muted != 0 && muted != 1) abort();
+    } else if (completed) {
+      abort();
     }
     if (got != want) abort();
   }
