@@ -64,6 +64,22 @@ static void PutPrograms(ActivityRing* ring, void* context) {
   }
 }
 
+struct ProgramSearch {
+  DWORD pid;
+  HWND found;
+};
+
+// EnumWindows callback: the first top-level window of search->pid.
+static BOOL CALLBACK ProgramSearchWindow(HWND window, LPARAM param) {
+  ProgramSearch* search = reinterpret_cast<ProgramSearch*>(param);
+  DWORD owner = 0;
+  if (GetWindowThreadProcessId(window, &owner) && owner == search->pid) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 // The program file of process pid, the way the lookup names it, through its window when that still
 // belongs to the process.
 static void ProgramOf(uint32_t pid, char* out) {
@@ -75,21 +91,8 @@ static void ProgramOf(uint32_t pid, char* out) {
     return;
   }
   // Any top-level window of that process will do.
-  struct Search {
-    DWORD pid;
-    HWND found;
-  } search = {pid, nullptr};
-  EnumWindows(
-      [](HWND w, LPARAM p) -> BOOL {
-        Search* s = reinterpret_cast<Search*>(p);
-        DWORD owner = 0;
-        if (GetWindowThreadProcessId(w, &owner) && owner == s->pid) {
-          s->found = w;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  ProgramSearch search = {pid, nullptr};
+  EnumWindows(ProgramSearchWindow, reinterpret_cast<LPARAM>(&search));
   if (search.found) ProfileProgramName(search.found, out);
 }
 
