@@ -54,8 +54,10 @@ remote_run_app "$WORK/app"
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 # Presses key 1 every 100 ms until a key reaches the sink (at most 15 s); prints the ms it took from $1.
+# (remotesim itself in the background, not through remote_press: killing a function's subshell would
+# leave the simulator pressing on.)
 first_key_after() {
-  remote_press --key 1 --repeat 100 --gap 100 &
+  wine "$BUILD/bin/remotesim.exe" COM9 --key 1 --repeat 100 --gap 100 >/dev/null 2>&1 &
   local sim=$! ms=-1
   while [ $(($(now_ms) - $1)) -lt 15000 ]; do
     if [ -n "$(remote_sink_keys)" ]; then ms=$(($(now_ms) - $1)); break; fi
@@ -207,7 +209,8 @@ remote_close_sink
 
 # --- noise: 10,000 random bytes, then a clean press after a second of quiet -----------------------
 remote_open_sink "Noise Sink"
-head -c 10000 /dev/urandom >"$WORK/cable3/ttyB"
+# The same 10,000 bytes every run (a fixed seed): what they decode to does not vary from run to run.
+python3 -c 'import random, sys; random.seed(15); sys.stdout.buffer.write(bytes(random.getrandbits(8) for _ in range(10000)))' >"$WORK/cable3/ttyB"
 sleep 8 # the program reads the burst byte by byte, and then the line is quiet for a second
 noise_keys=$(remote_sink_keys | awk '{ print gsub(/down/, "") }')
 noise_keys=${noise_keys:-0}
