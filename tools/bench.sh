@@ -32,22 +32,19 @@ rm -rf "$WORK"
 mkdir -p "$WORK/app"
 cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$WORK/app/"
 printf '[default]\r\nport=1\r\n[Bench Sink]\r\nKey12=KEYBOARD A+^A\r\n' >"$WORK/small.ini"
-# 500 sections of 40 keys; the sink's own section comes last.
-awk 'BEGIN {
-  printf "[default]\r\nport=1\r\n"
-  for (s = 1; s <= 500; s++) {
-    printf "[%s]\r\n", s < 500 ? sprintf("Other Window %03d", s) : "Bench Sink"
-    for (k = 0; k < 40; k++) printf "Key%d=KEYBOARD %s\r\n", k, (s == 500 && k == 12) ? "A+^A" : "B+^B"
-  }
-}' >"$WORK/large.ini"
-# The same as title patterns: 500 pattern sections of 40 keys; the one that matches comes last.
-awk 'BEGIN {
-  printf "[default]\r\nport=1\r\n"
-  for (s = 1; s <= 500; s++) {
-    printf "[%s]\r\n", s < 500 ? sprintf("*Other Window %03d*", s) : "*Bench Sink*"
-    for (k = 0; k < 40; k++) printf "Key%d=KEYBOARD %s\r\n", k, (s == 500 && k == 12) ? "A+^A" : "B+^B"
-  }
-}' >"$WORK/patterns.ini"
+# 500 sections of 40 keys named by awk format $1 (from "%03d") and, last, $2: the sink's own.
+bench_profile() {
+  awk -v other="$1" -v last="$2" 'BEGIN {
+    printf "[default]\r\nport=1\r\n"
+    for (s = 1; s <= 500; s++) {
+      printf "[%s]\r\n", s < 500 ? sprintf(other, s) : last
+      for (k = 0; k < 40; k++) printf "Key%d=KEYBOARD %s\r\n", k, (s == 500 && k == 12) ? "A+^A" : "B+^B"
+    }
+  }'
+}
+bench_profile "Other Window %03d" "Bench Sink" >"$WORK/large.ini"
+# The same as title patterns; the one that matches comes last.
+bench_profile "*Other Window %03d*" "*Bench Sink*" >"$WORK/patterns.ini"
 cp "$WORK/small.ini" "$WORK/app/profiles.ini"
 remote_start_display
 [ -f "$BUILD/wineprefix/system.reg" ] || remote_start_wine "$BUILD/wineprefix"
