@@ -6,6 +6,7 @@
 #   docs/test-dialog.png   the test dialog while keys arrive (the indicator lit)
 #   docs/tray-menu.png     the tray icon with its menu open, enlarged twice
 #   docs/activity.png      the Activity window with a few real presses
+#   docs/notice.png        the notice for a button with no entry, beside the tray icon
 #   docs/assign-dialog.png the Assign dialog for a press in a media player (tools/assignshot.cpp)
 # Usage: bash tools/screenshots.sh     (builds first if needed; leaves nothing running)
 # REMOTE_SHOTS_DEMO=0 leaves docs/demo.png as it is.
@@ -86,7 +87,9 @@ remote_press --key 12
 remote_press --key 12 --flip 0x0B00
 remote_press --key 13
 remote_press --key 9
-sleep 1.5
+# Wine's tray shows a balloon 2 s after the notice was given (and for at least 10 s).
+sleep 3.5
+import -display "$DISPLAY" -window root -crop 290x106+0+0 +repage "$DOCS/notice.png"
 drive command 102 >/dev/null
 drive wait-title "Remote Control Activity" 20000 >/dev/null
 sleep 1
@@ -110,4 +113,4 @@ sleep 1
 shoot_window "$ASSIGN" "$DOCS/assign-dialog.png"
 drive press "$ASSIGN" 2 >/dev/null
 drive gone "$ASSIGN" 10000 >/dev/null
-remote_log "written: docs/demo.png docs/setup-dialog.png docs/test-dialog.png docs/tray-menu.png docs/activity.png docs/assign-dialog.png"
+remote_log "written: docs/demo.png docs/setup-dialog.png docs/test-dialog.png docs/tray-menu.png docs/activity.png docs/notice.png docs/assign-dialog.png"

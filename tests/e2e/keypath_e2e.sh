@@ -10,6 +10,9 @@
 # rests meanwhile. A resume from sleep with the old port silent opens the new one; 10,000 random
 # bytes on the line type next to nothing, and a clean press after a second of quiet acts; Exit
 # ends the program with code 0.
+# In between, the Activity window lists what each press found and did; Assign writes a line for a
+# press (and, when the profile cannot be written, says so and keeps the dialog open); clicking a
+# notice opens the Assign dialog for a press with no entry, the Activity window for the others.
 # Usage: keypath_e2e.sh BUILD_DIR
 set -euo pipefail
 source "$(dirname "$0")/../../tools/lib.sh"
@@ -92,6 +95,14 @@ expect_keys "key in no section: nothing" "" --key 2
 expect_keys "noise before a packet does not hide it" "$CTRL_A" --key 1 --garbage 2
 expect_keys "two keys in a row" "$CTRL_A down 0x44 up 0x44" --key 1 --key 3
 remote_close_sink
+# Key2 was the run's first press with no entry, so its notice was shown (one a minute of each kind),
+# and no notice came after it: clicking it (NIN_BALLOONUSERCLICK) opens the Assign dialog for it.
+drive tray 1029 >/dev/null || true
+expect "notice click: the Assign dialog for that press" "Key2" "$(drive wait-item 'Assign a Button' 1200 5000 Key2)"
+expect "notice click: its window and program" "^text 'Key Path Direct'.*text 'keysink.exe'" \
+  "$(drive item 'Assign a Button' 1201) $(drive item 'Assign a Button' 1202)"
+drive press "Assign a Button" 2 || true
+check "notice click: Cancel closes the dialog" drive gone 'Assign a Button' 5000
 
 remote_open_sink "Keypath - notes.txt"
 expect_keys "alias section" "down 0x42 up 0x42" --key 2
@@ -150,6 +161,23 @@ drive press "Assign a Button" 1204 || true       # This program
 drive press "Assign a Button" 1206 || true       # Keys
 drive hotkey "Assign a Button" 1207 83 2 || true # Ctrl+S
 sleep 0.5
+# The write fails (a folder named profiles.ini beside the program): the box names the file, the dialog
+# stays open with the choice made, and nothing is touched.
+mv "$WORK/app/profiles.ini" "$WORK/profiles.saved"
+mkdir "$WORK/app/profiles.ini"
+ls -A "$WORK/app" >"$WORK/app-before.txt"
+drive press "Assign a Button" 1 || true
+expect "assign: a failed write names the file and why" \
+  'could not be saved in\|[A-Z]:\\.*\\app\\profiles\.ini\|\|[A-Z][^|]+\|\|' "$(drive messagebox 5000)"
+expect "assign: the dialog stays open" "^text 'Key77'" "$(drive item 'Assign a Button' 1200)"
+folder_untouched() {
+  [ -d "$WORK/app/profiles.ini" ] && [ -z "$(ls -A "$WORK/app/profiles.ini")" ] &&
+    cmp -s "$WORK/app-before.txt" <(ls -A "$WORK/app")
+}
+check "assign: the folder and its neighbours are left as they were" folder_untouched
+rmdir "$WORK/app/profiles.ini"
+mv "$WORK/profiles.saved" "$WORK/app/profiles.ini"
+# Nothing of the choice is lost: OK again writes the same line.
 drive press "Assign a Button" 1 || true
 check "assign: the dialog closes" drive gone 'Assign a Button' 5000
 expect "assign: the profile holds the line" "\[keysink.exe\].*Key77=KEYBOARD CTRL\+S" \
@@ -159,12 +187,6 @@ remote_close_sink
 remote_open_sink "Activity Sink"
 expect_keys "assign: the next press types Ctrl+S" "down 0x11 down 0x53 up 0x53 up 0x11" --key 77
 remote_close_sink
-# The last notice shown was the EXEC that failed (the presses with no entry came within the minute
-# of the first one's); clicking it (NIN_BALLOONUSERCLICK on the tray callback) opens the activity.
-drive tray 1029 >/dev/null || true
-expect "notice click: the Activity window" "^dialog 'Remote Control Activity' visible 1" "$(drive dialog 5000)"
-drive press "Remote Control Activity" 2 || true
-check "notice click: the window closes" drive gone 'Remote Control Activity' 5000
 
 # --- the adapter pulled out and plugged in again ---------------------------------------------------
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$APP_PID/stat"; }
@@ -192,6 +214,11 @@ check "adapter away: the program rests (under 2% of a processor)" [ $((away_cpu_
 check "adapter back: keys act again without a restart" [ "$first_key_ms" -ge 0 ]
 sleep 0.5
 expect_keys "after re-plugging, one press is one key" "$CTRL_A" --key 1
+# The last notice was the receiver's (gone, perhaps back): clicking it opens the activity.
+drive tray 1029 >/dev/null || true
+expect "notice click: the Activity window" "^dialog 'Remote Control Activity' visible 1" "$(drive dialog 5000)"
+drive press "Remote Control Activity" 2 || true
+check "notice click: the window closes" drive gone 'Remote Control Activity' 5000
 
 # --- resume from sleep: the old port stays open but silent, COM1 now names a new pair -------------
 remote_start_cable "$WORK/cable3"
