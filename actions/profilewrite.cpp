@@ -236,8 +236,12 @@ int ProfileWriteString(const char* path, const char* section, const char* key, c
     Why(why, whySize, "", ERROR_NOT_ENOUGH_MEMORY);
     return -1;
   }
+  // A longer file gets its room first: a full disk then fails before any byte of the file changed.
   DWORD written = 0;
-  bool ok = SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
+  bool ok = (edited.length <= size ||
+             (SetFilePointer(file, LONG(edited.length), nullptr, FILE_BEGIN) == edited.length &&
+              SetEndOfFile(file))) &&
+            SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
             WriteFile(file, edited.data, DWORD(edited.length), &written, nullptr) &&
             written == edited.length && SetEndOfFile(file);
   DWORD error = ok ? 0 : GetLastError();
