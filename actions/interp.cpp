@@ -24,6 +24,7 @@
 #include "actions/inject.h"
 #include "actions/keygroups.h"
 #include "common/activity.h"
+#include "common/process.h"
 
 enum { kPauseMs = 100, kActionExecLineSize = 32768 };
 
@@ -111,14 +112,6 @@ static int SendBounded(HWND window, UINT message, WPARAM wParam) {
   return int(result);
 }
 
-// The system's text for error, without its line end, into out (size bytes).
-static void ErrorText(DWORD error, char* out, DWORD size) {
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, out,
-                           size, nullptr);
-  while (n > 0 && (out[n - 1] == '\r' || out[n - 1] == '\n' || out[n - 1] == ' ' || out[n - 1] == '.')) n--;
-  out[n] = '\0';
-}
-
 static int Report(ActionReport* report, int result, long detail, int value) {
   if (report) {
     report->result = result;
@@ -170,7 +163,7 @@ int RunActionLineReport(HWND window, const char* line, BYTE enable, ActionReport
       DWORD error = 0;
       int started = StartProgram(argument, &error);
       if (started > 31) return Report(report, kActivityStarted, 0, started);
-      if (report) ErrorText(error, report->reason, sizeof report->reason);
+      if (report) ProcessErrorText(error, report->reason, sizeof report->reason);
       return Report(report, kActivityNotStarted, long(error), started);
     }
   }

@@ -14,6 +14,14 @@ int ProcessModulePath(HMODULE module, char* path) {
   return int(length);
 }
 
+void ProcessErrorText(unsigned long error, char* out, size_t size) {
+  if (size == 0) return;
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, DWORD(error),
+                           0, out, DWORD(size), nullptr);
+  while (n > 0 && (out[n - 1] == '\r' || out[n - 1] == '\n' || out[n - 1] == ' ' || out[n - 1] == '.')) n--;
+  out[n] = '\0';
+}
+
 static bool ProcessOwns(HWND window) {
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);

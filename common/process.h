@@ -11,6 +11,10 @@ extern char gProfilePath[MAX_PATH];  // the program's folder + "profiles.ini"
 // when the path cannot be had or would be cut short.
 int ProcessModulePath(HMODULE module, char* path);
 
+// The system's text for an error code, without its line end or closing full stop, into out (size
+// bytes); empty when the system has no text for it.
+void ProcessErrorText(unsigned long error, char* out, size_t size);
+
 // The window in front, to be given back after the program's own menu or dialog took the front.
 HWND ProcessFrontRemember();
 // Gives the front back to `before` when it still exists and a window of this program (or none)

@@ -7,6 +7,13 @@
 #define IDS_MENU_SETUP 2     // tray menu: Setup (item 101)
 #define IDS_MENU_ACTIVITY 3  // tray menu: Activity (item 102); a module without it shows two items
 
+// The program's texts (resources/texts001.inc), in ranges by the part of the program that shows them.
+#define IDS_PLURAL_RULE 10    // which counts take the singular form: "1" (only 1) or "01" (0 and 1)
+#define IDS_LANGUAGE_NAME 11  // the module's language in its own words ("English", "Deutsch")
+//   10-99 shell, tray tip, start-up    200-399 Activity window, notices    400-499 Assign dialog
+//   500-599 profile check report       600-699 Setup and test dialogs      700-799 saving the profile
+//   800-899 held buttons, long presses 900-999 languages
+
 #define IDD_SETUP 104    // port setup dialog
 #define IDC_DETECT 1001  // automatic detection
 #define IDC_PORT1 1002   // radio buttons COM1..COM4 = 1001 + port
