@@ -1,7 +1,7 @@
 // Texts come from the language module first, so that a translation wins; the program's English
 // list stands in for any text the module lacks (a module made for an older program, or one that
 // holds only the dialogs and the menu), so every window keeps its words.
-#include "app/text.h"
+#include "common/text.h"
 
 #include <windows.h>
 

@@ -1,6 +1,8 @@
 // The texts the user reads: from the language module's string table, else the program's own
 // English (resources/texts001.inc, the list the English module is built from). Main thread or any
-// worker: the module is loaded once at start-up and only read afterwards.
+// worker: the module is loaded once at start-up and only read afterwards. This is only the loader:
+// the layers below the dialogs return codes and values, and the code that shows a text (app/,
+// setup/) picks its words here.
 #pragma once
 #include <stddef.h>
 
