@@ -14,6 +14,24 @@
 //   500-599 profile check report       600-699 Setup and test dialogs      700-799 saving the profile
 //   800-899 held buttons, long presses 900-999 languages
 
+// The profile check's report (app/check.cpp). A problem's text has the line (%1), the section (%2),
+// the key (%3) and the kind's value (%4); a section's problem has no key.
+#define IDS_CHECK_CAPTION 500
+#define IDS_CHECK_NONE 501
+#define IDS_CHECK_COUNT 502  // 503: plural
+#define IDS_CHECK_MORE 504   // 505: plural
+#define IDS_CHECK_UNREADABLE 506
+#define IDS_CHECK_UTF16 507
+#define IDS_CHECK_NUL 508
+#define IDS_CHECK_NO_KEYWORD 510
+#define IDS_CHECK_KEYS_HELD 511
+#define IDS_CHECK_NOT_A_BUTTON 512
+#define IDS_CHECK_NO_SECTION 513
+#define IDS_CHECK_TOO_LONG 514  // %5: the longest line that runs
+#define IDS_CHECK_SHADOWED 515
+#define IDS_CHECK_NO_CLASS 516
+#define IDS_CHECK_LONG_PATTERN 517
+
 #define IDD_SETUP 104    // port setup dialog
 #define IDC_DETECT 1001  // automatic detection
 #define IDC_PORT1 1002   // radio buttons COM1..COM4 = 1001 + port
