@@ -134,7 +134,7 @@ int CheckRun(HINSTANCE instance) {
     TextFormatCount(count, sizeof count, IDS_CHECK_COUNT, 1, {"1"});
     snprintf(message + head, kCheckMessageSize - head, "%s\n\n%s", unreadable, count);
   }
-  char caption[128];
+  char caption[kCheckCaptionSize];
   TextLoad(IDS_CHECK_CAPTION, caption, sizeof caption);
   MessageBoxA(nullptr, message, caption, MB_OK | (problems ? MB_ICONWARNING : MB_ICONINFORMATION));
   HeapFree(GetProcessHeap(), 0, message);

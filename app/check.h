@@ -11,6 +11,7 @@ struct ProfileProblem;
 enum {
   kCheckShownMax = 50,  // problems listed in one message; the rest are counted
   kCheckMessageSize = 32768,
+  kCheckCaptionSize = 128,
 };
 
 // True when the command line is "/check" (any letter case, blanks around it allowed).

@@ -9,7 +9,9 @@
 
 #include "actions/profilecheck.h"
 #include "actions/profiletext.h"
+#include "app/activitytext.h"
 #include "app/check.h"
+#include "app/shell.h"
 #include "common/process.h"
 #include "common/text.h"
 #include "resources/resource_ids.h"
@@ -27,6 +29,39 @@ class EnglishModule : public ::testing::Test {
     gLanguageModule = nullptr;
   }
 };
+
+const int64_t kNoon = 12LL * 3600000 + 34 * 60000 + 56 * 1000 + 789;  // 12:34:56.789
+
+ActivityEvent Press(int code, int result, long detail = 0) {
+  ActivityEvent e;
+  memset(&e, 0, sizeof e);
+  e.kind = kActivityPress;
+  e.time = kNoon;
+  e.code = code;
+  e.result = result;
+  e.detail = detail;
+  strcpy(e.title, "Untitled - Notepad");
+  strcpy(e.program, "notepad.exe");
+  strcpy(e.section, "notepad.exe");
+  strcpy(e.line, "KEYBOARD CTRL+S+^S+^CTRL");
+  return e;
+}
+
+ActivityEvent Other(int kind, int result, long detail) {
+  ActivityEvent e;
+  memset(&e, 0, sizeof e);
+  e.kind = kind;
+  e.time = kNoon;
+  e.result = result;
+  e.detail = detail;
+  return e;
+}
+
+std::string Column(const ActivityEvent& e, int column) {
+  char text[512];
+  ActivityColumnText(&e, column, text, sizeof text);
+  return text;
+}
 
 ProfileProblem Problem(int kind, int line, const char* section, const char* key, const char* detail) {
   ProfileProblem p;
@@ -111,6 +146,117 @@ TEST_F(EnglishModule, ProfileReportNamesAFileItCannotRead) {
                         sizeof message),
             3);
   EXPECT_NE(std::string(message).find("The file is holding NUL bytes"), std::string::npos) << message;
+}
+
+TEST_F(EnglishModule, ActivityResults) {
+  struct Case {
+    ActivityEvent e;
+    int sent;
+    int blocked;
+    const char* reason;
+    const char* text;
+  } cases[] = {
+      {Press(9, kActivityNoEntry), 0, 0, "", "nothing done"},
+      {Press(9, kActivityKeysSent, 4), 0, 0, "", "4 keystrokes sent"},
+      {Press(9, kActivityKeysSent, 1), 0, 0, "", "1 keystroke sent"},
+      {Press(9, kActivityKeysSent, 0), 0, 0, "", "0 keystrokes sent"},
+      {Press(9, kActivityKeysSent, 4), 0, 1, "",
+       "4 keystrokes sent; probably blocked: the window runs with higher rights"},
+      {Press(9, kActivityKeysRefused, 5), 2, 0, "",
+       "keystrokes refused by the system (error 5) after 2 sent"},
+      {Press(9, kActivityAnswered, -1), 0, 0, "", "sent; the window answered -1"},
+      {Press(9, kActivityNoAnswer), 0, 0, "", "window did not answer within 2 s"},
+      {Press(9, kActivityOwnWindow), 0, 0, "", "not sent: a window of this program"},
+      {Press(9, kActivityNothingSent), 0, 0, "", "nothing sent: no window or no command number"},
+      {Press(9, kActivityStarted), 0, 0, "", "program started"},
+      {Press(9, kActivityNotStarted, 2), 0, 0, "File not found",
+       "program not started: File not found (error 2)"},
+      {Press(9, kActivityNotStarted, 5), 0, 0, "", "program not started: unknown reason (error 5)"},
+      {Press(9, kActivityCutOff), 1, 0, "", "cut off by Setup or Exit after 1 keystroke"},
+      {Press(9, kActivityCutOff), 3, 0, "", "cut off by Setup or Exit after 3 keystrokes"},
+      {Press(9, kActivityTooLong), 0, 0, "", "not run (line too long)"},
+      {Press(9, kActivityNoKeyword), 0, 0, "", "not run: no COMMAND, KEYBOARD, CLOSE or EXEC at its start"},
+      {Press(9, 99), 0, 0, "", "result 99"},
+      {Other(kActivityReceiver, kActivityPortOpened, 1), 0, 0, "", "port COM1 opened"},
+      {Other(kActivityReceiver, kActivityPortGone, 2), 0, 0, "", "receiver on COM2 gone"},
+      {Other(kActivityReceiver, kActivityPortWaiting, 12), 0, 0, "", "waiting for the receiver on COM12"},
+      {Other(kActivityReceiver, kActivityNoPort, 0), 0, 0, "", "no receiver port set up"},
+      {Other(kActivityReceiver, kActivityNoise, 1), 0, 0, "", "keys ignored: noise on the line"},
+      {Other(kActivityReceiver, kActivityQuiet, 1), 0, 0, "", "line quiet again: keys act"},
+      {Other(kActivityReceiver, 7, 1), 0, 0, "", "receiver state 7"},
+      {Other(kActivityRejected, 0, 1), 0, 0, "", "1 packet rejected (more than two bits wrong)"},
+      {Other(kActivityRejected, 0, 3), 0, 0, "", "3 packets rejected (more than two bits wrong)"},
+  };
+  for (Case& c : cases) {
+    c.e.sent = c.sent;
+    c.e.blocked = c.blocked;
+    strcpy(c.e.reason, c.reason);
+    EXPECT_EQ(Column(c.e, 6), c.text) << c.e.kind << " " << c.e.result;
+  }
+  EXPECT_EQ(Column(Other(kActivityRejected, 0, 3), 1), "Packet");
+}
+
+TEST_F(EnglishModule, ActivityCopyText) {
+  static ActivityRing ring;
+  ActivityRingClear(&ring);
+  ActivityEvent served = Press(12, kActivityKeysSent, 4);
+  ActivityEvent none = Press(9, kActivityNoEntry);
+  none.section[0] = none.line[0] = '\0';
+  strcpy(none.title, "Movie\tPlayer");  // a tab in a title must not add a column
+  strcpy(none.program, "vlc.exe");
+  ActivityEvent back = Other(kActivityReceiver, kActivityPortBack, 3);
+  back.time = kNoon + 86400000LL * 3;  // only the time of day is shown
+  ActivityRingAdd(&ring, &served);
+  ActivityRingAdd(&ring, &none);
+  ActivityRingAdd(&ring, &back);
+  const std::string expected =
+      "Time\tEvent\tWindow\tProgram\tSection\tAction\tResult\r\n"
+      "12:34:56.789\tKey12\tUntitled - Notepad\tnotepad.exe\t[notepad.exe]\tKEYBOARD CTRL+S+^S+^CTRL\t4 "
+      "keystrokes sent\r\n"
+      "12:34:56.789\tKey9\tMovie Player\tvlc.exe\tno entry\t\tnothing done\r\n"
+      "12:34:56.789\tReceiver\t\t\t\t\treceiver on COM3 back\r\n";
+  size_t need = ActivityCopyText(&ring, nullptr, 0);
+  EXPECT_EQ(need, expected.size());
+  std::string text(need + 1, 'x');
+  EXPECT_EQ(ActivityCopyText(&ring, &text[0], text.size()), need);
+  EXPECT_EQ(text.c_str(), expected);
+  char small[20];
+  EXPECT_EQ(ActivityCopyText(&ring, small, sizeof small), need);  // cut, terminated, length still told
+  EXPECT_EQ(std::string(small), expected.substr(0, 19));
+}
+
+TEST_F(EnglishModule, Notices) {
+  ActivityEvent none = Press(9, kActivityNoEntry);
+  strcpy(none.program, "vlc.exe");
+  ActivityEvent untitled = Press(9, kActivityNoEntry);
+  untitled.program[0] = untitled.title[0] = '\0';
+  ActivityEvent blocked = Press(3, kActivityKeysSent, 2);
+  blocked.blocked = 1;
+  strcpy(blocked.program, "regedit.exe");
+  ActivityEvent failed = Press(4, kActivityNotStarted, 2);
+  strcpy(failed.reason, "File not found");
+  ActivityEvent silent = Press(5, kActivityNoAnswer);
+  silent.program[0] = '\0';
+  const struct {
+    ActivityEvent e;
+    const char* text;
+  } cases[] = {
+      {none, "Key9 does nothing in vlc.exe. Click to assign it."},
+      {untitled, "Key9 does nothing in this window. Click to assign it."},
+      {blocked, "Key3 was probably blocked: regedit.exe runs with higher rights. Click to see the activity."},
+      {failed, "Key4 could not start the program: File not found. Click to see the activity."},
+      {silent, "Key5: Untitled - Notepad did not answer within 2 s. Click to see the activity."},
+      {Other(kActivityReceiver, kActivityPortGone, 2),
+       "The receiver on COM2 is gone. Keys work again when it is back."},
+      {Other(kActivityReceiver, kActivityPortWaiting, 4), "Waiting for the receiver on COM4."},
+      {Other(kActivityReceiver, kActivityPortBack, 4), "The receiver on COM4 is back."},
+      {Press(4, kActivityKeysSent, 2), ""},
+  };
+  for (const auto& c : cases) {
+    char text[256];
+    NoticeText(&c.e, text, sizeof text);
+    EXPECT_STREQ(text, c.text);
+  }
 }
 
 }  // namespace
