@@ -18,6 +18,7 @@
 #include "app/notice.h"
 #include "common/activitylog.h"
 #include "common/process.h"
+#include "common/text.h"
 #include "resources/resource_ids.h"
 #include "setup/setup.h"
 
@@ -217,7 +218,7 @@ static void ReadPress(ActivityRing* ring, void* context) {
 }
 
 static void AssignFor(HWND owner, const AssignPress* press) {
-  AssignDialogRun(gLanguageModule, owner, press);
+  AssignDialogRun(TextDialogModule(IDD_ASSIGN), owner, press);
 }
 
 static void OnAssign(HWND dialog) {
@@ -333,5 +334,5 @@ void ActivityOnNoticeClick(HWND mainWindow) {
     AssignFor(activityWindow ? activityWindow : mainWindow, &noticePress);
     return;
   }
-  ActivityWindowOpen(gLanguageModule, mainWindow);
+  ActivityWindowOpen(TextDialogModule(IDD_ACTIVITY), mainWindow);
 }
