@@ -244,12 +244,8 @@ TEST(LanguageModules, TextsFitTheirCodePage) {
   } cases[] = {
       {"REMOT001.DLL", 0, "English"},
       {"REMOT049.DLL", 1252, "Deutsch"},
-      {"REMOT033.DLL", 1252,
-       "Fran\xe7"
-       "ais"},
-      {"REMOT034.DLL", 1252,
-       "Espa\xf1"
-       "ol"},
+      {"REMOT033.DLL", 1252, "Fran\347ais"},
+      {"REMOT034.DLL", 1252, "Espa\361ol"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
