@@ -20,6 +20,7 @@
 #include "app/shell.h"
 #include "common/activitylog.h"
 #include "common/process.h"
+#include "common/text.h"
 #include "resources/resource_ids.h"
 #include "setup/setup.h"
 
@@ -219,7 +220,7 @@ static void ReadPress(ActivityRing* ring, void* context) {
 }
 
 static void AssignFor(HWND owner, const AssignPress* press) {
-  AssignDialogRun(gLanguageModule, owner, press);
+  AssignDialogRun(TextDialogModule(IDD_ASSIGN), owner, press);
 }
 
 static void OnAssign(HWND dialog) {
@@ -337,5 +338,5 @@ void ActivityOnNoticeClick(HWND mainWindow) {
     AssignFor(activityWindow ? activityWindow : mainWindow, &noticePress);
     return;
   }
-  ActivityWindowOpen(gLanguageModule, mainWindow);
+  ActivityWindowOpen(TextDialogModule(IDD_ACTIVITY), mainWindow);
 }

@@ -22,11 +22,15 @@ enum {
 };
 
 // Loads "REMOT<code>.DLL" beside the program, else "REMOT001.DLL". The code is the machine's
-// "Language" value, or the user's when the machine has none.
+// "Language" value of the user, else of the machine; not a module this system cannot show.
 HMODULE LoadLanguageModule(HINSTANCE instance);
 // Single instance, keystroke back end, profile path, receiver start. 0, -2 or -3.
 int Initialise(HINSTANCE instance, HWND mainWindow);
 void Shutdown();
+// Makes ShellStartAgain start a new instance of the program (Setup's restart for a new language).
+void ShellRestartAfterExit();
+// After Shutdown, which let the single-instance mutex go: starts the program again when asked to.
+void ShellStartAgain(HINSTANCE instance);
 int ShowStartupError(HWND owner, int code);
 // Sets path to the folder of moduleFile followed by "profiles.ini" (or the bare name).
 void ProfilePathFor(const char* moduleFile, char* path /* MAX_PATH bytes */);

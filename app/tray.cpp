@@ -18,7 +18,9 @@
 #include "common/activitylog.h"
 #include "common/text.h"
 #include "receiver/link.h"
+#include "common/text.h"
 #include "resources/resource_ids.h"
+#include "setup/langchoice.h"
 #include "setup/setup.h"
 
 void (*gTrayPortArrived)() = ReceiverPortArrived;
@@ -195,8 +197,14 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_COMMAND:
       if (LOWORD(wParam) == kCmdExit) PostMessageA(window, WM_DESTROY, 0, 0);
-      if (LOWORD(wParam) == kCmdSetup) OpenSetupDialog(gLanguageModule, window);
-      if (LOWORD(wParam) == kCmdActivity) ActivityWindowOpen(gLanguageModule, window);
+      if (LOWORD(wParam) == kCmdSetup) {
+        OpenSetupDialog(gLanguageModule, window);
+        if (SetupRestartWanted()) {  // for a new language: end, and start again once ended
+          ShellRestartAfterExit();
+          PostMessageA(window, WM_DESTROY, 0, 0);
+        }
+      }
+      if (LOWORD(wParam) == kCmdActivity) ActivityWindowOpen(TextDialogModule(IDD_ACTIVITY), window);
       return 0;
     case kMsgActivity:
       ActivityOnNewEvents(window);

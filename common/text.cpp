@@ -73,3 +73,20 @@ int TextFormatCount(char* out, size_t size, int id, long count, std::initializer
   bool singular = count == 1 || (count == 0 && strchr(rule, '0'));
   return TextFormat(out, size, singular ? id : id + 1, args);
 }
+
+HMODULE TextDialogModule(int id) {
+  static HMODULE english;  // loaded once when first needed, never freed, as the language module
+  if (gLanguageModule && FindResourceA(gLanguageModule, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5)))
+    return gLanguageModule;
+  if (!english) {
+    char path[MAX_PATH];
+    int length = ProcessModulePath(nullptr, path);
+    size_t folder = length < 0 ? 0 : size_t(length);
+    while (folder > 0 && path[folder - 1] != '\\') --folder;
+    static const char kEnglish[] = "REMOT001.DLL";
+    if (folder + sizeof kEnglish > MAX_PATH) return nullptr;
+    memcpy(path + folder, kEnglish, sizeof kEnglish);
+    english = LoadLibraryA(path);
+  }
+  return english && FindResourceA(english, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5)) ? english : nullptr;
+}

@@ -78,6 +78,7 @@
 #define IDC_PORT_OTHER 1013    // radio button after COM4, same group: a port from the list
 #define IDC_PORT_LIST 1014     // drop-down list of the ports above COM4 ("COM7"; item data 7)
 #define IDC_STATUS_OTHER 1015  // status text of the port the list shows
+#define IDC_LANGUAGE 1030      // the language modules beside the program, by their own names (optional)
 
 #define IDD_TEST 105    // receiver test dialog
 #define IDC_IDLE1 1016  // idle pair: visible except during a flash
@@ -108,3 +109,9 @@
 #define IDC_ASSIGN_BROWSE 1213
 #define IDC_ASSIGN_PREVIEW 1214  // the exact line to be written, or why there is none
 #define IDC_ASSIGN_NOW 1215      // the line the key has there now
+
+// Languages (900-999).
+#define IDS_LANGUAGE_CODEPAGE 900  // the ANSI code page the module's texts need ("1252"); "0": plain ASCII
+#define IDS_LANGUAGE_RESTART 901   // Setup: the new language shows at the next start; restart now?
+#define IDS_LANGUAGE_SETTING 902   // Setup: the name of the choice, where saving it failed
+#define IDS_LANGUAGE_CAPTION 903   // Setup: the caption of the restart question

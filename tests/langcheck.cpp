@@ -3,7 +3,8 @@
 // this program, and nothing else is; every string keeps the English one's placeholders (%1 .. %9;
 // a dialog text its %s); and no text, the English ones included, is longer than the program's
 // buffer for it. Each fault is one line naming the module and the id; the exit code is their number.
-//   langcheck                     every module beside the program
+//   langcheck [MODULE ...]        the modules named (file names beside this program), else every
+//                                 REMOT*.DLL there
 //   langcheck --self-test         brokenmodule.dll must fail with exactly the faults built into it
 #include <stdio.h>
 #include <string.h>
@@ -303,20 +304,25 @@ int main(int argc, char** argv) {
     return 1;
   }
   Compare("REMOT001.DLL", english, english, &faults);  // the English texts against the buffers
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "REMOT*.DLL").c_str(), &found);
+  std::vector<std::string> names(argv + 1, argv + argc);
+  if (names.empty()) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "REMOT*.DLL").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
+      names.push_back(found.cFileName);
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  }
   int modules = 0;
-  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
-    if (_stricmp(found.cFileName, "REMOT001.DLL") == 0) continue;
+  for (const std::string& name : names) {
+    if (_stricmp(name.c_str(), "REMOT001.DLL") == 0) continue;
     Module m;
     modules++;
-    if (!Load(folder + found.cFileName, &m)) {
-      faults.push_back(std::string(found.cFileName) + ": does not load");
+    if (!Load(folder + name, &m)) {
+      faults.push_back(name + ": does not load");
       continue;
     }
-    Compare(found.cFileName, english, m, &faults);
+    Compare(name.c_str(), english, m, &faults);
   }
-  if (search != INVALID_HANDLE_VALUE) FindClose(search);
   for (const std::string& f : faults) printf("%s\n", f.c_str());
   printf("%d strings and %d dialogs of REMOT001.DLL checked in %d other modules: %d faults\n",
          int(english.strings.size()), int(english.dialogs.size()), modules, int(faults.size()));
