@@ -10,8 +10,8 @@
 // The program's texts (resources/texts001.inc), in ranges by the part of the program that shows them.
 #define IDS_PLURAL_RULE 10    // which counts take the singular form: "1" (only 1) or "01" (0 and 1)
 #define IDS_LANGUAGE_NAME 11  // the module's language in its own words ("English", "Deutsch")
-#define IDS_TIP 20             // the tray tip before the receiver's state is known
-#define IDS_TIP_STATE 21       // 21-24: + ReceiverState (no port, open, waiting, noise); %1 the port
+#define IDS_TIP 20            // the tray tip before the receiver's state is known
+#define IDS_TIP_STATE 21      // 21-24: + ReceiverState (no port, open, waiting, noise); %1 the port
 //   10-99 shell, tray tip, start-up    200-399 Activity window, notices    400-499 Assign dialog
 //   500-599 profile check report       600-699 Setup and test dialogs      700-799 saving the profile
 //   800-899 held buttons, long presses 900-999 languages
