@@ -16,6 +16,9 @@ enum {
   kStartNoBackEnd = -2,
   kStartOtherInstance = -3,
   kStartNoLanguage = -4,
+  kTrayIconId = 1,          // the program's one icon in the notification area (notices show over it)
+  kTrayTipSize = 64,        // the tip's bytes, terminator included
+  kTrayMenuTextSize = 256,  // a menu item's bytes, terminator included
 };
 
 // Loads "REMOT<code>.DLL" beside the program, else "REMOT001.DLL". The code is the machine's
@@ -33,7 +36,7 @@ int ShowStartupError(HWND owner, int code);
 void ProfilePathFor(const char* moduleFile, char* path /* MAX_PATH bytes */);
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// The tip over the icon for a receiver state (ReceiverState) on COM`port`, into tip (64 bytes).
+// The tip over the icon for a receiver state (ReceiverState) on COM`port`, into tip (kTrayTipSize bytes).
 void TrayTipText(int state, int port, char* tip);
 // Called by the main window when a COM port appears (ReceiverPortArrived; a test may replace it).
 extern void (*gTrayPortArrived)();

@@ -45,7 +45,7 @@ int TextLoad(int id, char* out, size_t size) {
 int TextFormat(char* out, size_t size, int id, std::initializer_list<const char*> args) {
   if (size == 0) return 0;
   out[0] = '\0';
-  char pattern[1024];
+  char pattern[kTextPatternSize];
   if (TextLoad(id, pattern, sizeof pattern) == 0) return 0;
   DWORD_PTR values[kTextMaxArgs];
   int i = 0;

@@ -9,7 +9,10 @@
 
 #include <initializer_list>
 
-enum { kTextMaxArgs = 9 };
+enum {
+  kTextMaxArgs = 9,
+  kTextPatternSize = 1024,  // the longest text TextFormat takes, terminator included
+};
 
 // Text `id` into out (size bytes, zero-terminated, cut when longer). Its length; 0 and an empty
 // text for an id that neither the module nor the program has.
