@@ -9,10 +9,15 @@
 // value that is there but cannot be used (too long, or refused) is not passed over: it still means
 // no module, as it did before the user's key was looked at.
 //
-// The code is used verbatim in the file name. A value that is not a zero-terminated string is cut at
-// the end of what was read; one that fills the whole 128-byte buffer without a terminator counts as
-// too long, like a longer value. A file name that would not fit into the path buffer is treated as
-// a file that does not load.
+// Run with administrator rights, the program reads the machine's value only: the user's own key is
+// open to every program the user runs.
+//
+// The code is a name, not a path: only letters, digits, '-' and '_', at most 32 of them, are put
+// into the file name; any other code ("\..\..\x", "C:x") would name a file outside the program's
+// folder, and takes the English module, as a code whose file does not load. A value that is not a
+// zero-terminated string is cut at the end of what was read; one that fills the whole 128-byte
+// buffer without a terminator counts as too long, like a longer value. A file name that would not
+// fit into the path buffer is treated as a file that does not load.
 #include "app/shell.h"
 
 #include <cstring>
@@ -54,10 +59,21 @@ static int LanguageSetFileName(char* path, size_t folderLength, const char* cons
   return 0;
 }
 
-HMODULE LoadLanguageModule(HINSTANCE instance) {
+int LanguageCodeValid(const char* code) {
+  size_t n = 0;
+  for (; code[n]; n++) {
+    char c = code[n];
+    bool name =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+    if (!name || n >= kLanguageCodeMax) return 0;
+  }
+  return 1;
+}
+
+HMODULE LoadLanguageModule(HINSTANCE instance, bool machineOnly) {
   char code[128];
   int read = LanguageReadCode(HKEY_LOCAL_MACHINE, code, sizeof code);
-  if (read == kCodeAbsent) read = LanguageReadCode(HKEY_CURRENT_USER, code, sizeof code);
+  if (read == kCodeAbsent && !machineOnly) read = LanguageReadCode(HKEY_CURRENT_USER, code, sizeof code);
   if (read < 0) return nullptr;
 
   char path[MAX_PATH];
@@ -67,7 +83,8 @@ HMODULE LoadLanguageModule(HINSTANCE instance) {
 
   const char* first[] = {"REMOT", code, ".DLL"};
   HMODULE module = nullptr;
-  if (LanguageSetFileName(path, folder, first, 3) == 0) module = LoadLibraryA(path);
+  if (LanguageCodeValid(code) && LanguageSetFileName(path, folder, first, 3) == 0)
+    module = LoadLibraryA(path);
   if (module) return module;
   const char* fallback[] = {kFallbackName};
   if (LanguageSetFileName(path, folder, fallback, 1) < 0) return nullptr;

@@ -16,6 +16,11 @@
 ;     never overwritten; the current sample always lies beside it as profiles.sample.ini;
 ;   - writes the language value the program needs to start ("Language" = "001");
 ;   - optionally starts the program with Windows (the same "OVRARemote" value the setup dialog manages);
+;   - for all users only, optionally ("Also control programs that run as administrator", or /AdminTask
+;     on the command line): starts it at every user's logon through a scheduled task with the highest
+;     rights that user has, instead of the Run value. Elevated, the program starts only from a folder
+;     that administrators alone may change, which Program Files is and the user's own folder is not;
+;     so a just-for-me installation never offers it;
 ;   - adds Start menu entries and an uninstaller with its entry in the list of installed programs;
 ;   - starts the program at the end (the finish page's check box, on by default; a silent install
 ;     starts it when it was running before), as the user who runs setup, never elevated.
@@ -32,6 +37,9 @@ SetCompressor /SOLID lzma
 !define RUNKEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define UNINSTKEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\HalvestaRemote"
 !define CLASS "HalvestaRemoteTBClass"
+; The logon task of an installation for all users, and the value that tells the setup dialog of it.
+!define TASKNAME "Halvesta Remote Control"
+!define TASKVALUE "LogonTask"
 ; How long the program gets to answer its Exit command, and then to end (milliseconds).
 !define CLOSE_ANSWER_MS 2000
 !define CLOSE_WAIT_MS 10000
@@ -55,6 +63,7 @@ SetCompressor /SOLID lzma
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include WinMessages.nsh
+!include Sections.nsh
 
 Name "${PRODUCT}"
 OutFile "${OUT}"
@@ -76,6 +85,7 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 !define MUI_COMPONENTSPAGE_NODESC
 
 !insertmacro MULTIUSER_PAGE_INSTALLMODE
+!define MUI_PAGE_CUSTOMFUNCTION_PRE ComponentsPre
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -156,6 +166,7 @@ Function .onInit
   ${If} $2 != ""
     StrCpy $INSTDIR $2
   ${EndIf}
+  Call AdminTaskOption
 FunctionEnd
 
 Section "${PRODUCT} (required)" SecProgram
@@ -195,9 +206,59 @@ Section "${PRODUCT} (required)" SecProgram
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Uninstall.lnk" "$INSTDIR\uninstall.exe" "$3"
 SectionEnd
 
-Section "Start with Windows" SecAutostart
-  WriteRegStr SHCTX "${RUNKEY}" "OVRARemote" "$INSTDIR\remote.exe"
+Section /o "Also control programs that run as administrator" SecAdminTask
+  ; The task starts the program at every user's logon, elevated for administrators: there is no Run
+  ; value then (it would start a second, unelevated copy first).
+  DetailPrint "Creating the logon task ${TASKNAME}"
+  InitPluginsDir
+  FileOpen $0 "$PLUGINSDIR\task.xml" w
+  FileWriteUTF16LE /BOM $0 '<?xml version="1.0" encoding="UTF-16"?>$\r$\n\
+<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">$\r$\n\
+  <RegistrationInfo><Description>Starts ${PRODUCT} at logon, with the highest rights the user has.</Description></RegistrationInfo>$\r$\n\
+  <Triggers><LogonTrigger><Enabled>true</Enabled></LogonTrigger></Triggers>$\r$\n\
+  <Principals><Principal id="Users"><GroupId>S-1-5-32-545</GroupId><RunLevel>HighestAvailable</RunLevel></Principal></Principals>$\r$\n\
+  <Settings><MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy><DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries><StopIfGoingOnBatteries>false</StopIfGoingOnBatteries><ExecutionTimeLimit>PT0S</ExecutionTimeLimit><Enabled>true</Enabled></Settings>$\r$\n\
+  <Actions Context="Users"><Exec><Command>"$INSTDIR\remote.exe"</Command></Exec></Actions>$\r$\n\
+</Task>$\r$\n'
+  FileClose $0
+  nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /Create /TN "${TASKNAME}" /XML "$PLUGINSDIR\task.xml" /F'
+  Pop $0
+  ${If} $0 != 0
+    DetailPrint "schtasks ended with $0: the logon task was not created"
+    MessageBox MB_OK|MB_ICONEXCLAMATION "The logon task could not be created (schtasks: $0). \
+      ${PRODUCT} will not start at logon by itself." /SD IDOK
+  ${Else}
+    WriteRegStr HKLM "${LANGKEY}" "${TASKVALUE}" "${TASKNAME}"
+    DeleteRegValue HKLM "${RUNKEY}" "OVRARemote"
+  ${EndIf}
 SectionEnd
+
+Section "Start with Windows" SecAutostart
+  ${IfNot} ${SectionIsSelected} ${SecAdminTask}
+    WriteRegStr SHCTX "${RUNKEY}" "OVRARemote" "$INSTDIR\remote.exe"
+  ${EndIf}
+SectionEnd
+
+; The task is for installations for all users only; /AdminTask chooses it (also silently).
+Function AdminTaskOption
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/AdminTask" $1
+  ${IfNot} ${Errors}
+  ${AndIf} $MultiUser.InstallMode == "AllUsers"
+    !insertmacro SelectSection ${SecAdminTask}
+  ${EndIf}
+  Call ComponentsPre
+FunctionEnd
+
+Function ComponentsPre
+  ${If} $MultiUser.InstallMode != "AllUsers"
+    !insertmacro UnselectSection ${SecAdminTask}
+    !insertmacro SetSectionFlag ${SecAdminTask} ${SF_RO}
+  ${Else}
+    !insertmacro ClearSectionFlag ${SecAdminTask} ${SF_RO}
+  ${EndIf}
+FunctionEnd
 
 ; Deletes the autostart value under $0 (HKCU or HKLM) when it starts this folder's program; the
 ; setup dialog may have written it there.
@@ -241,6 +302,14 @@ Section "Uninstall"
   ; profiles.ini stays: it holds the user's settings. The folder goes only when it is empty.
   RMDir "$INSTDIR"
 
+  ${If} $MultiUser.InstallMode == "AllUsers"
+    ReadRegStr $0 HKLM "${LANGKEY}" "${TASKVALUE}"
+    ${If} $0 != ""
+      nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /Delete /TN "$0" /F'
+      Pop $1
+      DeleteRegValue HKLM "${LANGKEY}" "${TASKVALUE}"
+    ${EndIf}
+  ${EndIf}
   DeleteRegValue SHCTX "${LANGKEY}" "Language"
   DeleteRegKey /ifempty SHCTX "${LANGKEY}"
   DeleteRegKey /ifempty SHCTX "${MAKERKEY}"
