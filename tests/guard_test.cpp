@@ -118,7 +118,9 @@ TEST(Guard, AnElevatedStartGoesOnOnlyWhereAdministratorsAloneMayChangeThings) {
 // taken at its word.
 TEST(Guard, RealQueriesUnderWine) {
   TempDir dir;
-  if (gGuardQueries.unguarded()) EXPECT_EQ(GuardElevated(), 0);
+  if (gGuardQueries.unguarded()) {
+    EXPECT_EQ(GuardElevated(), 0);
+  }
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   ASSERT_EQ(gGuardQueries.security(dir.path().c_str(), &descriptor), DWORD(ERROR_SUCCESS));
   PSID user = gGuardQueries.user();

@@ -8,6 +8,7 @@
 #   docs/activity.png      the Activity window with a few real presses
 #   docs/notice.png        the notice for a button with no entry, beside the tray icon
 #   docs/assign-dialog.png the Assign dialog for a press in a media player (tools/assignshot.cpp)
+#   build/screenshots/setup-task.png  the setup dialog of an installation whose logon task starts it
 # Usage: bash tools/screenshots.sh     (builds first if needed; leaves nothing running)
 # REMOTE_SHOTS_DEMO=0 leaves docs/demo.png as it is.
 set -euo pipefail
@@ -79,6 +80,17 @@ drive press "Receiver Test" 2 >/dev/null
 drive gone "Receiver Test" 10000 >/dev/null
 drive press "$SETUP" 2 >/dev/null
 drive gone "$SETUP" 10000 >/dev/null
+
+remote_log "the setup dialog when the installation's logon task starts the program"
+TASK_KEY='HKLM\Software\Halvesta Systems\Tessil OVRA'
+wine reg add "$TASK_KEY" /v LogonTask /d 'Halvesta Remote Control' /f >/dev/null 2>&1
+drive command 101 >/dev/null
+drive wait-title "$SETUP" 20000 >/dev/null
+sleep 1
+shoot_window "$SETUP" "$WORK/setup-task.png"
+drive press "$SETUP" 2 >/dev/null
+drive gone "$SETUP" 10000 >/dev/null
+wine reg delete "$TASK_KEY" /v LogonTask /f >/dev/null 2>&1
 
 remote_log "the Activity window"
 sleep 2 # the receiver runs again
