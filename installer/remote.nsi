@@ -295,13 +295,7 @@ FunctionEnd
 
 Section "Uninstall"
   Call un.CloseRunningProgram
-  Delete "$INSTDIR\remote.exe"
-  Delete "$INSTDIR\REMOT001.DLL"
-  Delete "$INSTDIR\profiles.sample.ini"
-  Delete "$INSTDIR\uninstall.exe"
-  ; profiles.ini stays: it holds the user's settings. The folder goes only when it is empty.
-  RMDir "$INSTDIR"
-
+  ; The logon task first: it must not start a program that is going away.
   ${If} $MultiUser.InstallMode == "AllUsers"
     ReadRegStr $0 HKLM "${LANGKEY}" "${TASKVALUE}"
     ${If} $0 != ""
@@ -310,6 +304,13 @@ Section "Uninstall"
       DeleteRegValue HKLM "${LANGKEY}" "${TASKVALUE}"
     ${EndIf}
   ${EndIf}
+  Delete "$INSTDIR\remote.exe"
+  Delete "$INSTDIR\REMOT001.DLL"
+  Delete "$INSTDIR\profiles.sample.ini"
+  Delete "$INSTDIR\uninstall.exe"
+  ; profiles.ini stays: it holds the user's settings. The folder goes only when it is empty.
+  RMDir "$INSTDIR"
+
   DeleteRegValue SHCTX "${LANGKEY}" "Language"
   DeleteRegKey /ifempty SHCTX "${LANGKEY}"
   DeleteRegKey /ifempty SHCTX "${MAKERKEY}"

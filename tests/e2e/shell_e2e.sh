@@ -59,6 +59,7 @@ expect "code naming a path: the planted module is not loaded" "^text 'Language f
   "$(drive messagebox 10000)"
 expect "code naming a path: exit code 0, as without a module" "^exit 0$" "$(remote_exit_code "$PID")"
 rm -r "$DRIVE_C/nodll/planted"
+drive language 001 >/dev/null
 
 # --- The shipped registry file selects the English module ---
 cp "$REMOTE_ROOT/resources/language001.reg" "$DRIVE_C/language001.reg"
