@@ -22,6 +22,7 @@
 #include "resources/resource_ids.h"
 #include "setup/autostart.h"
 #include "setup/detect.h"
+#include "setup/langchoice.h"
 #include "setup/portchoice.h"
 #include "setup/savetext.h"
 #include "setup/setup.h"
@@ -132,6 +133,7 @@ static void OnInit(HWND dialog) {
   selectedPort = GetPrivateProfileIntA("default", "port", 0, gProfilePath);
   ProbePorts(dialog);
   ReadNotify(dialog);
+  SetupLanguageList(dialog);
 }
 
 static void OnDetect(HWND dialog) {
@@ -194,6 +196,14 @@ static void OnOk(HWND dialog) {
     SaveShowFailure(dialog, IDS_SAVE_AUTOSTART, key, why);
     return;
   }
+  int language = SetupLanguageSave(dialog, &key, &error);
+  if (language < 0) {
+    char what[64];
+    TextLoad(IDS_LANGUAGE_SETTING, what, sizeof what);
+    ShowSaveError(dialog, what, key, DWORD(error));
+    return;
+  }
+  if (language > 0) SetupLanguageAskRestart(dialog);
   EndDialog(dialog, IDOK);
 }
 
