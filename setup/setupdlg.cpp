@@ -196,11 +196,10 @@ static void OnOk(HWND dialog) {
     SaveShowFailure(dialog, IDS_SAVE_AUTOSTART, key, why);
     return;
   }
-  int language = SetupLanguageSave(dialog, &key, &error);
+  int language = SetupLanguageSave(dialog, &key, &failed);
   if (language < 0) {
-    char what[64];
-    TextLoad(IDS_LANGUAGE_SETTING, what, sizeof what);
-    ShowSaveError(dialog, what, key, DWORD(error));
+    SaveSystemText(why, sizeof why, DWORD(failed));
+    SaveShowFailure(dialog, IDS_LANGUAGE_SETTING, key, why);
     return;
   }
   if (language > 0) SetupLanguageAskRestart(dialog);
