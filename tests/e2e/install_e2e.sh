@@ -8,7 +8,9 @@
 #   - /AllUsers still installs into Program Files and HKLM, and its uninstaller removes that;
 #   - the language: English where Windows' display language has no module, German on a German
 #     Windows (preselected, and silently taken); every module is installed; the portable zip holds
-#     the modules and one .reg file per language.
+#     the modules and one .reg file per language;
+#   - /AllUsers /AdminTask registers the logon task instead of the Run value, and its uninstaller
+#     removes it; just for me never gets a task.
 # Usage: install_e2e.sh BUILD_DIR
 set -euo pipefail
 source "$(dirname "$0")/../../tools/lib.sh"
