@@ -7,6 +7,7 @@ enum { kKeyRingSlots = 32 };
 struct KeyEvent {
   uint8_t enable;  // always 1 from the receiver
   uint8_t code;    // corrected 7-bit key code
+  uint32_t time;   // timeGetTime when the packet was complete (0 from callers that do not stamp)
 };
 
 struct KeyRing {
