@@ -278,3 +278,11 @@ int ProfileGet(const char* section, const char* key, char* out, size_t max) {
   out[value.length] = '\0';
   return 1;
 }
+
+int ProfileAnyKey(const char* key) {
+  ProfileSpan wanted = ProfileTrim({key, strlen(key)});
+  for (int e = 0; e < profile.entryCount; e++) {
+    if (ProfileSameName(profile.entries[e].key, wanted)) return 1;
+  }
+  return 0;
+}

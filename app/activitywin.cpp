@@ -18,6 +18,7 @@
 #include "app/notice.h"
 #include "common/activitylog.h"
 #include "common/process.h"
+#include "common/text.h"
 #include "resources/resource_ids.h"
 #include "setup/setup.h"
 
@@ -30,6 +31,14 @@ static bool noticeAssigns;       // the last notice was for a press with no entr
 static AssignPress noticePress;  // ... that press
 
 enum { kTrayIconId = 1, kNoticeTimeoutMs = 10000 };
+
+// The result of a press that ended with repeats that did nothing, in the language module's words.
+static void RepeatsSkippedWords(const ActivityEvent* e, char* out, size_t size) {
+  char count[16];
+  snprintf(count, sizeof count, "%ld", e->detail);
+  TextFormatCount(out, size, IDS_HOLD_REPEATS_SKIPPED, e->detail, {count});
+}
+static const bool wordsSet = (gActivityResultWords = RepeatsSkippedWords, true);
 
 HWND ActivityWindowHandle() {
   return activityWindow;

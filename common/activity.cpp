@@ -83,6 +83,8 @@ int ActivityReceiverEventOf(int before, int state) {
   return -1;
 }
 
+void (*gActivityResultWords)(const ActivityEvent* e, char* out, size_t size);
+
 static void ResultText(const ActivityEvent* e, char* out, size_t size) {
   const char* plural = e->detail == 1 ? "" : "s";
   switch (e->result) {
@@ -123,6 +125,13 @@ static void ResultText(const ActivityEvent* e, char* out, size_t size) {
       return;
     case kActivityNoKeyword:
       snprintf(out, size, "not run: no COMMAND, KEYBOARD, CLOSE or EXEC at its start");
+      return;
+    case kActivityRepeatsSkipped:
+      if (gActivityResultWords) {
+        gActivityResultWords(e, out, size);
+      } else {
+        snprintf(out, size, "%ld", e->detail);
+      }
       return;
   }
   snprintf(out, size, "result %d", e->result);

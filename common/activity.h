@@ -31,6 +31,8 @@ enum ActivityResult {
   kActivityCutOff = 9,       // a KEYBOARD line cut off by Setup or Exit; sent: keystrokes sent
   kActivityTooLong = 10,     // the line is longer than the longest that runs: not run
   kActivityNoKeyword = 11,   // the line begins with no keyword: not run
+  kActivityRepeatsSkipped =
+      12,  // a press ended; detail: its repeats that did nothing (its .hold, a long press)
 };
 
 // Receiver events (ActivityEvent.result of a kActivityReceiver event); port in detail.
@@ -91,6 +93,9 @@ void ActivityCopyField(char* field, size_t size, const char* text);
 enum { kActivityColumns = 7 };
 extern const char* const kActivityColumnNames[kActivityColumns];
 void ActivityColumnText(const ActivityEvent* e, int column, char* out, size_t size);
+// Words a result the texts above leave to the program's text module (kActivityRepeatsSkipped);
+// null (the native build): the count alone. Set once at start-up, before the threads start.
+extern void (*gActivityResultWords)(const ActivityEvent* e, char* out, size_t size);
 // The event as one line of tab-separated columns, no line end.
 void ActivityLineText(const ActivityEvent* e, char* out, size_t size);
 // The Copy text: the header line, then every event, oldest first, each line ending in CR LF.

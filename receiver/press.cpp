@@ -40,5 +40,5 @@ int PressReleaseFits(const PressPace* pace, uint32_t releaseMs) {
 
 uint32_t PressReleaseFor(const PressPace* pace) {
   uint32_t want = (pace->longestGap * 3 / 2 + 9) / 10 * 10;
-  return want < kPressReleaseLeast ? kPressReleaseLeast : want;
+  return want < kPressReleaseLeast ? uint32_t(kPressReleaseLeast) : want;
 }

@@ -61,3 +61,7 @@
 #define IDC_ASSIGN_BROWSE 1213
 #define IDC_ASSIGN_PREVIEW 1214  // the exact line to be written, or why there is none
 #define IDC_ASSIGN_NOW 1215      // the line the key has there now
+
+// Held buttons and long presses (texts 800-899).
+#define IDS_HOLD_REPEATS_SKIPPED 800  // a press's repeats that did nothing, in the Activity window
+#define IDS_HOLD_REPEATS_SKIPPED_PLURAL 801
