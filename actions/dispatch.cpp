@@ -265,6 +265,7 @@ static struct {
   char section[kActivitySectionSize];
   char longSection[kActivitySectionSize];
   BYTE enable;
+  bool followed;  // the current press is followed by its policy (not every signal acting)
 } held;
 
 // The timings of [default] as the profile says now: a value missing or out of range gives the default.
@@ -328,7 +329,9 @@ static int DispatchBegin(KeyEvent e, const char* title, HWND window, const char*
     held.found = found;
     held.enable = e.enable;
   }
-  return HoldBegin(&hold, e.code, policy, held.longFound != 0, e.time, &timings);
+  int step = HoldBegin(&hold, e.code, policy, held.longFound != 0, e.time, &timings);
+  held.followed = hold.active;
+  return step;
 }
 
 // One key event: a repeat of a press followed by its policy only counts; any other signal is looked
@@ -336,8 +339,10 @@ static int DispatchBegin(KeyEvent e, const char* title, HWND window, const char*
 // action.
 static void DispatchEvent(KeyEvent e) {
   int kind = PressFeed(&press, e.code, e.time, timings.ms[kHoldRelease]);
-  if (kind == kPressRepeat && hold.active) {
-    HoldRepeat(&hold, e.time);
+  // A repeat of a press followed by its policy never acts by itself, also when the policy has seen
+  // the press end a moment before this signal, stamped earlier, was taken.
+  if (kind == kPressRepeat && held.followed) {
+    if (hold.active) HoldRepeat(&hold, e.time);
     return;
   }
   if (kind == kPressNew) DispatchStep(HoldEnd(&hold));
@@ -357,6 +362,7 @@ DWORD WINAPI DispatchThread(LPVOID arg) {
   HANDLE waits[2] = {context->quit, context->keyReady};  // quit first: it wins when both are set
   PressReset(&press);  // a press held across a receiver stop is not taken up again
   hold = {};
+  held.followed = false;
   for (;;) {
     // A press followed by its policy may have something due (a repeat, a long press, the short line
     // at the release) before the next key comes.

@@ -937,12 +937,17 @@ TEST_F(Dispatch, HeldButtonsActAsTheirEntriesSay) {
   };
   SetWindowTextA(window_, "Front");
   StartThread();
+  DWORD lastSignal = timeGetTime();
   for (const Case& c : cases) {
     dir_.Write("profiles.ini", std::string(base) + c.extra);
     calls.clear();
+    // The case's first signal comes well after the last one before it: a press of its own.
+    DWORD span = c.agoMs + 110 * (c.signals - 1);
+    while (int32_t(timeGetTime() - span - lastSignal) < 400) Sleep(20);
     DWORD now = timeGetTime();
     for (int i = 0; i < c.signals; i++)
       QueuePut({1, uint8_t(c.code), now - c.agoMs - 110 * (c.signals - 1 - i)});
+    lastSignal = now - c.agoMs;
     SetEvent(context_.keyReady);
     ASSERT_TRUE(WaitForCalls(c.lines.size())) << c.name;
     Sleep(400);  // nothing more follows
