@@ -37,7 +37,7 @@
 #define IDC_IDLE2 1017
 #define IDC_FLASH1 1019  // flash pair: visible only during a flash
 #define IDC_FLASH2 1020
-#define IDC_KEYNAME 1022  // name of the last key received ("Key12"); optional
+#define IDC_KEYNAME 1022       // name of the last key received ("Key12"); optional
 #define IDC_TEST_PACE 1023     // the receiver's pace while a button is held; optional
 #define IDC_TEST_RELEASE 1024  // writes the release time that pace wants; optional
 
@@ -67,8 +67,8 @@
 // Held buttons and long presses (texts 800-899).
 #define IDS_HOLD_REPEATS_SKIPPED 800  // a press's repeats that did nothing, in the Activity window
 #define IDS_HOLD_REPEATS_SKIPPED_PLURAL 801
-#define IDS_HOLD_PACE 802          // test dialog: %1 signals a second, %2 ms apart, longest gap %3 ms
-#define IDS_HOLD_PACE_FITS 803     // %1 the release time: it fits
-#define IDS_HOLD_PACE_SHORT 804    // %1 the release time, too short; %2 the one that would fit
-#define IDS_HOLD_RELEASE_SET 805   // %1 the release time written
+#define IDS_HOLD_PACE 802            // test dialog: %1 signals a second, %2 ms apart, longest gap %3 ms
+#define IDS_HOLD_PACE_FITS 803       // %1 the release time: it fits
+#define IDS_HOLD_PACE_SHORT 804      // %1 the release time, too short; %2 the one that would fit
+#define IDS_HOLD_RELEASE_SET 805     // %1 the release time written
 #define IDS_HOLD_RELEASE_FAILED 806  // %1 why the profile could not be written
