@@ -3,7 +3,8 @@
 # pseudo-terminal pair), the remote simulator pressing keys on COM9 (the other end), and key sink
 # windows that must receive exactly the keystrokes profiles.ini names for them, through the
 # direct, alias, title pattern, window class and default sections; corrected one- and two-bit
-# errors act, three-bit errors don't.
+# errors act, three-bit errors don't. Held buttons: a repeating line stops soon after the last
+# packet, a tap of three frames on .hold=once acts once, a long press runs only the long line.
 # Before all that, COM1 appears only 4 s after the program's start: no setup dialog opens, and keys
 # act once it is there. Then the receiver's adapter is pulled out (the cable's socat ends) and a
 # new one is plugged in under the same name: keys act again without a restart, and the program
@@ -146,7 +147,7 @@ remote_open_sink "Hold Sink"
 sent="$(wine "$BUILD/bin/remotesim.exe" COM9 --key 20 --hold 4000 --gap 0 2>/dev/null | tr -d '\r')"
 sleep 2
 last_packet=$(echo "$sent" | awk '/^key/ { t = $NF } END { print t }')
-last_key=$(awk '$1 == "up" { t = $3 } END { print t }' "$SINK_LOG")
+last_key=$(awk '$1 == "up" { sub(/\r$/, "", $3); t = $3 } END { print t }' "$SINK_LOG")
 repeats=$(grep -c '^down 0x48' "$SINK_LOG" || true)
 overshoot_ms=$(((last_key - last_packet) / 1000))
 echo "held 4 s with .hold=repeat: $repeats actions, the last one ending $overshoot_ms ms after the last packet"
