@@ -14,8 +14,10 @@
 #include <string.h>
 
 #include "actions/dispatch.h"
+#include "app/activitytext.h"
 #include "app/assign.h"
 #include "app/notice.h"
+#include "app/shell.h"
 #include "common/activitylog.h"
 #include "common/process.h"
 #include "common/text.h"
@@ -30,15 +32,7 @@ static NoticeState notices;      // zero: nothing shown yet
 static bool noticeAssigns;       // the last notice was for a press with no entry
 static AssignPress noticePress;  // ... that press
 
-enum { kTrayIconId = 1, kNoticeTimeoutMs = 10000 };
-
-// The result of a press that ended with repeats that did nothing, in the language module's words.
-static void RepeatsSkippedWords(const ActivityEvent* e, char* out, size_t size) {
-  char count[16];
-  snprintf(count, sizeof count, "%ld", e->detail);
-  TextFormatCount(out, size, IDS_HOLD_REPEATS_SKIPPED, e->detail, {count});
-}
-static const bool wordsSet = (gActivityResultWords = RepeatsSkippedWords, true);
+enum { kNoticeTimeoutMs = 10000 };
 
 HWND ActivityWindowHandle() {
   return activityWindow;
@@ -125,7 +119,7 @@ static void NoticeFor(HWND mainWindow, const ActivityEvent* e) {
   int kind = NoticeKindOf(e);
   if (kind < 0 || !SetupNotificationsOn()) return;
   if (!NoticeDecide(&notices, kind, ActivityNow(), e->code, e->program[0] ? e->program : e->title)) return;
-  char text[256];
+  char text[kNoticeTextSize];
   NoticeText(e, text, sizeof text);
   noticeAssigns = kind == kNoticeNoEntry;
   if (noticeAssigns) {
@@ -226,7 +220,7 @@ static void ReadPress(ActivityRing* ring, void* context) {
 }
 
 static void AssignFor(HWND owner, const AssignPress* press) {
-  AssignDialogRun(gLanguageModule, owner, press);
+  AssignDialogRun(TextDialogModule(IDD_ASSIGN), owner, press);
 }
 
 static void OnAssign(HWND dialog) {
@@ -252,7 +246,9 @@ static void OnInit(HWND dialog) {
     LVCOLUMNA column;
     ZeroMemory(&column, sizeof column);
     column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.pszText = const_cast<char*>(kActivityColumnNames[c]);
+    char name[kActivityColumnNameSize];
+    ActivityColumnName(c, name, sizeof name);
+    column.pszText = name;
     column.cx = kWidths[c] * units.right / 6;
     SendMessageA(list, LVM_INSERTCOLUMNA, WPARAM(c), LPARAM(&column));
   }
@@ -342,5 +338,5 @@ void ActivityOnNoticeClick(HWND mainWindow) {
     AssignFor(activityWindow ? activityWindow : mainWindow, &noticePress);
     return;
   }
-  ActivityWindowOpen(gLanguageModule, mainWindow);
+  ActivityWindowOpen(TextDialogModule(IDD_ACTIVITY), mainWindow);
 }

@@ -1,7 +1,7 @@
 // What every key press found and did, and what the receiver went through: the last
-// kActivityCapacity events, in memory only (nothing is written to disk). This header's ring and
-// texts are pure code, also built natively; common/activitylog.h is the process-wide locked log
-// that the worker threads append to.
+// kActivityCapacity events, in memory only (nothing is written to disk). This header's ring is pure
+// code, also built natively; common/activitylog.h is the process-wide locked log that the worker
+// threads append to, and app/activitytext.h words the events.
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
@@ -19,20 +19,19 @@ enum ActivityKind { kActivityPress = 1, kActivityReceiver = 2, kActivityRejected
 
 // What a key press did (ActivityEvent.result), with ActivityEvent.detail where it says so.
 enum ActivityResult {
-  kActivityNoEntry = 0,      // no section had the key
-  kActivityKeysSent = 1,     // detail: keystrokes sent
-  kActivityKeysRefused = 2,  // detail: the system's error code; keystrokes sent before it: sent
-  kActivityAnswered = 3,     // COMMAND or CLOSE handled; detail: the window's answer
-  kActivityNoAnswer = 4,     // the window did not answer within 2 s
-  kActivityOwnWindow = 5,    // COMMAND or CLOSE for a window of this program: not sent
-  kActivityNothingSent = 6,  // COMMAND 0 or without a number, or no window in front
-  kActivityStarted = 7,      // EXEC started the program
-  kActivityNotStarted = 8,   // detail: the system's error code; reason: its text
-  kActivityCutOff = 9,       // a KEYBOARD line cut off by Setup or Exit; sent: keystrokes sent
-  kActivityTooLong = 10,     // the line is longer than the longest that runs: not run
-  kActivityNoKeyword = 11,   // the line begins with no keyword: not run
-  kActivityRepeatsSkipped =
-      12,  // a press ended; detail: its repeats that did nothing (its .hold, a long press)
+  kActivityNoEntry = 0,          // no section had the key
+  kActivityKeysSent = 1,         // detail: keystrokes sent
+  kActivityKeysRefused = 2,      // detail: the system's error code; keystrokes sent before it: sent
+  kActivityAnswered = 3,         // COMMAND or CLOSE handled; detail: the window's answer
+  kActivityNoAnswer = 4,         // the window did not answer within 2 s
+  kActivityOwnWindow = 5,        // COMMAND or CLOSE for a window of this program: not sent
+  kActivityNothingSent = 6,      // COMMAND 0 or without a number, or no window in front
+  kActivityStarted = 7,          // EXEC started the program
+  kActivityNotStarted = 8,       // detail: the system's error code; reason: its text
+  kActivityCutOff = 9,           // a KEYBOARD line cut off by Setup or Exit; sent: keystrokes sent
+  kActivityTooLong = 10,         // the line is longer than the longest that runs: not run
+  kActivityNoKeyword = 11,       // the line begins with no keyword: not run
+  kActivityRepeatsSkipped = 12,  // a press ended; detail: its repeats that did nothing
 };
 
 // Receiver events (ActivityEvent.result of a kActivityReceiver event); port in detail.
@@ -87,18 +86,3 @@ const ActivityEvent* ActivityRingAt(const ActivityRing* ring, unsigned index);
 
 // Copies text into a field of `size` bytes: cut at size - 1, ending in "..." when cut.
 void ActivityCopyField(char* field, size_t size, const char* text);
-
-// Column texts of one event. column: 0 time, 1 event, 2 window, 3 program, 4 section, 5 action,
-// 6 result. Writes at most size bytes (zero-terminated).
-enum { kActivityColumns = 7 };
-extern const char* const kActivityColumnNames[kActivityColumns];
-void ActivityColumnText(const ActivityEvent* e, int column, char* out, size_t size);
-// Words a result the texts above leave to the program's text module (kActivityRepeatsSkipped);
-// null (the native build): the count alone. Set once at start-up, before the threads start.
-extern void (*gActivityResultWords)(const ActivityEvent* e, char* out, size_t size);
-// The event as one line of tab-separated columns, no line end.
-void ActivityLineText(const ActivityEvent* e, char* out, size_t size);
-// The Copy text: the header line, then every event, oldest first, each line ending in CR LF.
-// Writes at most size bytes (zero-terminated when size > 0) and returns the length the whole text
-// needs (without the terminator): call with size 0 to learn it.
-size_t ActivityCopyText(const ActivityRing* ring, char* out, size_t size);

@@ -16,11 +16,13 @@
 #include "actions/keypath.h"
 #include "actions/profile.h"
 #include "common/process.h"
+#include "common/text.h"
 #include "receiver/keyqueue.h"
 #include "receiver/link.h"
 #include "resources/resource_ids.h"
 #include "setup/autostart.h"
 #include "setup/detect.h"
+#include "setup/langchoice.h"
 #include "setup/portchoice.h"
 #include "setup/setup.h"
 
@@ -124,6 +126,7 @@ static void OnInit(HWND dialog) {
   selectedPort = GetPrivateProfileIntA("default", "port", 0, gProfilePath);
   ProbePorts(dialog);
   ReadNotify(dialog);
+  SetupLanguageList(dialog);
 }
 
 static void OnDetect(HWND dialog) {
@@ -199,6 +202,14 @@ static void OnOk(HWND dialog) {
     ShowSaveError(dialog, "\"Start with Windows\"", key, DWORD(error));
     return;
   }
+  int language = SetupLanguageSave(dialog, &key, &error);
+  if (language < 0) {
+    char what[64];
+    TextLoad(IDS_LANGUAGE_SETTING, what, sizeof what);
+    ShowSaveError(dialog, what, key, DWORD(error));
+    return;
+  }
+  if (language > 0) SetupLanguageAskRestart(dialog);
   EndDialog(dialog, IDOK);
 }
 
