@@ -37,6 +37,10 @@ static int ProblemTextId(int kind) {
       return IDS_CHECK_LONG_PATTERN;
     case kCheckUnreadable:
       return IDS_CHECK_UNREADABLE;
+    case kCheckHoldValue:
+      return IDS_CHECK_HOLD_VALUE;
+    case kCheckTiming:
+      return IDS_CHECK_TIMING;
   }
   return 0;
 }

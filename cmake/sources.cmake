@@ -8,12 +8,14 @@ set(REMOTE_PURE_SOURCES
   receiver/keyring.cpp
   receiver/retry.cpp
   receiver/noise.cpp
+  receiver/press.cpp
   actions/title.cpp
   actions/keyparse.cpp
   actions/keygroups.cpp
   actions/profiletext.cpp
   actions/profilecheck.cpp
   actions/keyline.cpp
+  actions/hold.cpp
   common/activity.cpp
   app/notice.cpp
 )

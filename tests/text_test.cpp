@@ -96,6 +96,10 @@ TEST_F(EnglishModule, ProfileProblems) {
        "Line 1, [class:]: a class section needs the class name after \"class:\""},
       {Problem(kCheckLongPattern, 5, "*p", "", "256"),
        "Line 5, [*p]: a pattern of 256 characters: no title is longer than 255"},
+      {Problem(kCheckHoldValue, 6, "default", "Key1.hold", "always"),
+       "Line 6, [default] Key1.hold: \"always\" is no way of acting on a held button (every, once, repeat)"},
+      {Problem(kCheckTiming, 3, "default", "release", "49"),
+       "Line 3, [default] release: \"49\" is no time of 50 to 5000 ms: the program uses its default"},
       {Problem(kCheckNoSection, 7, "title -", "100% -", "50%1"),  // a value is never read as a placeholder
        "Line 7, [title -] 100% -: names the section [50%1], which does not exist"},
   };
@@ -177,6 +181,8 @@ TEST_F(EnglishModule, ActivityResults) {
       {Press(9, kActivityCutOff), 3, 0, "", "cut off by Setup or Exit after 3 keystrokes"},
       {Press(9, kActivityTooLong), 0, 0, "", "not run (line too long)"},
       {Press(9, kActivityNoKeyword), 0, 0, "", "not run: no COMMAND, KEYBOARD, CLOSE or EXEC at its start"},
+      {Press(9, kActivityRepeatsSkipped, 1), 0, 0, "", "1 repeat did nothing (the button was held)"},
+      {Press(9, kActivityRepeatsSkipped, 14), 0, 0, "", "14 repeats did nothing (the button was held)"},
       {Press(9, 99), 0, 0, "", "result 99"},
       {Other(kActivityReceiver, kActivityPortOpened, 1), 0, 0, "", "port COM1 opened"},
       {Other(kActivityReceiver, kActivityPortGone, 2), 0, 0, "", "receiver on COM2 gone"},
