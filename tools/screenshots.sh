@@ -127,7 +127,7 @@ remote_press --key 9
 sleep 3.5
 # The other languages' sentences are longer: their balloons are wider.
 NOTICE_CROP=290x106
-[ "$CODE" = 001 ] || NOTICE_CROP=480x120
+[ "$CODE" = 001 ] || NOTICE_CROP=440x106
 import -display "$DISPLAY" -window root -crop "$NOTICE_CROP+0+0" +repage "$DOCS/notice.png"
 drive command 102 >/dev/null
 drive wait-title "$ACTIVITY" 20000 >/dev/null
