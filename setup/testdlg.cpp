@@ -30,6 +30,7 @@
 #include "receiver/link.h"
 #include "receiver/press.h"
 #include "resources/resource_ids.h"
+#include "setup/savetext.h"
 #include "setup/setup.h"
 
 enum { kFlashMs = 200, kEndWaitMs = 2000 };
@@ -122,8 +123,10 @@ static void OnSetRelease(HWND dialog) {
   if (!test.suggested) return;
   char value[16], why[256], text[384];
   snprintf(value, sizeof value, "%u", unsigned(test.suggested));
-  if (ProfileWriteString(gProfilePath, "default", kHoldTimingNames[kHoldRelease], value, why, sizeof why) <
-      0) {
+  unsigned long error = 0;
+  int saved = ProfileWriteString(gProfilePath, "default", kHoldTimingNames[kHoldRelease], value, &error);
+  if (saved < 0) {
+    SaveReasonText(why, sizeof why, saved, error, gProfilePath);
     TextFormat(text, sizeof text, IDS_HOLD_RELEASE_FAILED, {why});
   } else {
     test.release = test.suggested;
