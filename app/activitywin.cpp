@@ -239,7 +239,7 @@ static void OnAssign(HWND dialog) {
 static void OnInit(HWND dialog) {
   HWND list = GetDlgItem(dialog, IDC_ACTIVITY_LIST);
   ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
-  static const int kWidths[kActivityColumns] = {80, 44, 120, 76, 90, 130, 200};
+  static const int kWidths[kActivityColumns] = {80, 62, 112, 76, 84, 126, 200};  // Event: room for longer languages
   RECT units = {0, 0, 4, 8};
   MapDialogRect(dialog, &units);  // pixels per 4 dialog units across
   for (int c = 0; c < kActivityColumns; c++) {

@@ -137,6 +137,18 @@ LangString TaskFailed ${LANG_ENGLISH} "The logon task could not be created (scht
 LangString TaskFailed ${LANG_GERMAN} "Die Anmeldeaufgabe konnte nicht angelegt werden (schtasks: $0). ${PRODUCT} startet bei der Anmeldung nicht von selbst."
 LangString TaskFailed ${LANG_FRENCH} "La tâche d'ouverture de session n'a pas pu être créée (schtasks : $0). ${PRODUCT} ne démarrera pas seul à l'ouverture de session."
 LangString TaskFailed ${LANG_SPANISH} "No se pudo crear la tarea de inicio de sesión (schtasks: $0). ${PRODUCT} no se iniciará solo al iniciar sesión."
+LangString NotEnded ${LANG_ENGLISH} "${PRODUCT} did not end; going on"
+LangString NotEnded ${LANG_GERMAN} "${PRODUCT} wurde nicht beendet; die Installation wird fortgesetzt"
+LangString NotEnded ${LANG_FRENCH} "${PRODUCT} ne s'est pas fermé ; l'installation continue"
+LangString NotEnded ${LANG_SPANISH} "${PRODUCT} no se cerró; la instalación continúa"
+LangString CreatingTask ${LANG_ENGLISH} "Creating the logon task ${TASKNAME}"
+LangString CreatingTask ${LANG_GERMAN} "Die Anmeldeaufgabe ${TASKNAME} wird angelegt"
+LangString CreatingTask ${LANG_FRENCH} "Création de la tâche d'ouverture de session ${TASKNAME}"
+LangString CreatingTask ${LANG_SPANISH} "Creando la tarea de inicio de sesión ${TASKNAME}"
+LangString TaskNotCreated ${LANG_ENGLISH} "schtasks ended with $0: the logon task was not created"
+LangString TaskNotCreated ${LANG_GERMAN} "schtasks endete mit $0: die Anmeldeaufgabe wurde nicht angelegt"
+LangString TaskNotCreated ${LANG_FRENCH} "schtasks s'est terminé avec $0 : la tâche d'ouverture de session n'a pas été créée"
+LangString TaskNotCreated ${LANG_SPANISH} "schtasks terminó con $0: no se creó la tarea de inicio de sesión"
 LangString Closing ${LANG_ENGLISH} "Closing the running ${PRODUCT}"
 LangString Closing ${LANG_GERMAN} "Die laufende ${PRODUCT} wird beendet"
 LangString Closing ${LANG_FRENCH} "Fermeture de ${PRODUCT} en cours d'exécution"
@@ -199,7 +211,7 @@ Function ${UN}CloseRunningProgram
     IntOp $1 $1 + 250
   ${LoopUntil} $1 >= ${CLOSE_WAIT_MS}
   ${If} ${Silent}
-    DetailPrint "${PRODUCT} did not end; going on"
+    DetailPrint "$(NotEnded)"
     Return
   ${EndIf}
   MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(StillRunning)" IDRETRY retry
@@ -289,7 +301,7 @@ SectionEnd
 Section /o "$(SectionAdminTask)" SecAdminTask
   ; The task starts the program at every user's logon, elevated for administrators: there is no Run
   ; value then (it would start a second, unelevated copy first).
-  DetailPrint "Creating the logon task ${TASKNAME}"
+  DetailPrint "$(CreatingTask)"
   InitPluginsDir
   FileOpen $0 "$PLUGINSDIR\task.xml" w
   FileWriteUTF16LE /BOM $0 '<?xml version="1.0" encoding="UTF-16"?>$\r$\n\
@@ -304,7 +316,7 @@ Section /o "$(SectionAdminTask)" SecAdminTask
   nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /Create /TN "${TASKNAME}" /XML "$PLUGINSDIR\task.xml" /F'
   Pop $0
   ${If} $0 != 0
-    DetailPrint "schtasks ended with $0: the logon task was not created"
+    DetailPrint "$(TaskNotCreated)"
     MessageBox MB_OK|MB_ICONEXCLAMATION "$(TaskFailed)" /SD IDOK
   ${Else}
     WriteRegStr HKLM "${LANGKEY}" "${TASKVALUE}" "${TASKNAME}"

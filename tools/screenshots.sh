@@ -138,7 +138,10 @@ remote_press --key 13
 remote_press --key 9
 # Wine's tray shows a balloon 2 s after the notice was given (and for at least 10 s).
 sleep 3.5
-import -display "$DISPLAY" -window root -crop 290x106+0+0 +repage "$DOCS/notice.png"
+# The other languages' sentences are longer: their balloons are wider.
+NOTICE_CROP=290x106
+[ "$CODE" = 001 ] || NOTICE_CROP=440x106
+import -display "$DISPLAY" -window root -crop "$NOTICE_CROP+0+0" +repage "$DOCS/notice.png"
 drive command 102 >/dev/null
 drive wait-title "$ACTIVITY" 20000 >/dev/null
 sleep 1
