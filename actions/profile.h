@@ -63,6 +63,10 @@ int ProfileRefresh(const char* path);
 // a NUL byte (cut there it would not be what its writer meant).
 int ProfileGet(const char* section, const char* key, char* out, size_t max);
 
+// 1 when any section of the copy holds an entry named `key` (without regard to case), else 0: a
+// look before a lookup through every step for a key that few profiles have.
+int ProfileAnyKey(const char* key);
+
 // The title patterns of the copy: sections whose name holds "*" ("*" any run of characters, "?"
 // exactly one; see TitleMatches), tried in file order. The first that matches the whole title and
 // holds `key` gives the value, as ProfileGet reads it (1, or -1 for a value that does not run),

@@ -10,8 +10,8 @@
 // The program's texts (resources/texts001.inc), in ranges by the part of the program that shows them.
 #define IDS_PLURAL_RULE 10    // which counts take the singular form: "1" (only 1) or "01" (0 and 1)
 #define IDS_LANGUAGE_NAME 11  // the module's language in its own words ("English", "Deutsch")
-#define IDS_TIP 20             // the tray tip before the receiver's state is known
-#define IDS_TIP_STATE 21       // 21-24: + ReceiverState (no port, open, waiting, noise); %1 the port
+#define IDS_TIP 20            // the tray tip before the receiver's state is known
+#define IDS_TIP_STATE 21      // 21-24: + ReceiverState (no port, open, waiting, noise); %1 the port
 //   10-99 shell, tray tip, start-up    200-399 Activity window, notices    400-499 Assign dialog
 //   500-599 profile check report       600-699 Setup and test dialogs      700-799 saving the profile
 //   800-899 held buttons, long presses 900-999 languages
@@ -79,6 +79,8 @@
 #define IDS_SAVE_REPLACE 715         // the same
 #define IDS_AUTOSTART_TASK 716       // Setup's note when a scheduled task starts the program
 #define IDS_SAVE_BACKUP 717          // %1 the backup, %2 the system's text, %3 its error code
+#define IDS_CHECK_HOLD_VALUE 518  // a .hold or hold= value that names no way of acting on a held button
+#define IDS_CHECK_TIMING 519      // a timing of [default] that is no number from 50 to 5000
 
 #define IDD_SETUP 104    // port setup dialog
 #define IDC_DETECT 1001  // automatic detection
@@ -104,7 +106,9 @@
 #define IDC_IDLE2 1017
 #define IDC_FLASH1 1019  // flash pair: visible only during a flash
 #define IDC_FLASH2 1020
-#define IDC_KEYNAME 1022  // name of the last key received ("Key12"); optional
+#define IDC_KEYNAME 1022       // name of the last key received ("Key12"); optional
+#define IDC_TEST_PACE 1023     // the receiver's pace while a button is held; optional
+#define IDC_TEST_RELEASE 1024  // writes the release time that pace wants; optional
 
 #define IDD_ACTIVITY 106          // the Activity window (modeless)
 #define IDC_ACTIVITY_LIST 1100    // list of the events, newest last
@@ -129,6 +133,13 @@
 #define IDC_ASSIGN_PREVIEW 1214  // the exact line to be written, or why there is none
 #define IDC_ASSIGN_NOW 1215      // the line the key has there now
 
+// Held buttons and long presses (texts 800-899).
+#define IDS_HOLD_REPEATS_SKIPPED 800  // 801: plural; repeats of a press that did nothing (Activity)
+#define IDS_HOLD_PACE 802             // test dialog: %1 signals a second, %2 ms apart, longest gap %3 ms
+#define IDS_HOLD_PACE_FITS 803        // %1 the release time: it fits
+#define IDS_HOLD_PACE_SHORT 804       // %1 the release time, too short; %2 the one that would fit
+#define IDS_HOLD_RELEASE_SET 805      // %1 the release time written
+#define IDS_HOLD_RELEASE_FAILED 806   // %1 why the profile could not be written
 // Languages (900-999).
 #define IDS_LANGUAGE_CODEPAGE 900  // the ANSI code page the module's texts need ("1252"); "0": plain ASCII
 #define IDS_LANGUAGE_RESTART 901   // Setup: the new language shows at the next start; restart now?

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <mmsystem.h>
+
 #include <stdio.h>
 #include <string.h>
 
@@ -1090,4 +1092,58 @@ TEST(Integrity, OwnLevelReadsOrFailsCleanly) {
   long own = IntegrityLevelOfProcess(0);
   EXPECT_TRUE(own == -1 || (own >= 0 && own <= 0x4000)) << own;
   EXPECT_EQ(IntegrityLevelOfProcess(0xFFFFFFF0), -1);  // no such process
+}
+
+// A held button, as the reader stamps it: `signals` signals 110 ms apart, the last one `agoMs`
+// before now. Whether an entry acts on every signal, once, or with its long line is decided from
+// those times.
+TEST_F(Dispatch, HeldButtonsActAsTheirEntriesSay) {
+  const char* base =
+      "[Front]\r\nKey35=KEYBOARD E\r\n"
+      "[default]\r\nKey30=EXEC C:\\no\\such.exe\r\nKey31=KEYBOARD A\r\nKey32=KEYBOARD "
+      "B\r\nKey32.HOLD=Once\r\n"
+      "Key33=KEYBOARD C\r\nKey33.long=KEYBOARD D\r\nKey34=CLOSE\r\nKey34.hold=every\r\nKey35.hold=once\r\n"
+      "Key36.long=KEYBOARD F\r\n";
+  struct Case {
+    const char* name;
+    const char* extra;  // more lines of [default]
+    int code;
+    int signals;
+    uint32_t agoMs;
+    std::vector<std::string> lines;
+  };
+  const std::vector<std::string> fiveA(5, "KEYBOARD A"), fiveClose(5, "CLOSE"), fiveE(5, "KEYBOARD E");
+  const Case cases[] = {
+      {"EXEC acts once per press", "", 30, 5, 600, {"EXEC C:\\no\\such.exe"}},
+      {"KEYBOARD acts on every signal", "", 31, 5, 600, fiveA},
+      {"hold=once", "", 32, 5, 600, {"KEYBOARD B"}},
+      {"let go before the long-press time: the short line", "", 33, 3, 600, {"KEYBOARD C"}},
+      {"held past it: the long line only", "", 33, 10, 400, {"KEYBOARD D"}},
+      {"a long line without a short one", "", 36, 10, 400, {"KEYBOARD F"}},
+      {"CLOSE with hold=every", "", 34, 5, 600, fiveClose},
+      {".hold read from the section that served the line", "", 35, 5, 600, fiveE},
+      {"hold= of [default] for entries without their own", "hold=once\r\n", 31, 5, 600, {"KEYBOARD A"}},
+      {"... not over their own", "hold=once\r\n", 34, 5, 600, fiveClose},
+      {"a longer long-press time", "longpress=1500\r\n", 33, 10, 600, {"KEYBOARD C"}},
+  };
+  SetWindowTextA(window_, "Front");
+  StartThread();
+  DWORD lastSignal = timeGetTime();
+  for (const Case& c : cases) {
+    dir_.Write("profiles.ini", std::string(base) + c.extra);
+    calls.clear();
+    // The case's first signal comes well after the last one before it: a press of its own.
+    DWORD span = c.agoMs + 110 * (c.signals - 1);
+    while (int32_t(timeGetTime() - span - lastSignal) < 400) Sleep(20);
+    DWORD now = timeGetTime();
+    for (int i = 0; i < c.signals; i++)
+      QueuePut({1, uint8_t(c.code), now - c.agoMs - 110 * (c.signals - 1 - i)});
+    lastSignal = now - c.agoMs;
+    SetEvent(context_.keyReady);
+    ASSERT_TRUE(WaitForCalls(c.lines.size())) << c.name;
+    Sleep(400);  // nothing more follows
+    std::vector<std::string> lines;
+    for (const HandlerCall& call : Calls()) lines.push_back(call.line);
+    EXPECT_EQ(lines, c.lines) << c.name;
+  }
 }

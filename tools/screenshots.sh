@@ -3,7 +3,7 @@
 # and the demo show today:
 #   docs/demo.png          the demo's own screenshot (tools/demo.sh): Notepad typed into by the remote
 #   docs/setup-dialog.png  the setup dialog with COM1 chosen, COM7 and COM8 offered under "Other"
-#   docs/test-dialog.png   the test dialog while keys arrive (the indicator lit)
+#   docs/test-dialog.png   the test dialog while a button is held (the indicator lit, the receiver's pace)
 #   docs/tray-menu.png     the tray icon with its menu open, enlarged twice
 #   docs/activity.png      the Activity window with a few real presses
 #   docs/notice.png        the notice for a button with no entry, beside the tray icon
@@ -90,14 +90,15 @@ drive wait-title "$SETUP" 20000 >/dev/null
 sleep 1
 shoot_window "$SETUP" "$DOCS/setup-dialog.png"
 
-remote_log "the test dialog while keys arrive"
+remote_log "the test dialog while a button is held"
 drive press "$SETUP" 1012 >/dev/null
 drive wait-title "$TEST" 20000 >/dev/null
 sleep 1
-wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat 40 --gap 30 >/dev/null 2>&1 &
+wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --hold 4000 --gap 0 >/dev/null 2>&1 &
 sim=$!
+sleep 1.5 # the pace shows from the third signal of the press on
 drive watch "$TEST" 1019 5000 >/dev/null
-sleep 0.3
+sleep 0.05
 shoot_window "$TEST" "$DOCS/test-dialog.png"
 wait "$sim" || true
 drive press "$TEST" 2 >/dev/null
