@@ -123,10 +123,10 @@ static void OnSetRelease(HWND dialog) {
   if (!test.suggested) return;
   char value[16], why[1024], text[1280];
   snprintf(value, sizeof value, "%u", unsigned(test.suggested));
-  unsigned long error;
-  int result = ProfileWriteString(gProfilePath, "default", kHoldTimingNames[kHoldRelease], value, &error);
-  if (result < 0) {
-    SaveReasonText(why, sizeof why, result, error, gProfilePath);
+  unsigned long error = 0;
+  int saved = ProfileWriteString(gProfilePath, "default", kHoldTimingNames[kHoldRelease], value, &error);
+  if (saved < 0) {
+    SaveReasonText(why, sizeof why, saved, error, gProfilePath);
     TextFormat(text, sizeof text, IDS_HOLD_RELEASE_FAILED, {why});
   } else {
     test.release = test.suggested;
