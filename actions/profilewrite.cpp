@@ -26,9 +26,9 @@
 //
 // A profile held open by another program (an editor saving it, a virus scanner) refuses to be read
 // (a sharing violation) or replaced (access denied): the save is tried again for about a second,
-// then given up with the file as it was (its backup may then hold the same text). A profile that is a hard link or a reparse point (a symbolic link, a
-// junction's file) is written in place, as before: replaced, the link would be cut and the other
-// names would keep the old text.
+// then given up with the file as it was (its backup may then hold the same text). A profile that
+// is a hard link or a reparse point (a symbolic link, a junction's file) is written in place, as
+// before: replaced, the link would be cut and the other names would keep the old text.
 #include <windows.h>
 
 #include <aclapi.h>

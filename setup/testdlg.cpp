@@ -121,7 +121,7 @@ static void OnKey(HWND dialog, int code, uint32_t time) {
 // The Set button: the release time the last held press wants goes into [default].
 static void OnSetRelease(HWND dialog) {
   if (!test.suggested) return;
-  char value[16], why[256], text[384];
+  char value[16], why[1024], text[1280];
   snprintf(value, sizeof value, "%u", unsigned(test.suggested));
   unsigned long error = 0;
   int saved = ProfileWriteString(gProfilePath, "default", kHoldTimingNames[kHoldRelease], value, &error);

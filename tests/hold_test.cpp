@@ -31,7 +31,7 @@ struct HoldRun {
 // holds the clock for actionMs. Times in signals and steps count from the start; the policy sees
 // them as clock values from `origin`.
 static HoldRun Simulate(const std::vector<Signal>& signals, int policy, int longCode, uint32_t actionMs,
-                    uint32_t origin = 0) {
+                        uint32_t origin = 0) {
   const HoldTimings t = {{250, 500, 125, 700}};
   HoldRun run;
   PressTracker press;

@@ -3,8 +3,8 @@
 //          HoldRepeat, HoldTick and HoldWaitMs), over buttons held for ten signals 110 ms apart,
 //          policies taking turns (every signal, once, repeat, a long press);
 //   press: what a new press asks the profile besides its line (its .hold entry, hold= of [default],
-//          whether any section has a long press for it, the four timings), in a profile of 500 sections of 40 keys
-//          without any .hold or .long entry.
+//          whether any section has a long press for it, the four timings), in a profile of 500 sections of 40
+//          keys without any .hold or .long entry.
 // Prints one line each: name, count, median and 99th percentile in microseconds.
 // Usage: holdbench.exe FOLDER [EVENTS]
 #include <stdio.h>
@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
     int found = ProfileGet("Bench Sink", "Key12.hold", value, sizeof value - 1);
     found += ProfileGet("default", "hold", value, sizeof value - 1);
     found += ProfileAnyKey("Key12.long");
-    for (const char* timing : kHoldTimingNames) found += ProfileGet("default", timing, value, sizeof value - 1);
+    for (const char* timing : kHoldTimingNames)
+      found += ProfileGet("default", timing, value, sizeof value - 1);
     QueryPerformanceCounter(&b);
     if (found != 0) return 1;
     us.push_back(Micros(a, b));
