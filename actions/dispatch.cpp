@@ -211,26 +211,43 @@ static void DispatchTitle(HWND window, char* out) {
   out[n] = '\0';
 }
 
+// Gives the front to `window` (its keys go to the window in front) and waits a little for it.
+static void DispatchGiveFront(HWND window) {
+  SetForegroundWindow(window);
+  for (int i = 0; i < 30 && GetForegroundWindow() != window; i++) Sleep(10);
+}
+
 // One key press: the lookup, the action, and its line in the activity log. The program's name is
-// not asked for here when the lookup did not need it: the log keeps the process id, and the main
-// thread reads the name when it shows the line.
+// asked for here only for a press that acts (before the action, which may close the window); else
+// the log keeps the process id, and the main thread reads the name when it shows the line.
 static void DispatchEvent(KeyEvent e) {
   ActivityEvent record;
   memset(&record, 0, offsetof(ActivityEvent, title));
   record.time = ActivityNow();
   record.kind = kActivityPress;
   record.code = e.code;
-  HWND window = GetForegroundWindow();
+  // The program's own tools in front stand for the window that was in front before them.
+  HWND front = GetForegroundWindow();
+  HWND window = ProcessPressTarget(front);
+  bool standIn = window != front;
+  if (!standIn) ProcessFrontNote(front);
   DWORD pid = 0;
   if (window) GetWindowThreadProcessId(window, &pid);
   record.pid = pid;
   DispatchTitle(window, record.title);
-  char line[kProfileValueSize];
-  int found = Lookup(gProfilePath, record.title, nullptr, window, e.code, line, record.section);
+  char line[kProfileValueSize] = "";
+  int found = standIn && !window
+                  ? 0
+                  : Lookup(gProfilePath, record.title, nullptr, window, e.code, line, record.section);
   record.program[0] = '\0';
   record.reason[0] = '\0';
   ActivityCopyField(record.line, sizeof record.line, line);
   if (found == 1) {
+    // Named now: the action may close the window, and with it the way to its program.
+    char program[MAX_PATH];
+    if (ProfileProgramName(window, program) == 0)
+      ActivityCopyField(record.program, sizeof record.program, program);
+    if (standIn) DispatchGiveFront(window);
     const char* argument;
     if (ActionSplitLine(line, &argument) == kActionKeyboard) record.blocked = IntegrityIsHigher(pid);
     ActionReport report;

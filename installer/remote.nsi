@@ -1,5 +1,5 @@
 ; Windows installer of Halvesta Remote Control, built on Debian with makensis.
-; makensis -DBIN=<folder with remote.exe and REMOT001.DLL> -DRES=<resources folder> -DICON=<remote.ico>
+; makensis -DBIN=<folder with remote.exe and REMOT001.DLL> -DRES=<resources folder> -DDOCS=<docs folder> -DICON=<remote.ico>
 ;          -DVERSION=<x.y.z> -DOUT=<setup.exe> remote.nsi
 ;
 ; Two install modes (NSIS's MultiUser.nsh):
@@ -165,6 +165,7 @@ Section "${PRODUCT} (required)" SecProgram
   File "${BIN}\remote.exe"
   File "${BIN}\REMOT001.DLL"
   File "/oname=profiles.sample.ini" "${RES}\profiles.ini"
+  File "${DOCS}\user-guide.md"
   ${IfNot} ${FileExists} "$INSTDIR\profiles.ini"
     File "${RES}\profiles.ini"
   ${EndIf}
@@ -192,6 +193,7 @@ Section "${PRODUCT} (required)" SecProgram
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\remote.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Edit profiles.lnk" "$WINDIR\notepad.exe" '"$INSTDIR\profiles.ini"'
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Check profiles.lnk" "$INSTDIR\remote.exe" "/check"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\User guide.lnk" "$WINDIR\notepad.exe" '"$INSTDIR\user-guide.md"'
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Uninstall.lnk" "$INSTDIR\uninstall.exe" "$3"
 SectionEnd
 
@@ -237,6 +239,7 @@ Section "Uninstall"
   Delete "$INSTDIR\remote.exe"
   Delete "$INSTDIR\REMOT001.DLL"
   Delete "$INSTDIR\profiles.sample.ini"
+  Delete "$INSTDIR\user-guide.md"
   Delete "$INSTDIR\uninstall.exe"
   ; profiles.ini stays: it holds the user's settings. The folder goes only when it is empty.
   RMDir "$INSTDIR"
@@ -256,6 +259,7 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\Edit profiles.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\Check profiles.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\User guide.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\Uninstall.lnk"
   RMDir "$SMPROGRAMS\${PRODUCT}"
 SectionEnd

@@ -16,6 +16,7 @@
 #include "actions/keypath.h"
 #include "actions/profile.h"
 #include "common/process.h"
+#include "common/text.h"
 #include "receiver/keyqueue.h"
 #include "receiver/link.h"
 #include "resources/resource_ids.h"
@@ -29,6 +30,8 @@ static int setupOpen;                         // 1 while OpenSetupDialog runs
 static int selectedPort;                      // the port the Test button tries
 static int portAvailable[kSetupMaxPort + 1];  // [1..]: opened and read at dialog start
 static SetupWait* detectWait;                 // from dialog start to dialog end (null: none to be had)
+static int configuredPort;                    // the profile's port at dialog start
+static bool detectFoundNone;                  // the last detection found no receiver
 
 int OpenSetupDialog(HMODULE language, HWND owner) {
   if (setupOpen) return 0;
@@ -75,12 +78,14 @@ static void ReadAutostart(HWND dialog) {
 // Marks the ports that are missing or busy, lists the ports above COM4 that are there, and
 // checks the configured port when it is there.
 static void ProbePorts(HWND dialog) {
+  char notThere[16];
+  TextLoad(IDS_SETUP_NOT_THERE, notThere, sizeof notThere);
   ZeroMemory(portAvailable, sizeof portAvailable);
   for (int n = 1; n <= 4; n++) {
     portAvailable[n] = SetupProbePort(n);
     if (!portAvailable[n]) {
       EnableItem(dialog, IDC_PORT1 - 1 + n, FALSE);
-      SetDlgItemTextA(dialog, IDC_STATUS1 - 1 + n, "---");
+      SetDlgItemTextA(dialog, IDC_STATUS1 - 1 + n, notThere);
     }
   }
   if (SetupHasPortList(dialog)) {
@@ -95,7 +100,7 @@ static void ProbePorts(HWND dialog) {
     } else {
       EnableItem(dialog, IDC_PORT_OTHER, FALSE);
       EnableItem(dialog, IDC_PORT_LIST, FALSE);
-      SetDlgItemTextA(dialog, IDC_STATUS_OTHER, "---");
+      SetDlgItemTextA(dialog, IDC_STATUS_OTHER, notThere);
     }
   }
   if (selectedPort >= 1 && selectedPort <= kSetupMaxPort && portAvailable[selectedPort]) {
@@ -104,7 +109,7 @@ static void ProbePorts(HWND dialog) {
   }
 }
 
-static void ShowSaveError(HWND dialog, const char* what, const char* where, DWORD error);
+static void ShowSaveError(HWND dialog, int what, const char* where, DWORD error);
 
 int SetupNotificationsOn() {
   return GetPrivateProfileIntA("default", "notify", 1, gProfilePath) != 0;
@@ -122,6 +127,8 @@ static void OnInit(HWND dialog) {
   EnableItem(dialog, IDC_TEST, FALSE);
   ReadAutostart(dialog);
   selectedPort = GetPrivateProfileIntA("default", "port", 0, gProfilePath);
+  configuredPort = selectedPort;
+  detectFoundNone = false;
   ProbePorts(dialog);
   ReadNotify(dialog);
 }
@@ -131,11 +138,17 @@ static void OnDetect(HWND dialog) {
   EnableWindow(detect, FALSE);
   EnableItem(dialog, IDC_TEST, FALSE);
   SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+  SetDlgItemTextA(dialog, IDC_DETECT_RESULT, "");
   int found = SetupDetectPort(dialog, portAvailable, &detectWait);
   if (found) {
     selectedPort = found;
     EnableItem(dialog, IDC_TEST, TRUE);
+  } else {
+    char text[256];
+    TextLoad(IDS_SETUP_NO_RECEIVER, text, sizeof text);
+    SetDlgItemTextA(dialog, IDC_DETECT_RESULT, text);
   }
+  detectFoundNone = found == 0;
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));
   EnableWindow(detect, TRUE);
   // Disabling the button took the keyboard focus away; give it back.
@@ -149,24 +162,34 @@ static void OnTest(HWND dialog) {
   QueueClear();  // a key that arrived after the test dialog had cleared the queue
 }
 
-// Tells that a save failed: what could not be written where, and why.
-static void ShowSaveReason(HWND dialog, const char* what, const char* where, const char* why) {
-  char text[1024];
-  snprintf(text, sizeof text, "%s could not be saved in\n%s\n\n%s\n\nChoose again, or Cancel.", what, where,
-           why);
-  MessageBoxA(dialog, text, "OVRA Remote Error", MB_OK | MB_ICONERROR);
+// Tells that a save failed: what (a text id) could not be written where, and why.
+static void ShowSaveReason(HWND dialog, int what, const char* where, const char* why) {
+  char text[1024], whatText[128], caption[64];
+  TextLoad(what, whatText, sizeof whatText);
+  TextFormat(text, sizeof text, IDS_SETUP_NOT_SAVED, {whatText, where, why});
+  TextLoad(IDS_SETUP_ERROR_CAPTION, caption, sizeof caption);
+  MessageBoxA(dialog, text, caption, MB_OK | MB_ICONERROR);
 }
 
 // The same with the system's reason for `error`.
-static void ShowSaveError(HWND dialog, const char* what, const char* where, DWORD error) {
-  char reason[256];
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                           reason, sizeof reason, nullptr);
-  while (n > 0 && (reason[n - 1] == '\r' || reason[n - 1] == '\n' || reason[n - 1] == ' ')) n--;
-  reason[n] = 0;
-  char why[320];
-  snprintf(why, sizeof why, "%s (error %lu)", n ? reason : "Unknown error", error);
+static void ShowSaveError(HWND dialog, int what, const char* where, DWORD error) {
+  char reason[256], code[16], why[320];
+  ProcessErrorText(error, reason, sizeof reason);
+  if (!reason[0]) TextLoad(IDS_SETUP_UNKNOWN_ERROR, reason, sizeof reason);
+  snprintf(code, sizeof code, "%lu", error);
+  TextFormat(why, sizeof why, IDS_SETUP_ERROR_REASON, {reason, code});
   ShowSaveReason(dialog, what, where, why);
+}
+
+// After a detection that found nothing, OK with no port chosen while the profile named one asks
+// first. True when the port may be saved.
+static bool MaySaveNoPort(HWND dialog) {
+  if (!detectFoundNone || configuredPort == 0 || SetupCheckedPort(dialog) != 0) return true;
+  char text[512], port[16], caption[64];
+  snprintf(port, sizeof port, "%d", configuredPort);
+  TextFormat(text, sizeof text, IDS_SETUP_ASK_NO_PORT, {port});
+  TextLoad(IDS_SETUP_CAPTION, caption, sizeof caption);
+  return MessageBoxA(dialog, text, caption, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
 // Saves "Show notifications" as notify=1 or 0; a template without the box leaves the entry alone.
@@ -176,7 +199,7 @@ static int SaveNotify(HWND dialog) {
   const char* text = IsDlgButtonChecked(dialog, IDC_NOTIFY) == BST_CHECKED ? "1" : "0";
   char why[256];
   if (ProfileWriteString(gProfilePath, "default", "notify", text, why, sizeof why) < 0) {
-    ShowSaveReason(dialog, "\"Show notifications\"", gProfilePath, why);
+    ShowSaveReason(dialog, IDS_SETUP_WHAT_NOTIFY, gProfilePath, why);
     return -1;
   }
   return 0;
@@ -185,18 +208,19 @@ static int SaveNotify(HWND dialog) {
 // Saves the port, then the autostart choice, and closes the dialog. A save that fails is told and
 // keeps the dialog open; what was saved before it stays saved.
 static void OnOk(HWND dialog) {
+  if (!MaySaveNoPort(dialog)) return;
   char text[16];
   snprintf(text, sizeof text, "%d", SetupCheckedPort(dialog));
   char why[512];
   if (ProfileWriteString(gProfilePath, "default", "port", text, why, sizeof why) < 0) {
-    ShowSaveReason(dialog, "The port", gProfilePath, why);
+    ShowSaveReason(dialog, IDS_SETUP_WHAT_PORT, gProfilePath, why);
     return;
   }
   if (SaveNotify(dialog) < 0) return;
   const char* key;
   LONG error;
   if (AutostartSave(IsDlgButtonChecked(dialog, IDC_AUTOSTART) == BST_CHECKED, &key, &error) < 0) {
-    ShowSaveError(dialog, "\"Start with Windows\"", key, DWORD(error));
+    ShowSaveError(dialog, IDS_SETUP_WHAT_AUTOSTART, key, DWORD(error));
     return;
   }
   EndDialog(dialog, IDOK);

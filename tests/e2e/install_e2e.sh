@@ -60,7 +60,7 @@ check "HKCU uninstall entry has DisplayVersion $VERSION" test "$(regval "HKCU\\$
 check "HKCU uninstall entry uninstalls this mode" \
   test "$(regval "HKCU\\$UNINST" UninstallString)" = "\"$APP_WIN\\uninstall.exe\" /CurrentUser"
 check "nothing written to HKLM" hklm_untouched
-for f in "$MENU_NAME" "Edit profiles" "Check profiles" Uninstall; do
+for f in "$MENU_NAME" "Edit profiles" "Check profiles" "User guide" Uninstall; do
   check "user's Start menu entry $f" test -f "$MENU/$f.lnk"
 done
 check "installed files are stripped and carry version $VERSION" shipped_as_built "$APP"
@@ -68,6 +68,9 @@ check "installed remote.exe is the stripped build" cmp -s "$APP/remote.exe" "$BU
 check "the portable zip holds the stripped build" python3 -c "import sys, zipfile
 sys.exit(zipfile.ZipFile(sys.argv[1]).read('remote.exe') != open(sys.argv[2], 'rb').read())" \
   "$BUILD/dist/remote-portable-$VERSION.zip" "$BUILD/dist/stripped/remote.exe"
+check "the guide is installed and in the portable zip" python3 -c "import sys, zipfile
+sys.exit(zipfile.ZipFile(sys.argv[1]).read('user-guide.md') != open(sys.argv[2], 'rb').read())" \
+  "$BUILD/dist/remote-portable-$VERSION.zip" "$APP/user-guide.md"
 
 # --- the installed program acts on a key (needs the HKCU Language value) ---------------------
 APP_PID=
