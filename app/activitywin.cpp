@@ -336,6 +336,7 @@ static void Layout(HWND dialog) {
   MoveWindow(GetDlgItem(dialog, IDC_ACTIVITY_COPY), margin, buttons, bw, bh, TRUE);
   MoveWindow(GetDlgItem(dialog, IDC_ACTIVITY_ASSIGN), margin + bw + gap, buttons, bw, bh, TRUE);
   MoveWindow(GetDlgItem(dialog, IDCANCEL), client.right - margin - bw, buttons, bw, bh, TRUE);
+  RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 // Fits the window into the work area of its screen (never wider or taller), in the middle of it.
@@ -412,7 +413,7 @@ static void OnInit(HWND dialog) {
   RECT units = {0, 0, 4, 8};
   MapDialogRect(dialog, &units);  // pixels per 4 dialog units across
   // At least these many dialog units: the window's and the action's texts vary the most.
-  static const int kLeast[kActivityColumns] = {0, 0, 110, 60, 60, 110, 150};
+  static const int kLeast[kActivityColumns] = {0, 0, 100, 60, 60, 100, 120};
   for (int c = 0; c < kActivityColumns; c++) {
     LVCOLUMNA column;
     ZeroMemory(&column, sizeof column);

@@ -201,6 +201,7 @@ void Refresh(HWND dialog, AssignState* state) {
     snprintf(shown, sizeof shown, "%s", why);
   }
   SetDlgItemTextA(dialog, IDC_ASSIGN_PREVIEW, shown);
+  SendDlgItemMessageA(dialog, IDC_ASSIGN_PREVIEW, EM_LINESCROLL, 0, -0x7FFF);  // from its first line
   char nowText[kActionLineMax + 400] = "";
   if (section[0]) {
     CurrentValue(section, key, now, sizeof now);

@@ -226,14 +226,14 @@ TEST_F(AssignTest, ReplaceOnlyAfterConfirm) {
             Click(d, IDC_ASSIGN_CLOSE);
             PostClick(d, IDOK);
             HWND ask =
-                WaitForMessageBox(GetWindowThreadProcessId(d, nullptr), "Halvesta Remote Control - Assign");
+                WaitForMessageBox(GetWindowThreadProcessId(d, nullptr), "Halvesta Remote Control");
             box = MessageBoxText(ask);
             PostMessageA(ask, WM_COMMAND, IDNO, 0);
             WaitUntil([&] { return !IsWindow(ask); });
             EXPECT_TRUE(IsWindowVisible(d));
             EXPECT_NE(File().find("Key9=KEYBOARD F5+^F5"), std::string::npos);
             PostClick(d, IDOK);
-            ask = WaitForMessageBox(GetWindowThreadProcessId(d, nullptr), "Halvesta Remote Control - Assign");
+            ask = WaitForMessageBox(GetWindowThreadProcessId(d, nullptr), "Halvesta Remote Control");
             PostMessageA(ask, WM_COMMAND, IDYES, 0);
           }),
       1);

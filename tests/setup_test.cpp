@@ -928,7 +928,7 @@ TEST_F(SetupDialogTest, OkAfterADetectionThatFoundNothingAsksBeforeSavingNoPort)
       if (c.choose) Click(d, IDC_PORT1 - 1 + c.choose);
       PostClick(d, IDOK);
       if (!c.answer) return;
-      HWND box = WaitForMessageBox(self, "Halvesta Remote Control - Setup");
+      HWND box = WaitForMessageBox(self, "Halvesta Remote Control");
       ASSERT_NE(box, nullptr);
       asked = MessageBoxText(box);
       PostMessageA(box, WM_COMMAND, c.answer, 0);

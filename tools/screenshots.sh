@@ -6,8 +6,12 @@
 #   docs/test-dialog.png   the test dialog while keys arrive (the indicator lit)
 #   docs/tray-menu.png     the tray icon with its menu open, enlarged twice
 #   docs/activity.png      the Activity window with a few real presses
+#   docs/activity-resized.png  the same window made larger (the list grows with it)
+#   docs/activity-144dpi.png   the same at 144 DPI on the 1024 x 768 screen (it fits the work area)
 #   docs/notice.png        the notice for a button with no entry, beside the tray icon
 #   docs/assign-dialog.png the Assign dialog for a press in a media player (tools/assignshot.cpp)
+#   docs/assign-long.png   the Assign dialog for a window with a long title and program, starting a
+#                          program with a long path
 # Usage: bash tools/screenshots.sh     (builds first if needed; leaves nothing running)
 # REMOTE_SHOTS_DEMO=0 leaves docs/demo.png as it is.
 set -euo pipefail
@@ -59,7 +63,7 @@ drive key 27 >/dev/null
 drive no-menu 3000 >/dev/null
 
 remote_log "the setup dialog"
-SETUP="Remote Control Setup"
+SETUP="Halvesta Remote Control - Setup"
 drive command 101 >/dev/null
 drive wait-title "$SETUP" 20000 >/dev/null
 sleep 1
@@ -67,16 +71,16 @@ shoot_window "$SETUP" "$DOCS/setup-dialog.png"
 
 remote_log "the test dialog while keys arrive"
 drive press "$SETUP" 1012 >/dev/null
-drive wait-title "Receiver Test" 20000 >/dev/null
+drive wait-title "Halvesta Remote Control - Receiver Test" 20000 >/dev/null
 sleep 1
 wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat 40 --gap 30 >/dev/null 2>&1 &
 sim=$!
-drive watch "Receiver Test" 1019 5000 >/dev/null
+drive watch "Halvesta Remote Control - Receiver Test" 1019 5000 >/dev/null
 sleep 0.3
-shoot_window "Receiver Test" "$DOCS/test-dialog.png"
+shoot_window "Halvesta Remote Control - Receiver Test" "$DOCS/test-dialog.png"
 wait "$sim" || true
-drive press "Receiver Test" 2 >/dev/null
-drive gone "Receiver Test" 10000 >/dev/null
+drive press "Halvesta Remote Control - Receiver Test" 2 >/dev/null
+drive gone "Halvesta Remote Control - Receiver Test" 10000 >/dev/null
 drive press "$SETUP" 2 >/dev/null
 drive gone "$SETUP" 10000 >/dev/null
 
@@ -91,15 +95,35 @@ remote_press --key 9
 sleep 3.5
 import -display "$DISPLAY" -window root -crop 290x106+0+0 +repage "$DOCS/notice.png"
 drive command 102 >/dev/null
-drive wait-title "Remote Control Activity" 20000 >/dev/null
+drive wait-title "Halvesta Remote Control - Activity" 20000 >/dev/null
 sleep 1
-shoot_window "Remote Control Activity" "$DOCS/activity.png"
-drive press "Remote Control Activity" 2 >/dev/null
+shoot_window "Halvesta Remote Control - Activity" "$DOCS/activity.png"
+drive size "Halvesta Remote Control - Activity" 940 600 >/dev/null
+sleep 1
+shoot_window "Halvesta Remote Control - Activity" "$DOCS/activity-resized.png"
+drive press "Halvesta Remote Control - Activity" 2 >/dev/null
 remote_close_sink
 drive command 100 >/dev/null
+wait "$APP_PID" 2>/dev/null || true
+
+remote_log "the Activity window at 144 DPI"
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+remote_run_app "$APP"
+remote_open_sink "Song.mp3 - Media Player" "$WORK/sink.log"
+remote_press --key 12
+remote_press --key 9
+drive command 102 >/dev/null
+drive wait-title "Halvesta Remote Control - Activity" 20000 >/dev/null
+sleep 1
+shoot_window "Halvesta Remote Control - Activity" "$DOCS/activity-144dpi.png"
+drive press "Halvesta Remote Control - Activity" 2 >/dev/null
+remote_close_sink
+drive command 100 >/dev/null
+wait "$APP_PID" 2>/dev/null || true
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
 
 remote_log "the Assign dialog"
-ASSIGN="Assign a Button"
+ASSIGN="Halvesta Remote Control - Assign"
 mkdir -p "$WORK/assign"
 printf '[default]\r\nport=1\r\n[vlc.exe]\r\nKey9=KEYBOARD BLANK+^BLANK\r\n' >"$WORK/assign/profiles.ini"
 cp "$BUILD/bin/REMOT001.DLL" "$WORK/assign/"
@@ -113,4 +137,19 @@ sleep 1
 shoot_window "$ASSIGN" "$DOCS/assign-dialog.png"
 drive press "$ASSIGN" 2 >/dev/null
 drive gone "$ASSIGN" 10000 >/dev/null
-remote_log "written: docs/demo.png docs/setup-dialog.png docs/test-dialog.png docs/tray-menu.png docs/activity.png docs/notice.png docs/assign-dialog.png"
+
+remote_log "the Assign dialog with long names"
+LONG_TITLE="Quarterly report for the regional sales meeting, final version (3) [Compatibility Mode] - Word Processor"
+(cd "$WORK/assign" && exec wine "$BUILD/bin/assignshot.exe" "$LONG_TITLE" "contoso-office-word-processor-2019.exe" \
+  >/dev/null 2>&1) &
+REMOTE_PIDS+=($!)
+drive wait-title "$ASSIGN" 20000 >/dev/null
+drive press "$ASSIGN" 1203 >/dev/null # IDC_ASSIGN_WINDOW: the title pattern
+drive press "$ASSIGN" 1211 >/dev/null # IDC_ASSIGN_START
+drive set-text "$ASSIGN" 1212 'C:\Program Files\Contoso Tools\Audio Equalizer Professional\bin\equalizer-control.exe' >/dev/null
+sleep 1
+shoot_window "$ASSIGN" "$DOCS/assign-long.png"
+drive press "$ASSIGN" 2 >/dev/null
+drive gone "$ASSIGN" 10000 >/dev/null
+remote_log "written: docs/demo.png docs/setup-dialog.png docs/test-dialog.png docs/tray-menu.png docs/activity.png" \
+  "docs/activity-resized.png docs/activity-144dpi.png docs/notice.png docs/assign-dialog.png docs/assign-long.png"

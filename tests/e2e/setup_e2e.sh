@@ -20,8 +20,8 @@ PROFILE="$APP/profiles.ini"
 # No "port" entry: the program opens the setup dialog by itself.
 printf '[default]\r\nKey12=KEYBOARD L+^L\r\nKey5=KEYBOARD F+^F\r\n' >"$PROFILE"
 
-SETUP="Remote Control Setup"
-TEST="Receiver Test"
+SETUP="Halvesta Remote Control - Setup"
+TEST="Halvesta Remote Control - Receiver Test"
 RUN_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 KEY_L="down 0x4C up 0x4C"
 KEY_F="down 0x46 up 0x46"
