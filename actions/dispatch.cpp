@@ -13,6 +13,7 @@
 #include "actions/integrity.h"
 #include "actions/interp.h"
 #include "actions/profile.h"
+#include "actions/profiletext.h"
 #include "common/activitylog.h"
 #include "common/process.h"
 #include "receiver/keyqueue.h"
@@ -20,7 +21,6 @@
 ActionHandler gActionHandler = RunActionLineReport;
 
 static const char kDefaultSection[] = "default";
-static const char kAliasSection[] = "title -";
 static const char kClassPrefix[] = "class:";
 static const char kFrameHost[] = "ApplicationFrameHost.exe";
 

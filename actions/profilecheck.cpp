@@ -15,7 +15,6 @@
 #include "actions/keyparse.h"
 #include "actions/profiletext.h"
 
-static const char kAliasSection[] = "title -";
 
 typedef ProfileSpan Span;
 
@@ -313,108 +312,5 @@ int ProfileCheckText(const char* text, size_t size, ProfileProblemFn report, voi
   }
   free(sections);
   free(set.slots);
-  return problems;
-}
-
-void ProfileCheckDescribe(const ProfileProblem* p, char* out, size_t outSize) {
-  const char* what = "";
-  char text[512];
-  switch (p->kind) {
-    case kCheckNoKeyword:
-      what = "begins with none of KEYBOARD, COMMAND, CLOSE, EXEC: does nothing";
-      break;
-    case kCheckKeysHeld:
-      snprintf(text, sizeof text, "leaves keys held down: %s", p->detail);
-      what = text;
-      break;
-    case kCheckNotAButton:
-      what = "no button has this name (Key0 to Key127)";
-      break;
-    case kCheckNoSection:
-      snprintf(text, sizeof text, "names the section [%s], which does not exist", p->detail);
-      what = text;
-      break;
-    case kCheckTooLong:
-      snprintf(text, sizeof text, "%s characters long: lines over %d characters do not run", p->detail,
-               int(kActionLineMax));
-      what = text;
-      break;
-    case kCheckShadowed:
-      snprintf(text, sizeof text,
-               "never serves: [%s] before it serves the same titles with every key it holds", p->detail);
-      what = text;
-      break;
-    case kCheckNoClass:
-      what = "a class section needs the class name after \"class:\"";
-      break;
-    case kCheckLongPattern:
-      snprintf(text, sizeof text, "a pattern of %s characters: no title is longer than 255", p->detail);
-      what = text;
-      break;
-    case kCheckUnreadable:
-      snprintf(out, outSize, "The file is %s", p->detail);
-      return;
-  }
-  if (!p->key[0]) {
-    snprintf(out, outSize, "Line %d, [%s]: %s", p->line, p->section, what);
-    return;
-  }
-  snprintf(out, outSize, "Line %d, [%s] %s: %s", p->line, p->section, p->key, what);
-}
-
-struct MessageWriter {
-  char* out;
-  size_t size;
-  size_t used;
-  int count;
-};
-
-static void Append(MessageWriter* w, const char* text) {
-  int n = snprintf(w->out + w->used, w->size - w->used, "%s", text);
-  if (n < 0) return;
-  w->used += size_t(n);
-  if (w->used >= w->size) w->used = w->size - 1;
-}
-
-static void AppendProblem(void* context, const ProfileProblem* problem) {
-  MessageWriter* w = static_cast<MessageWriter*>(context);
-  if (++w->count > kCheckShownMax) return;
-  char line[1024];
-  ProfileCheckDescribe(problem, line, sizeof line);
-  Append(w, line);
-  Append(w, "\n");
-}
-
-int ProfileCheckMessage(const char* text, size_t size, char* out, size_t outSize) {
-  return ProfileCheckMessageAs(kProfileAnsi, text, size, out, outSize);
-}
-
-int ProfileCheckMessageAs(int encoding, const char* text, size_t size, char* out, size_t outSize) {
-  MessageWriter w = {out, outSize, 0, 0};
-  out[0] = '\0';
-  int problems = 0;
-  if (encoding == kProfileUtf16NoBom || encoding == kProfileNulBytes) {
-    ProfileProblem problem;
-    memset(&problem, 0, sizeof problem);
-    problem.kind = kCheckUnreadable;
-    snprintf(problem.detail, sizeof problem.detail, "%s",
-             encoding == kProfileUtf16NoBom
-                 ? "saved as UTF-16 without a byte order mark: save it again as UTF-8 or Unicode"
-                 : "holding NUL bytes, which a text file does not: remove them, or save it again as text");
-    AppendProblem(&w, &problem);
-    problems++;
-  }
-  problems += ProfileCheckText(text, size, AppendProblem, &w);
-  char end[96];
-  if (problems == 0) {
-    snprintf(end, sizeof end, "No problems found");
-  } else {
-    if (problems > kCheckShownMax) {
-      snprintf(end, sizeof end, "... and %d more\n", problems - kCheckShownMax);
-      Append(&w, end);
-    }
-    snprintf(end, sizeof end, "\n%d problem%s found", problems, problems == 1 ? "" : "s");
-  }
-  Append(&w, end);
   return problems;
 }

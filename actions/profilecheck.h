@@ -1,6 +1,7 @@
 // The profile check behind "remote.exe /check": reads the text of a profile file the way the
 // private-profile functions do and finds the entries that cannot do what their writer meant.
-// Pure code (text in, problems out), also built natively.
+// Pure code (text in, problems out: kinds and the values a report names), also built natively;
+// app/check.cpp words them.
 #pragma once
 #include <stddef.h>
 
@@ -14,10 +15,8 @@ enum {
                           // (detail: the earlier one's name); simple forms *text*, text*, *text only
   kCheckNoClass = 7,      // a [class:] section without a class name
   kCheckLongPattern = 8,  // a title pattern of more than 255 characters: no title is that long
-  kCheckUnreadable = 9,   // the file is no text the program can read (detail: why)
+  kCheckUnreadable = 9,   // the file is no text the program can read (found by the caller from its encoding)
   kCheckLastKind = 9,
-  kCheckShownMax = 50,  // problems listed in one message; the rest are counted
-  kCheckMessageSize = 32768,
 };
 
 struct ProfileProblem {
@@ -25,7 +24,7 @@ struct ProfileProblem {
   int line;  // in the file, from 1
   char section[128];
   char key[128];
-  char detail[256];
+  char detail[256];  // the value the kind names (see above), as written or as decimal digits
 };
 
 typedef void (*ProfileProblemFn)(void* context, const ProfileProblem* problem);
@@ -33,13 +32,3 @@ typedef void (*ProfileProblemFn)(void* context, const ProfileProblem* problem);
 // Checks `size` bytes of profile text (no terminator needed) and reports every problem in the
 // order of the file. Returns the number of problems.
 int ProfileCheckText(const char* text, size_t size, ProfileProblemFn report, void* context);
-
-// One problem as the user reads it: "Line 12, [Editor] Key5: leaves keys held down: CTRL, "S"".
-void ProfileCheckDescribe(const ProfileProblem* problem, char* out, size_t outSize);
-
-// The whole report: one line per problem (the first kCheckShownMax), then "No problems found" or
-// the count. Written into out (outSize bytes, always terminated). Returns the number of problems.
-int ProfileCheckMessage(const char* text, size_t size, char* out, size_t outSize);
-// The same for a file read in `encoding` (ProfileTextEncoding): a file the program cannot read as
-// text (UTF-16 without a byte order mark, NUL bytes) is named first, as one problem.
-int ProfileCheckMessageAs(int encoding, const char* text, size_t size, char* out, size_t outSize);

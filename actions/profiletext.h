@@ -4,6 +4,9 @@
 #pragma once
 #include <stddef.h>
 
+// The section whose entries name, for a title ending in " -", the section that serves it.
+inline constexpr char kAliasSection[] = "title -";
+
 struct ProfileSpan {
   const char* text;
   size_t length;

@@ -19,8 +19,10 @@
 #include <string.h>
 
 #include "actions/dispatch.h"
+#include "app/activitytext.h"
 #include "app/assign.h"
 #include "app/notice.h"
+#include "app/shell.h"
 #include "common/activitylog.h"
 #include "common/process.h"
 #include "common/text.h"
@@ -41,7 +43,7 @@ static int tipItem = -1, tipColumn = -1;  // the cell the tip is for
 static char tipText[kActivityReasonSize + kActivityLineSize];
 static SIZE minimumSize;  // the window's size from the template: the smallest it gets
 
-enum { kTrayIconId = 1, kNoticeTimeoutMs = 10000, kNoteFrontTimer = 1 };
+enum { kNoticeTimeoutMs = 10000, kNoteFrontTimer = 1 };
 
 HWND ActivityWindowHandle() {
   return activityWindow;
@@ -128,7 +130,7 @@ static void NoticeFor(HWND mainWindow, const ActivityEvent* e) {
   int kind = NoticeKindOf(e);
   if (kind < 0 || !SetupNotificationsOn()) return;
   if (!NoticeDecide(&notices, kind, ActivityNow(), e->code, e->program[0] ? e->program : e->title)) return;
-  char text[256];
+  char text[kNoticeTextSize];
   NoticeText(e, text, sizeof text);
   noticeAssigns = kind == kNoticeNoEntry;
   if (noticeAssigns) {
@@ -268,7 +270,7 @@ static void ReadPress(ActivityRing* ring, void* context) {
 }
 
 static void AssignFor(HWND owner, const AssignPress* press) {
-  AssignDialogRun(gLanguageModule, owner, press);
+  AssignDialogRun(TextDialogModule(IDD_ASSIGN), owner, press);
 }
 
 static void OnAssign(HWND dialog) {
@@ -305,7 +307,9 @@ static int ColumnWidth(HWND list, int column, int least) {
   samples[2] = samples[0];
   samples[2].result = kActivityNoEntry;
   samples[2].section[0] = samples[2].line[0] = '\0';
-  int width = ListView_GetStringWidth(list, kActivityColumnNames[column]);
+  char name[kActivityColumnNameSize];
+  ActivityColumnName(column, name, sizeof name);
+  int width = ListView_GetStringWidth(list, name);
   char text[512];
   for (const ActivityEvent& e : samples) {
     ActivityColumnText(&e, column, text, sizeof text);
@@ -324,12 +328,12 @@ static void Layout(HWND dialog) {
   int margin = units.left, gap = units.top, bw = units.right, bh = units.bottom;
   int width = client.right - 2 * margin;
   HWND text = GetDlgItem(dialog, IDC_ACTIVITY_TEXT);
-  RECT t = {0, 0, 0, 8};
-  MapDialogRect(dialog, &t);
   int top = margin;
-  if (text) {
-    MoveWindow(text, margin, top, width, t.bottom, TRUE);
-    top += t.bottom + gap;
+  if (text) {  // as high as the template makes it (a translation may need two lines)
+    RECT t;
+    GetWindowRect(text, &t);
+    MoveWindow(text, margin, top, width, t.bottom - t.top, TRUE);
+    top += t.bottom - t.top + gap;
   }
   int buttons = client.bottom - margin - bh;
   MoveWindow(GetDlgItem(dialog, IDC_ACTIVITY_LIST), margin, top, width, buttons - gap - top, TRUE);
@@ -418,7 +422,9 @@ static void OnInit(HWND dialog) {
     LVCOLUMNA column;
     ZeroMemory(&column, sizeof column);
     column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.pszText = const_cast<char*>(kActivityColumnNames[c]);
+    char name[kActivityColumnNameSize];
+    ActivityColumnName(c, name, sizeof name);
+    column.pszText = name;
     column.cx = ColumnWidth(list, c, kLeast[c] * units.right / 4);
     SendMessageA(list, LVM_INSERTCOLUMNA, WPARAM(c), LPARAM(&column));
   }
@@ -530,5 +536,5 @@ void ActivityOnNoticeClick(HWND mainWindow) {
     AssignFor(activityWindow ? activityWindow : mainWindow, &noticePress);
     return;
   }
-  ActivityWindowOpen(gLanguageModule, mainWindow);
+  ActivityWindowOpen(TextDialogModule(IDD_ACTIVITY), mainWindow);
 }

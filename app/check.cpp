@@ -5,12 +5,99 @@
 #include <string.h>
 
 #include "actions/inject.h"
+#include "actions/keygroups.h"
 #include "actions/keyparse.h"
 #include "actions/profile.h"
 #include "actions/profilecheck.h"
+#include "actions/profiletext.h"
 #include "app/shell.h"
+#include "common/text.h"
+#include "resources/resource_ids.h"
 
-static const char kCheckCaption[] = "Halvesta Remote Control - Profile check";
+// The text of each kind of problem; a section's problem names no key.
+static int ProblemTextId(int kind) {
+  switch (kind) {
+    case kCheckNoKeyword:
+      return IDS_CHECK_NO_KEYWORD;
+    case kCheckKeysHeld:
+      return IDS_CHECK_KEYS_HELD;
+    case kCheckNotAButton:
+      return IDS_CHECK_NOT_A_BUTTON;
+    case kCheckNoSection:
+      return IDS_CHECK_NO_SECTION;
+    case kCheckTooLong:
+      return IDS_CHECK_TOO_LONG;
+    case kCheckShadowed:
+      return IDS_CHECK_SHADOWED;
+    case kCheckNoClass:
+      return IDS_CHECK_NO_CLASS;
+    case kCheckLongPattern:
+      return IDS_CHECK_LONG_PATTERN;
+    case kCheckUnreadable:
+      return IDS_CHECK_UNREADABLE;
+  }
+  return 0;
+}
+
+void CheckDescribe(const ProfileProblem* p, char* out, size_t outSize) {
+  char line[16], longest[16];
+  snprintf(line, sizeof line, "%d", p->line);
+  snprintf(longest, sizeof longest, "%d", int(kActionLineMax));
+  TextFormat(out, outSize, ProblemTextId(p->kind), {line, p->section, p->key, p->detail, longest});
+}
+
+struct ReportWriter {
+  char* out;
+  size_t size;
+  size_t used;
+  int count;
+};
+
+static void Append(ReportWriter* w, const char* text) {
+  int n = snprintf(w->out + w->used, w->size - w->used, "%s", text);
+  if (n < 0) return;
+  w->used += size_t(n);
+  if (w->used >= w->size) w->used = w->size - 1;
+}
+
+static void AppendLine(ReportWriter* w, const char* line) {
+  if (++w->count > kCheckShownMax) return;
+  Append(w, line);
+  Append(w, "\n");
+}
+
+static void AppendProblem(void* context, const ProfileProblem* problem) {
+  char line[1024];
+  CheckDescribe(problem, line, sizeof line);
+  AppendLine(static_cast<ReportWriter*>(context), line);
+}
+
+int CheckReport(int encoding, const char* text, size_t size, char* out, size_t outSize) {
+  ReportWriter w = {out, outSize, 0, 0};
+  out[0] = '\0';
+  char line[1024];
+  if (encoding == kProfileUtf16NoBom || encoding == kProfileNulBytes) {
+    TextLoad(encoding == kProfileUtf16NoBom ? IDS_CHECK_UTF16 : IDS_CHECK_NUL, line, sizeof line);
+    AppendLine(&w, line);
+  }
+  int problems = w.count + ProfileCheckText(text, size, AppendProblem, &w);
+  if (problems == 0) {
+    TextLoad(IDS_CHECK_NONE, line, sizeof line);
+  } else {
+    char count[16];
+    if (problems > kCheckShownMax) {
+      snprintf(count, sizeof count, "%d", problems - kCheckShownMax);
+      TextFormatCount(line, sizeof line, IDS_CHECK_MORE, problems - kCheckShownMax, {count});
+      Append(&w, line);
+      Append(&w, "\n");
+    }
+    snprintf(count, sizeof count, "%d", problems);
+    Append(&w, "\n");
+    TextFormatCount(line, sizeof line, IDS_CHECK_COUNT, problems, {count});
+  }
+  Append(&w, line);
+  return problems;
+}
 
 bool CheckRequested(const char* commandLine) {
   if (!commandLine) return false;
@@ -27,6 +114,8 @@ int CheckRun(HINSTANCE instance) {
   ProfilePathFor(module, path);
   // Characters above 127 are checked as the keys that this keyboard layout gives them.
   gKeyCharMap = KeyCharFromLayout;
+  // The report in the user's language; without a module the program's own English serves.
+  gLanguageModule = LoadLanguageModule(instance);
 
   char* message = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, kCheckMessageSize));
   if (!message) return -1;
@@ -37,12 +126,17 @@ int CheckRun(HINSTANCE instance) {
   int encoding = 0;
   char* text = ProfileReadTextAs(path, &size, nullptr, &encoding);
   if (text) {
-    problems = ProfileCheckMessageAs(encoding, text, size, message + head, kCheckMessageSize - head);
+    problems = CheckReport(encoding, text, size, message + head, kCheckMessageSize - head);
     free(text);
   } else {
-    snprintf(message + head, kCheckMessageSize - head, "The file cannot be read.\n\n1 problem found");
+    char unreadable[256], count[256];
+    TextLoad(IDS_CHECK_UNREADABLE, unreadable, sizeof unreadable);
+    TextFormatCount(count, sizeof count, IDS_CHECK_COUNT, 1, {"1"});
+    snprintf(message + head, kCheckMessageSize - head, "%s\n\n%s", unreadable, count);
   }
-  MessageBoxA(nullptr, message, kCheckCaption, MB_OK | (problems ? MB_ICONWARNING : MB_ICONINFORMATION));
+  char caption[kCheckCaptionSize];
+  TextLoad(IDS_CHECK_CAPTION, caption, sizeof caption);
+  MessageBoxA(nullptr, message, caption, MB_OK | (problems ? MB_ICONWARNING : MB_ICONINFORMATION));
   HeapFree(GetProcessHeap(), 0, message);
   return problems;
 }

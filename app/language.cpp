@@ -3,17 +3,23 @@
 // menu texts. A missing key or value means no module at all; a code whose file does not load falls
 // back to the English module "REMOT001.DLL".
 //
-// The value is read from the machine's key (HKEY_LOCAL_MACHINE) first. Only when that has no such
-// key or value is the same key read under HKEY_CURRENT_USER, so that a program installed for one
-// user, without the right to write the machine's registry, still finds its language. A machine
-// value that is there but cannot be used (too long, or refused) is not passed over: it still means
-// no module, as it did before the user's key was looked at.
+// A user's own choice (the value under HKEY_CURRENT_USER, which Setup writes) comes first. Without
+// a usable one the machine's key (HKEY_LOCAL_MACHINE) is read, and only when that has no such key
+// or value is the user's read again, so that a program installed for one user, without the right to
+// write the machine's registry, still finds its language. A machine value that is there but cannot
+// be used (too long, or refused) is not passed over: it still means no module, as it did before the
+// user's key was looked at.
+//
+// A module whose texts need a code page that this system's ANSI functions cannot show is let go
+// again, as a file that does not load: the English module serves instead.
 //
 // The code is used verbatim in the file name. A value that is not a zero-terminated string is cut at
 // the end of what was read; one that fills the whole 128-byte buffer without a terminator counts as
 // too long, like a longer value. A file name that would not fit into the path buffer is treated as
 // a file that does not load.
 #include "app/shell.h"
+
+#include "common/langmodule.h"
 
 #include <cstring>
 
@@ -56,8 +62,9 @@ static int LanguageSetFileName(char* path, size_t folderLength, const char* cons
 
 HMODULE LoadLanguageModule(HINSTANCE instance) {
   char code[128];
-  int read = LanguageReadCode(HKEY_LOCAL_MACHINE, code, sizeof code);
-  if (read == kCodeAbsent) read = LanguageReadCode(HKEY_CURRENT_USER, code, sizeof code);
+  int user = LanguageReadCode(HKEY_CURRENT_USER, code, sizeof code);
+  int read = user == 0 ? 0 : LanguageReadCode(HKEY_LOCAL_MACHINE, code, sizeof code);
+  if (read == kCodeAbsent) read = user;
   if (read < 0) return nullptr;
 
   char path[MAX_PATH];
@@ -68,7 +75,8 @@ HMODULE LoadLanguageModule(HINSTANCE instance) {
   const char* first[] = {"REMOT", code, ".DLL"};
   HMODULE module = nullptr;
   if (LanguageSetFileName(path, folder, first, 3) == 0) module = LoadLibraryA(path);
-  if (module) return module;
+  if (module && LanguageModuleShows(module)) return module;
+  if (module) FreeLibrary(module);
   const char* fallback[] = {kFallbackName};
   if (LanguageSetFileName(path, folder, fallback, 1) < 0) return nullptr;
   return LoadLibraryA(path);

@@ -64,5 +64,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     DispatchMessageA(&message);
   }
   Shutdown();
+  ShellStartAgain(instance);
   return static_cast<int>(message.wParam);
 }

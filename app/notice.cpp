@@ -1,6 +1,5 @@
 #include "app/notice.h"
 
-#include <stdio.h>
 #include <string.h>
 
 void NoticeReset(NoticeState* state) {
@@ -47,42 +46,4 @@ int NoticeDecide(NoticeState* state, int kind, int64_t now, int code, const char
   state->shown[kind] = true;
   state->last[kind] = now;
   return 1;
-}
-
-// The program of a press as the notice names it: its file, else its title, else "this window".
-static const char* WindowName(const ActivityEvent* e) {
-  if (e->program[0]) return e->program;
-  if (e->title[0]) return e->title;
-  return "this window";
-}
-
-void NoticeText(const ActivityEvent* e, char* out, size_t size) {
-  switch (NoticeKindOf(e)) {
-    case kNoticeBlocked:
-      snprintf(out, size,
-               "Key%d was probably blocked: %s runs with higher rights. Click to see the activity.", e->code,
-               WindowName(e));
-      return;
-    case kNoticeNoAnswer:
-      snprintf(out, size, "Key%d: %s did not answer within 2 s. Click to see the activity.", e->code,
-               WindowName(e));
-      return;
-    case kNoticeNotStarted:
-      snprintf(out, size, "Key%d could not start the program: %s. Click to see the activity.", e->code,
-               e->reason[0] ? e->reason : "unknown reason");
-      return;
-    case kNoticeReceiverGone:
-      snprintf(out, size, "The receiver on COM%ld is gone. Keys work again when it is back.", e->detail);
-      return;
-    case kNoticeReceiverWaiting:
-      snprintf(out, size, "Waiting for the receiver on COM%ld.", e->detail);
-      return;
-    case kNoticeReceiverBack:
-      snprintf(out, size, "The receiver on COM%ld is back.", e->detail);
-      return;
-    case kNoticeNoEntry:
-      snprintf(out, size, "Key%d does nothing in %s. Click to assign it.", e->code, WindowName(e));
-      return;
-  }
-  if (size) out[0] = '\0';
 }

@@ -1,6 +1,7 @@
 // Which events deserve a notice in the notification area, and its text. Pure code (also built
-// natively): app/activitywin.cpp shows the balloons. Each kind shows at most once a minute; a key
-// with no entry in a program is told once per run, and only its first notice counts as told.
+// natively): app/activitywin.cpp shows the balloons, app/activitytext.h words them. Each kind shows at most
+// once a minute; a key with no entry in a program is told once per run, and only its first notice counts as
+// told.
 #pragma once
 #include <stdint.h>
 
@@ -34,5 +35,3 @@ int NoticeKindOf(const ActivityEvent* e);
 // 1 when a notice of that kind may be shown at `now` (ms), which then counts as shown; else 0.
 // kNoticeNoEntry also needs the key and the program (compared without regard to case).
 int NoticeDecide(NoticeState* state, int kind, int64_t now, int code, const char* program);
-// The notice's text for the event (size bytes).
-void NoticeText(const ActivityEvent* e, char* out, size_t size);

@@ -20,6 +20,7 @@ static const char kErrorCaption[] = "OVRA Remote Error";
 // Main thread only.
 static HANDLE sInstanceMutex;
 static OSVERSIONINFOA sVersion;
+static int sRestart;
 
 void ProfilePathFor(const char* moduleFile, char* path) {
   size_t folder = strlen(moduleFile);
@@ -71,6 +72,26 @@ void Shutdown() {
     sInstanceMutex = nullptr;
   }
   if (UsesKeyDriver(&sVersion)) CloseKeyDriver();
+}
+
+void ShellRestartAfterExit() {
+  sRestart = 1;
+}
+
+void ShellStartAgain(HINSTANCE instance) {
+  if (!sRestart) return;
+  char path[MAX_PATH];
+  if (ProcessModulePath(instance, path) < 0) return;
+  STARTUPINFOA startup;
+  ZeroMemory(&startup, sizeof startup);
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  char commandLine[MAX_PATH + 2];
+  wsprintfA(commandLine, "\"%s\"", path);
+  if (!CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
 }
 
 int ShowStartupError(HWND owner, int code) {

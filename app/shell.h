@@ -16,20 +16,27 @@ enum {
   kStartNoBackEnd = -2,
   kStartOtherInstance = -3,
   kStartNoLanguage = -4,
+  kTrayIconId = 1,          // the program's one icon in the notification area (notices show over it)
+  kTrayTipSize = 64,        // the tip's bytes, terminator included
+  kTrayMenuTextSize = 256,  // a menu item's bytes, terminator included
 };
 
 // Loads "REMOT<code>.DLL" beside the program, else "REMOT001.DLL". The code is the machine's
-// "Language" value, or the user's when the machine has none.
+// "Language" value of the user, else of the machine; not a module this system cannot show.
 HMODULE LoadLanguageModule(HINSTANCE instance);
 // Single instance, keystroke back end, profile path, receiver start. 0, -2 or -3.
 int Initialise(HINSTANCE instance, HWND mainWindow);
 void Shutdown();
+// Makes ShellStartAgain start a new instance of the program (Setup's restart for a new language).
+void ShellRestartAfterExit();
+// After Shutdown, which let the single-instance mutex go: starts the program again when asked to.
+void ShellStartAgain(HINSTANCE instance);
 int ShowStartupError(HWND owner, int code);
 // Sets path to the folder of moduleFile followed by "profiles.ini" (or the bare name).
 void ProfilePathFor(const char* moduleFile, char* path /* MAX_PATH bytes */);
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// The tip over the icon for a receiver state (ReceiverState) on COM`port`, into tip (64 bytes).
+// The tip over the icon for a receiver state (ReceiverState) on COM`port`, into tip (kTrayTipSize bytes).
 void TrayTipText(int state, int port, char* tip);
 // The tray icon's resource for a receiver state: IDI_REMOTE while the port is open, else
 // IDI_REMOTE_AWAY.

@@ -16,8 +16,11 @@
 #include "actions/keypath.h"
 #include "app/activity.h"
 #include "common/activitylog.h"
+#include "common/text.h"
 #include "receiver/link.h"
+#include "common/text.h"
 #include "resources/resource_ids.h"
+#include "setup/langchoice.h"
 #include "setup/setup.h"
 
 void (*gTrayPortArrived)() = ReceiverPortArrived;
@@ -30,9 +33,7 @@ static const GUID kComPortInterface = {
 // forms, 88 and 44 bytes.
 static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V1_SIZE == 88, "tray icon record size");
 static_assert(sizeof(void*) != 4 || offsetof(MENUITEMINFOA, hbmpItem) == 44, "menu item record size");
-
-static const char kTrayTip[] = "Halvesta Remote Control";
-static const int kTrayIconId = 1;
+static_assert(sizeof(NOTIFYICONDATAA::szTip) >= kTrayTipSize, "tip size");
 
 // Filled when the icon is added and used again, unchanged, to delete it and to add it again
 // after the shell restarted. Main thread only.
@@ -44,20 +45,10 @@ static HDEVNOTIFY sPortNotify;  // COM port arrivals, from window creation until
 static bool sResumeHandled;     // a resume has restarted the key path since the last suspend
 
 void TrayTipText(int state, int port, char* tip) {
-  switch (state) {
-    case kReceiverOpen:
-      snprintf(tip, 64, "%s - COM%d", kTrayTip, port);
-      break;
-    case kReceiverWaiting:
-      snprintf(tip, 64, "%s - waiting for COM%d", kTrayTip, port);
-      break;
-    case kReceiverNoise:
-      snprintf(tip, 64, "%s - noise on COM%d, keys ignored", kTrayTip, port);
-      break;
-    default:
-      snprintf(tip, 64, "%s - no port set", kTrayTip);
-      break;
-  }
+  if (state != kReceiverOpen && state != kReceiverWaiting && state != kReceiverNoise) state = kReceiverNoPort;
+  char number[16];
+  snprintf(number, sizeof number, "%d", port);
+  TextFormat(tip, kTrayTipSize, IDS_TIP_STATE + state, {number});
 }
 
 int TrayIconFor(int state) {
@@ -113,7 +104,7 @@ static void TrayAddIcon(HWND window) {
   sTrayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   sTrayIcon.uCallbackMessage = gTrayMessage;
   sTrayIcon.hIcon = LoadIconA(gProgramInstance, MAKEINTRESOURCEA(IDI_REMOTE));
-  lstrcpynA(sTrayIcon.szTip, kTrayTip, 64);  // the receiver's state follows once it is started
+  TextLoad(IDS_TIP, sTrayIcon.szTip, kTrayTipSize);  // the receiver's state follows once it is started
   sTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
   TrayWatchPorts(window);
   sTrayAdded = true;
@@ -127,15 +118,15 @@ static void TrayDeleteIcon() {
   sPortNotify = nullptr;
 }
 
-// String id of the language module into text (256 bytes); empty when the module lacks it.
+// String id of the language module into text (kTrayMenuTextSize bytes); empty when the module lacks it.
 static void TrayLoadText(HMODULE language, UINT id, char* text) {
-  if (LoadStringA(language, id, text, 256) <= 0) text[0] = '\0';
+  if (LoadStringA(language, id, text, kTrayMenuTextSize) <= 0) text[0] = '\0';
 }
 
 // The Activity item below Setup, when the language module has its text (an older module's menu
 // stays as it was).
 static void TrayAddActivityItem(HMENU menu, HMODULE language, MENUITEMINFOA* item) {
-  if (LoadStringA(language, IDS_MENU_ACTIVITY, item->dwTypeData, 256) <= 0) return;
+  if (LoadStringA(language, IDS_MENU_ACTIVITY, item->dwTypeData, kTrayMenuTextSize) <= 0) return;
   item->fState = 0;
   item->wID = kCmdActivity;
   InsertMenuItemA(menu, kCmdActivity, FALSE, item);
@@ -144,7 +135,7 @@ static void TrayAddActivityItem(HMENU menu, HMODULE language, MENUITEMINFOA* ite
 HMENU BuildTrayMenu(HMODULE language) {
   HMENU menu = CreatePopupMenu();
   if (!menu) return nullptr;
-  char text[256];
+  char text[kTrayMenuTextSize];
   MENUITEMINFOA item;
   ZeroMemory(&item, sizeof item);
   item.cbSize = offsetof(MENUITEMINFOA, hbmpItem);  // the form without the item bitmap
@@ -213,8 +204,14 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_COMMAND:
       if (LOWORD(wParam) == kCmdExit) PostMessageA(window, WM_DESTROY, 0, 0);
-      if (LOWORD(wParam) == kCmdSetup) OpenSetupDialog(gLanguageModule, window);
-      if (LOWORD(wParam) == kCmdActivity) ActivityWindowOpen(gLanguageModule, window);
+      if (LOWORD(wParam) == kCmdSetup) {
+        OpenSetupDialog(gLanguageModule, window);
+        if (SetupRestartWanted()) {  // for a new language: end, and start again once ended
+          ShellRestartAfterExit();
+          PostMessageA(window, WM_DESTROY, 0, 0);
+        }
+      }
+      if (LOWORD(wParam) == kCmdActivity) ActivityWindowOpen(TextDialogModule(IDD_ACTIVITY), window);
       return 0;
     case kMsgActivity:
       ActivityOnNewEvents(window);

@@ -1,7 +1,7 @@
 // What every key press found and did, and what the receiver went through: the last
-// kActivityCapacity events, in memory only (nothing is written to disk). This header's ring and
-// texts are pure code, also built natively; common/activitylog.h is the process-wide locked log
-// that the worker threads append to.
+// kActivityCapacity events, in memory only (nothing is written to disk). This header's ring is pure
+// code, also built natively; common/activitylog.h is the process-wide locked log that the worker
+// threads append to, and app/activitytext.h words the events.
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
@@ -85,15 +85,3 @@ const ActivityEvent* ActivityRingAt(const ActivityRing* ring, unsigned index);
 
 // Copies text into a field of `size` bytes: cut at size - 1, ending in "..." when cut.
 void ActivityCopyField(char* field, size_t size, const char* text);
-
-// Column texts of one event. column: 0 time, 1 event, 2 window, 3 program, 4 section, 5 action,
-// 6 result. Writes at most size bytes (zero-terminated).
-enum { kActivityColumns = 7 };
-extern const char* const kActivityColumnNames[kActivityColumns];
-void ActivityColumnText(const ActivityEvent* e, int column, char* out, size_t size);
-// The event as one line of tab-separated columns, no line end.
-void ActivityLineText(const ActivityEvent* e, char* out, size_t size);
-// The Copy text: the header line, then every event, oldest first, each line ending in CR LF.
-// Writes at most size bytes (zero-terminated when size > 0) and returns the length the whole text
-// needs (without the terminator): call with size 0 to learn it.
-size_t ActivityCopyText(const ActivityRing* ring, char* out, size_t size);

@@ -45,7 +45,7 @@ int TextLoad(int id, char* out, size_t size) {
 int TextFormat(char* out, size_t size, int id, std::initializer_list<const char*> args) {
   if (size == 0) return 0;
   out[0] = '\0';
-  char pattern[1024];
+  char pattern[kTextPatternSize];
   if (TextLoad(id, pattern, sizeof pattern) == 0) return 0;
   DWORD_PTR values[kTextMaxArgs];
   int i = 0;
@@ -72,4 +72,21 @@ int TextFormatCount(char* out, size_t size, int id, long count, std::initializer
   TextLoad(IDS_PLURAL_RULE, rule, sizeof rule);
   bool singular = count == 1 || (count == 0 && strchr(rule, '0'));
   return TextFormat(out, size, singular ? id : id + 1, args);
+}
+
+HMODULE TextDialogModule(int id) {
+  static HMODULE english;  // loaded once when first needed, never freed, as the language module
+  if (gLanguageModule && FindResourceA(gLanguageModule, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5)))
+    return gLanguageModule;
+  if (!english) {
+    char path[MAX_PATH];
+    int length = ProcessModulePath(nullptr, path);
+    size_t folder = length < 0 ? 0 : size_t(length);
+    while (folder > 0 && path[folder - 1] != '\\') --folder;
+    static const char kEnglish[] = "REMOT001.DLL";
+    if (folder + sizeof kEnglish > MAX_PATH) return nullptr;
+    memcpy(path + folder, kEnglish, sizeof kEnglish);
+    english = LoadLibraryA(path);
+  }
+  return english && FindResourceA(english, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5)) ? english : nullptr;
 }

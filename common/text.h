@@ -4,11 +4,15 @@
 // the layers below the dialogs return codes and values, and the code that shows a text (app/,
 // setup/) picks its words here.
 #pragma once
+#include <windows.h>
 #include <stddef.h>
 
 #include <initializer_list>
 
-enum { kTextMaxArgs = 9 };
+enum {
+  kTextMaxArgs = 9,
+  kTextPatternSize = 1024,  // the longest text TextFormat takes, terminator included
+};
 
 // Text `id` into out (size bytes, zero-terminated, cut when longer). Its length; 0 and an empty
 // text for an id that neither the module nor the program has.
@@ -19,3 +23,7 @@ int TextFormat(char* out, size_t size, int id, std::initializer_list<const char*
 // The singular form (`id`) or the plural form (`id + 1`) for count, by the module's plural rule,
 // formatted as TextFormat does. The caller passes the count among args where the text shows it.
 int TextFormatCount(char* out, size_t size, int id, long count, std::initializer_list<const char*> args);
+// The module that holds dialog template `id`: the language module, else the English module beside
+// the program (a module made for an older program, or one with only the setup and test dialogs), so
+// that every window opens; null when neither has it. Main thread.
+HMODULE TextDialogModule(int id);

@@ -1,5 +1,5 @@
 ; Windows installer of Halvesta Remote Control, built on Debian with makensis.
-; makensis -DBIN=<folder with remote.exe and REMOT001.DLL> -DRES=<resources folder> -DDOCS=<docs folder> -DICON=<remote.ico>
+; makensis -INPUTCHARSET UTF8 -DBIN=<folder with remote.exe and the REMOT*.DLL> -DRES=<resources folder> -DDOCS=<docs folder> -DICON=<remote.ico>
 ;          -DVERSION=<x.y.z> -DOUT=<setup.exe> remote.nsi
 ;
 ; Two install modes (NSIS's MultiUser.nsh):
@@ -11,10 +11,13 @@
 ; (also silently: "setup.exe /S /AllUsers"), /D=<folder> the folder.
 ;
 ; In either mode it:
-;   - installs remote.exe and REMOT001.DLL;
+;   - installs remote.exe and its language modules REMOT001.DLL, REMOT049.DLL, REMOT033.DLL, REMOT034.DLL;
 ;   - installs the sample profiles.ini only where none exists: an existing (edited) profile is
 ;     never overwritten; the current sample always lies beside it as profiles.sample.ini;
-;   - writes the language value the program needs to start ("Language" = "001");
+;   - asks for the language first (English, Deutsch, Français, Español; the system's display
+;     language preselected where the program has it, English otherwise), runs in it, installs every
+;     language module, and writes the chosen one as the language value the program needs to start
+;     ("Language" = "001", "049", "033" or "034");
 ;   - optionally starts the program with Windows (the same "OVRARemote" value the setup dialog manages);
 ;   - adds Start menu entries and an uninstaller with its entry in the list of installed programs;
 ;   - starts the program at the end (the finish page's check box, on by default; a silent install
@@ -80,12 +83,77 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN
-!define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
+!define MUI_FINISHPAGE_RUN_TEXT "$(StartNow)"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartProgram
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
+; The languages of the program's modules, the first the one for a system whose language is none of them.
 !insertmacro MUI_LANGUAGE "English"
+!insertmacro MUI_LANGUAGE "German"
+!insertmacro MUI_LANGUAGE "French"
+!insertmacro MUI_LANGUAGE "Spanish"
+!insertmacro MUI_RESERVEFILE_LANGDLL
+; The question comes before any language is chosen: it asks in all four.
+!define MUI_LANGDLL_WINDOWTITLE "${PRODUCT}"
+!define MUI_LANGDLL_INFO "Language / Sprache / Langue / Idioma"
+; An upgrade keeps the language of the installation before (and the uninstaller speaks it).
+!define MUI_LANGDLL_REGISTRY_ROOT SHCTX
+!define MUI_LANGDLL_REGISTRY_KEY "${UNINSTKEY}"
+!define MUI_LANGDLL_REGISTRY_VALUENAME "InstallerLanguage"
+
+; The program's language code for the installer's language.
+LangString LanguageCode ${LANG_ENGLISH} "001"
+LangString LanguageCode ${LANG_GERMAN} "049"
+LangString LanguageCode ${LANG_FRENCH} "033"
+LangString LanguageCode ${LANG_SPANISH} "034"
+LangString StartNow ${LANG_ENGLISH} "Start ${PRODUCT} now"
+LangString StartNow ${LANG_GERMAN} "${PRODUCT} jetzt starten"
+LangString StartNow ${LANG_FRENCH} "Démarrer ${PRODUCT} maintenant"
+LangString StartNow ${LANG_SPANISH} "Iniciar ${PRODUCT} ahora"
+LangString SectionProgram ${LANG_ENGLISH} "${PRODUCT} (required)"
+LangString SectionProgram ${LANG_GERMAN} "${PRODUCT} (erforderlich)"
+LangString SectionProgram ${LANG_FRENCH} "${PRODUCT} (requis)"
+LangString SectionProgram ${LANG_SPANISH} "${PRODUCT} (obligatorio)"
+LangString SectionAutostart ${LANG_ENGLISH} "Start with Windows"
+LangString SectionAutostart ${LANG_GERMAN} "Mit Windows starten"
+LangString SectionAutostart ${LANG_FRENCH} "Démarrer avec Windows"
+LangString SectionAutostart ${LANG_SPANISH} "Iniciar con Windows"
+LangString Closing ${LANG_ENGLISH} "Closing the running ${PRODUCT}"
+LangString Closing ${LANG_GERMAN} "Die laufende ${PRODUCT} wird beendet"
+LangString Closing ${LANG_FRENCH} "Fermeture de ${PRODUCT} en cours d'exécution"
+LangString Closing ${LANG_SPANISH} "Cerrando ${PRODUCT} en ejecución"
+LangString StillRunning ${LANG_ENGLISH} "${PRODUCT} is still running and did not end when asked.$\n$\nEnd it \
+  (Exit in the menu of its icon next to the clock, or in Task Manager), then choose Retry."
+LangString StillRunning ${LANG_GERMAN} "${PRODUCT} läuft noch und wurde auf Anforderung nicht beendet.$\n$\n\
+  Beenden Sie das Programm (Beenden im Menü seines Symbols im Infobereich oder im Task-Manager) und \
+  klicken Sie dann auf Wiederholen."
+LangString StillRunning ${LANG_FRENCH} "${PRODUCT} est toujours en cours d'exécution et ne s'est pas fermé.$\n$\n\
+  Fermez-le (Quitter dans le menu de son icône dans la zone de notification, ou dans le Gestionnaire \
+  des tâches), puis cliquez sur Réessayer."
+LangString StillRunning ${LANG_SPANISH} "${PRODUCT} sigue en ejecución y no se cerró cuando se le pidió.$\n$\n\
+  Ciérrelo (Salir en el menú de su icono del área de notificación, o en el Administrador de tareas) y \
+  elija Reintentar."
+LangString AdminOnly ${LANG_ENGLISH} "${PRODUCT} was installed for all users. Only an administrator can uninstall it."
+LangString AdminOnly ${LANG_GERMAN} "${PRODUCT} wurde für alle Benutzer installiert. Nur ein Administrator kann es deinstallieren."
+LangString AdminOnly ${LANG_FRENCH} "${PRODUCT} a été installé pour tous les utilisateurs. Seul un administrateur peut le désinstaller."
+LangString AdminOnly ${LANG_SPANISH} "${PRODUCT} se instaló para todos los usuarios. Solo un administrador puede desinstalarlo."
+
+; Preselects the system's display language where the program has it (any German, French or
+; Spanish of any country); English otherwise.
+Function PreselectLanguage
+  System::Call 'kernel32::GetUserDefaultUILanguage() i .r0'
+  IntOp $0 $0 & 0x3FF
+  ${If} $0 = 0x07
+    StrCpy $LANGUAGE ${LANG_GERMAN}
+  ${ElseIf} $0 = 0x0C
+    StrCpy $LANGUAGE ${LANG_FRENCH}
+  ${ElseIf} $0 = 0x0A
+    StrCpy $LANGUAGE ${LANG_SPANISH}
+  ${Else}
+    StrCpy $LANGUAGE ${LANG_ENGLISH}
+  ${EndIf}
+FunctionEnd
 
 ; Asks a running copy of the program to exit (its Exit command) and waits, for a bounded time,
 ; until it has gone, so that its files can be replaced or removed. A copy that does not answer
@@ -101,7 +169,7 @@ Function ${UN}CloseRunningProgram
     Return
   ${EndIf}
   StrCpy $WasRunning 1
-  DetailPrint "Closing the running ${PRODUCT}"
+  DetailPrint "$(Closing)"
   SendMessage $0 ${WM_COMMAND} 100 0 $1 /TIMEOUT=${CLOSE_ANSWER_MS}
   StrCpy $1 0
   ${Do}
@@ -116,9 +184,7 @@ Function ${UN}CloseRunningProgram
     DetailPrint "${PRODUCT} did not end; going on"
     Return
   ${EndIf}
-  MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
-    "${PRODUCT} is still running and did not end when asked.$\n$\nEnd it (Exit in the menu of its icon \
-    next to the clock, or in Task Manager), then choose Retry." IDRETRY retry
+  MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(StillRunning)" IDRETRY retry
   Abort "${PRODUCT} is still running."
 FunctionEnd
 !macroend
@@ -156,14 +222,19 @@ Function .onInit
   ${If} $2 != ""
     StrCpy $INSTDIR $2
   ${EndIf}
+  Call PreselectLanguage
+  !insertmacro MUI_LANGDLL_DISPLAY
 FunctionEnd
 
-Section "${PRODUCT} (required)" SecProgram
+Section "$(SectionProgram)" SecProgram
   SectionIn RO
   Call CloseRunningProgram
   SetOutPath "$INSTDIR"
   File "${BIN}\remote.exe"
   File "${BIN}\REMOT001.DLL"
+  File "${BIN}\REMOT049.DLL"
+  File "${BIN}\REMOT033.DLL"
+  File "${BIN}\REMOT034.DLL"
   File "/oname=profiles.sample.ini" "${RES}\profiles.ini"
   File "${DOCS}\user-guide.md"
   ${IfNot} ${FileExists} "$INSTDIR\profiles.ini"
@@ -171,11 +242,12 @@ Section "${PRODUCT} (required)" SecProgram
   ${EndIf}
 
   ; SHCTX is HKCU just for me, HKLM for all users.
-  WriteRegStr SHCTX "${LANGKEY}" "Language" "001"
+  WriteRegStr SHCTX "${LANGKEY}" "Language" "$(LanguageCode)"
 
   Call ModeSwitch
   Pop $3
   WriteUninstaller "$INSTDIR\uninstall.exe"
+  WriteRegStr SHCTX "${UNINSTKEY}" "InstallerLanguage" $LANGUAGE  ; also after a silent install
   WriteRegStr SHCTX "${UNINSTKEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr SHCTX "${UNINSTKEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr SHCTX "${UNINSTKEY}" "Publisher" "${PUBLISHER}"
@@ -197,7 +269,7 @@ Section "${PRODUCT} (required)" SecProgram
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Uninstall.lnk" "$INSTDIR\uninstall.exe" "$3"
 SectionEnd
 
-Section "Start with Windows" SecAutostart
+Section "$(SectionAutostart)" SecAutostart
   WriteRegStr SHCTX "${RUNKEY}" "OVRARemote" "$INSTDIR\remote.exe"
 SectionEnd
 
@@ -222,8 +294,7 @@ Function un.onInit
   ${AndIf} $MultiUser.InstallMode != "AllUsers"
     ${If} $MultiUser.Privileges != "Admin"
     ${AndIf} $MultiUser.Privileges != "Power"
-      MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} was installed for all users. \
-        Only an administrator can uninstall it." /SD IDOK
+      MessageBox MB_OK|MB_ICONSTOP "$(AdminOnly)" /SD IDOK
       Quit
     ${EndIf}
     Call un.MultiUser.InstallMode.AllUsers
@@ -232,12 +303,16 @@ Function un.onInit
     Call un.MultiUser.InstallMode.CurrentUser
   ${EndIf}
   StrCpy $INSTDIR $2
+  !insertmacro MUI_UNGETLANGUAGE
 FunctionEnd
 
 Section "Uninstall"
   Call un.CloseRunningProgram
   Delete "$INSTDIR\remote.exe"
   Delete "$INSTDIR\REMOT001.DLL"
+  Delete "$INSTDIR\REMOT049.DLL"
+  Delete "$INSTDIR\REMOT033.DLL"
+  Delete "$INSTDIR\REMOT034.DLL"
   Delete "$INSTDIR\profiles.sample.ini"
   Delete "$INSTDIR\user-guide.md"
   Delete "$INSTDIR\uninstall.exe"

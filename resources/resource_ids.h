@@ -11,9 +11,56 @@
 // The program's texts (resources/texts001.inc), in ranges by the part of the program that shows them.
 #define IDS_PLURAL_RULE 10    // which counts take the singular form: "1" (only 1) or "01" (0 and 1)
 #define IDS_LANGUAGE_NAME 11  // the module's language in its own words ("English", "Deutsch")
+#define IDS_TIP 20             // the tray tip before the receiver's state is known
+#define IDS_TIP_STATE 21       // 21-24: + ReceiverState (no port, open, waiting, noise); %1 the port
 //   10-99 shell, tray tip, start-up    200-399 Activity window, notices    400-499 Assign dialog
 //   500-599 profile check report       600-699 Setup and test dialogs      700-799 saving the profile
 //   800-899 held buttons, long presses 900-999 languages
+
+// The Activity window (app/activitytext.cpp). Columns and receiver events are by their number.
+#define IDS_ACTIVITY_COLUMN 200  // 200-206: Time, Event, Window, Program, Section, Action, Result
+#define IDS_ACTIVITY_EVENT_RECEIVER 210
+#define IDS_ACTIVITY_EVENT_PACKET 211
+#define IDS_ACTIVITY_NO_ENTRY 212  // the section column of a press that found none
+#define IDS_ACTIVITY_NOTHING_DONE 220
+#define IDS_ACTIVITY_KEYS_SENT 221     // 222: plural
+#define IDS_ACTIVITY_KEYS_BLOCKED 223  // 224: plural
+#define IDS_ACTIVITY_KEYS_REFUSED 225
+#define IDS_ACTIVITY_ANSWERED 226
+#define IDS_ACTIVITY_NO_ANSWER 227
+#define IDS_ACTIVITY_OWN_WINDOW 228
+#define IDS_ACTIVITY_NOTHING_SENT 229
+#define IDS_ACTIVITY_STARTED 230
+#define IDS_ACTIVITY_NOT_STARTED 231
+#define IDS_ACTIVITY_UNKNOWN_REASON 232
+#define IDS_ACTIVITY_CUT_OFF 233  // 234: plural
+#define IDS_ACTIVITY_TOO_LONG 235
+#define IDS_ACTIVITY_NO_KEYWORD 236
+#define IDS_ACTIVITY_RESULT_OTHER 237
+#define IDS_ACTIVITY_RECEIVER 240  // 240-246: + ActivityReceiverEvent; %1 the port's number
+#define IDS_ACTIVITY_RECEIVER_OTHER 247
+#define IDS_ACTIVITY_REJECTED 250  // 251: plural
+// Notices (app/activitytext.cpp): + NoticeKind; %1 the key's or the port's number, %2 the program.
+#define IDS_NOTICE 300  // 300-306
+#define IDS_NOTICE_THIS_WINDOW 307
+
+// The profile check's report (app/check.cpp). A problem's text has the line (%1), the section (%2),
+// the key (%3) and the kind's value (%4); a section's problem has no key.
+#define IDS_CHECK_CAPTION 500
+#define IDS_CHECK_NONE 501
+#define IDS_CHECK_COUNT 502  // 503: plural
+#define IDS_CHECK_MORE 504   // 505: plural
+#define IDS_CHECK_UNREADABLE 506
+#define IDS_CHECK_UTF16 507
+#define IDS_CHECK_NUL 508
+#define IDS_CHECK_NO_KEYWORD 510
+#define IDS_CHECK_KEYS_HELD 511
+#define IDS_CHECK_NOT_A_BUTTON 512
+#define IDS_CHECK_NO_SECTION 513
+#define IDS_CHECK_TOO_LONG 514  // %5: the longest line that runs
+#define IDS_CHECK_SHADOWED 515
+#define IDS_CHECK_NO_CLASS 516
+#define IDS_CHECK_LONG_PATTERN 517
 
 #define IDD_SETUP 104    // port setup dialog
 #define IDC_DETECT 1001  // automatic detection
@@ -33,6 +80,7 @@
 #define IDC_PORT_LIST 1014     // drop-down list of the ports above COM4 ("COM7"; item data 7)
 #define IDC_STATUS_OTHER 1015  // status text of the port the list shows
 #define IDC_DETECT_RESULT 1032  // what the last detection found, when it found nothing (optional)
+#define IDC_LANGUAGE 1030      // the language modules beside the program, by their own names (optional)
 
 #define IDD_TEST 105    // receiver test dialog
 #define IDC_IDLE1 1016  // idle pair: visible except during a flash
@@ -129,3 +177,8 @@
 #define IDS_SETUP_NO_RECEIVER 688      // a detection that found no receiver
 #define IDS_SETUP_ASK_NO_PORT 689      // %1 the port configured before
 #define IDS_SETUP_CAPTION 690          // caption of the question
+// Languages (900-999).
+#define IDS_LANGUAGE_CODEPAGE 900  // the ANSI code page the module's texts need ("1252"); "0": plain ASCII
+#define IDS_LANGUAGE_RESTART 901   // Setup: the new language shows at the next start; restart now?
+#define IDS_LANGUAGE_SETTING 902   // Setup: the name of the choice, where saving it failed
+#define IDS_LANGUAGE_CAPTION 903   // Setup: the caption of the restart question

@@ -22,6 +22,7 @@
 #include "resources/resource_ids.h"
 #include "setup/autostart.h"
 #include "setup/detect.h"
+#include "setup/langchoice.h"
 #include "setup/portchoice.h"
 #include "setup/setup.h"
 
@@ -131,6 +132,7 @@ static void OnInit(HWND dialog) {
   detectFoundNone = false;
   ProbePorts(dialog);
   ReadNotify(dialog);
+  SetupLanguageList(dialog);
 }
 
 static void OnDetect(HWND dialog) {
@@ -223,6 +225,12 @@ static void OnOk(HWND dialog) {
     ShowSaveError(dialog, IDS_SETUP_WHAT_AUTOSTART, key, DWORD(error));
     return;
   }
+  int language = SetupLanguageSave(dialog, &key, &error);
+  if (language < 0) {
+    ShowSaveError(dialog, IDS_LANGUAGE_SETTING, key, DWORD(error));
+    return;
+  }
+  if (language > 0) SetupLanguageAskRestart(dialog);
   EndDialog(dialog, IDOK);
 }
 

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "app/shell.h"
+#include "common/langmodule.h"
+#include "resources/resource_ids.h"
 #include "test_support.h"
 
 namespace {
@@ -138,9 +140,10 @@ TEST_F(LanguageTest, ChoosesTheModuleNamedByTheCodeElseTheEnglishOne) {
   }
 }
 
-// The user's value counts only where the machine has no key or no value.
-TEST_F(LanguageTest, TheUsersValueStandsInForAMissingMachineValue) {
+// The user's own value comes first; without a usable one the machine's, then the user's again (no module).
+TEST_F(LanguageTest, TheUsersOwnValueComesBeforeTheMachines) {
   enum Machine { kNoKey, kNoValue, kCode001, kTooLong };
+  const std::string tooLong(200, '2');
   struct Case {
     const char* name;
     Machine machine;
@@ -150,8 +153,10 @@ TEST_F(LanguageTest, TheUsersValueStandsInForAMissingMachineValue) {
       {"no machine key: the user's code", kNoKey, "002", "REMOT002.DLL"},
       {"machine key without value: the user's code", kNoValue, "002", "REMOT002.DLL"},
       {"the user's code whose file is missing: English", kNoKey, "005", "REMOT001.DLL"},
-      {"both: the machine's wins", kCode001, "002", "REMOT001.DLL"},
-      {"a machine value too long is not passed over", kTooLong, "002", nullptr},
+      {"both: the user's own choice wins", kCode001, "002", "REMOT002.DLL"},
+      {"a user's value too long: the machine's", kCode001, tooLong.c_str(), "REMOT001.DLL"},
+      {"a user's choice passes over a machine value too long", kTooLong, "002", "REMOT002.DLL"},
+      {"a machine value too long, no user's: none", kTooLong, nullptr, nullptr},
       {"neither", kNoValue, nullptr, nullptr},
   };
   CopyModuleAs("REMOT002.DLL");
@@ -204,6 +209,65 @@ TEST_F(LanguageTest, ValueWithoutTerminatorIsCutWhereItEnds) {
   std::string full(128, '2');
   SetRaw(full.data(), 128, REG_BINARY);
   EXPECT_EQ(Loaded(), "none");
+}
+
+// Code page 0 is plain ASCII, which every system shows; a system set to UTF-8 shows every module.
+TEST(LanguageCodePage, ShowsOnlyWhereTheSystemCanShowTheTexts) {
+  struct Case {
+    unsigned needed, system;
+    bool shows;
+  } cases[] = {
+      {0, 1252, true},     {0, 1251, true},     {0, 932, true},       {1252, 1252, true},
+      {1252, 1251, false}, {1252, 1250, false}, {1251, 1252, false},  {936, 932, false},
+      {1252, 65001, true}, {1251, 65001, true}, {65001, 1252, false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(LanguageCodePageShows(c.needed, c.system), c.shows) << c.needed << " on " << c.system;
+}
+
+// Every text of every module beside the program comes out in the code page the module names,
+// without a character lost to '?'; the names of German, French and Spanish arrive in Western
+// European bytes through the ANSI call, as the program reads them.
+TEST(LanguageModules, TextsFitTheirCodePage) {
+  static const int kIds[] = {
+      IDS_MENU_EXIT,
+      IDS_MENU_SETUP,
+      IDS_MENU_ACTIVITY,
+#define REMOTE_TEXT(id, text) id,
+#include "resources/texts001.inc"
+#undef REMOTE_TEXT
+  };
+  struct Case {
+    const char* file;
+    unsigned codePage;
+    const char* name;  // IDS_LANGUAGE_NAME in that code page
+  } cases[] = {
+      {"REMOT001.DLL", 0, "English"},
+      {"REMOT049.DLL", 1252, "Deutsch"},
+      {"REMOT033.DLL", 1252, "Fran\347ais"},
+      {"REMOT034.DLL", 1252, "Espa\361ol"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    HMODULE module = LoadLibraryExA((ProgramFolder() + c.file).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(module);
+    EXPECT_EQ(LanguageModuleCodePage(module), c.codePage);
+    for (int id : kIds) {
+      wchar_t wide[1024];
+      int n = LoadStringW(module, UINT(id), wide, 1024);
+      ASSERT_GT(n, 0) << "text " << id;
+      BOOL lost = FALSE;
+      char bytes[2048];
+      WideCharToMultiByte(c.codePage ? c.codePage : 20127, 0, wide, n, bytes, sizeof bytes, nullptr, &lost);
+      EXPECT_FALSE(lost) << "text " << id << " has a character that code page " << c.codePage << " lacks";
+    }
+    char name[64] = "";
+    LoadStringA(module, IDS_LANGUAGE_NAME, name, sizeof name);
+    if (GetACP() == 1252 || c.codePage == 0) {
+      EXPECT_STREQ(name, c.name);
+    }
+    FreeLibrary(module);
+  }
 }
 
 }  // namespace

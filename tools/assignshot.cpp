@@ -1,6 +1,7 @@
-// Opens the Assign dialog of the English language module for a sample press, as the Activity window
-// does, so that tools/screenshots.sh can take its picture. The line goes into the profiles.ini of
-// the current folder. Usage: assignshot.exe [title [program]]   (ends when the dialog is closed)
+// Opens the Assign dialog of a language module (the English one unless a code is given) for a sample
+// press, as the Activity window does, so that tools/screenshots.sh can take its picture. The line
+// goes into the profiles.ini of the current folder.
+// Usage: assignshot.exe [code [title [program]]]      (ends when the dialog is closed)
 #include <windows.h>
 
 #include <commctrl.h>
@@ -10,10 +11,13 @@
 
 int main(int argc, char** argv) {
   InitCommonControls();
-  HMODULE language = LoadLibraryA("REMOT001.DLL");
+  char name[64];
+  wsprintfA(name, "REMOT%.8s.DLL", argc > 1 ? argv[1] : "001");
+  HMODULE language = LoadLibraryA(name);
+  gLanguageModule = language;
   GetFullPathNameA("profiles.ini", MAX_PATH, gProfilePath, nullptr);
   AssignPress press = {9, "Big Buck Bunny - VLC media player", "vlc.exe"};
-  if (argc > 1) lstrcpynA(press.title, argv[1], sizeof press.title);
-  if (argc > 2) lstrcpynA(press.program, argv[2], sizeof press.program);
+  if (argc > 2) lstrcpynA(press.title, argv[2], sizeof press.title);
+  if (argc > 3) lstrcpynA(press.program, argv[3], sizeof press.program);
   return AssignDialogRun(language, nullptr, &press) < 0 ? 1 : 0;
 }

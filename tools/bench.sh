@@ -15,7 +15,10 @@
 #                    (tools/activitybench.cpp), with the window closed and open;
 #   idle cost:       processor time the program uses over 30 s with the receiver running, no keys;
 #   adapter away:    processor time while the receiver's adapter is pulled out, and the time from
-#                    a new adapter's arrival under the same name to the first key acted on.
+#                    a new adapter's arrival under the same name to the first key acted on;
+#   start-up:        from starting remote.exe to its tray icon shown and its port open, median of
+#                    10 starts, with the English and with the German module; the shipped sizes of
+#                    the program and its language modules.
 # Usage: bash tools/bench.sh [PRESSES]     (builds first if needed; leaves nothing running)
 # REMOTE_BENCH_DOC=0 prints the figures without writing docs/performance.md.
 set -euo pipefail
@@ -30,7 +33,7 @@ remote_build "$BUILD" >/dev/null
 WORK="$BUILD/bench"
 rm -rf "$WORK"
 mkdir -p "$WORK/app"
-cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$WORK/app/"
+cp "$BUILD/bin/remote.exe" "$BUILD/bin/REMOT001.DLL" "$BUILD/bin/REMOT049.DLL" "$WORK/app/"
 printf '[default]\r\nport=1\r\n[Bench Sink]\r\nKey12=KEYBOARD A+^A\r\n' >"$WORK/small.ini"
 # 500 sections of 40 keys named by awk format $1 (from "%03d") and, last, $2: the sink's own.
 bench_profile() {
@@ -52,6 +55,39 @@ remote_clone_wine "$BUILD/wineprefix" "$WORK/prefix"
 wine reg add 'HKLM\Software\Halvesta Systems\Tessil OVRA' /v Language /d 001 /f >/dev/null 2>&1
 remote_start_com_pair "$WORK/cable"
 CABLE_PID=${REMOTE_PIDS[-1]}
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# --- start-up ----------------------------------------------------------------------------------
+# One start: the shell driver, already running, notes when the tray icon appears; this script notes
+# when remote.exe (the process `wine` was exec'd as) holds the cable's end open. Writes the later
+# of the two, in ms after the start, to file $1; then ends the program with its Exit command.
+PORT_DEVICE="$(readlink -f "$WORK/cable/ttyA")"
+start_once() {
+  local icon="$WORK/icon.time" t0 port_ms="" pid
+  wine "$BUILD/bin/shelldriver.exe" icon-time 30000 >"$icon" 2>/dev/null &
+  REMOTE_PIDS+=($!)
+  sleep 1.5 # the driver is up and looking
+  t0=$(now_ms)
+  (cd "$WORK/app" && exec wine ./remote.exe >/dev/null 2>&1) &
+  pid=$!
+  REMOTE_PIDS+=($pid)
+  while [ $(($(now_ms) - t0)) -lt 30000 ]; do
+    if ls -l "/proc/$pid/fd" 2>/dev/null | grep -qF -- "-> $PORT_DEVICE"; then port_ms=$(($(now_ms) - t0)); break; fi
+    sleep 0.005
+  done
+  wait "${REMOTE_PIDS[-2]}" 2>/dev/null || true
+  local icon_ms=$(($(tr -d '\r' <"$icon" | awk '/^icon at/ { print $3 }') - t0))
+  [ -n "$port_ms" ] && echo $((icon_ms > port_ms ? icon_ms : port_ms)) >>"$1"
+  wine "$BUILD/bin/shelldriver.exe" command 100 >/dev/null 2>&1 || true
+  wait "$pid" 2>/dev/null || true
+}
+for code in 001 049; do
+  wine reg add 'HKLM\Software\Halvesta Systems\Tessil OVRA' /v Language /d "$code" /f >/dev/null 2>&1
+  : >"$WORK/startup$code.unsorted"
+  for _ in $(seq 10); do start_once "$WORK/startup$code.unsorted"; done
+  sort -n "$WORK/startup$code.unsorted" >"$WORK/startup$code.ms"
+done
+wine reg add 'HKLM\Software\Halvesta Systems\Tessil OVRA' /v Language /d 001 /f >/dev/null 2>&1
 
 (cd "$WORK/app" && exec wine ./remote.exe >/dev/null 2>&1) &
 APP_PID=$!
@@ -62,7 +98,6 @@ sleep 3
 # Wine runs the program in the process that `wine` was exec'd as: that pid is remote.exe itself.
 tr '\0' ' ' <"/proc/$APP_PID/cmdline" | grep -q 'remote.exe' || echo "warning: pid $APP_PID is not remote.exe" >&2
 ticks() { awk '{ print $14 + $15 }' "/proc/$APP_PID/stat"; }
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
 hz=$(getconf CLK_TCK)
 before=$(ticks)
 sleep 30
@@ -210,6 +245,18 @@ report="$WORK/performance.md"
     "($(awk -v c="$away_cpu_ms" -v t="$away_ms" 'BEGIN { printf "%.2f", 100 * c / t }') %; the reader" \
     "tries to open the port once a second). First key acted on $back_ms ms after a new adapter was" \
     "linked under the same name, with no restart."
+  echo
+  echo "Start-up, from starting remote.exe to its tray icon shown and its port open (10 starts each, ms):"
+  echo
+  echo "| Language module | Starts | Median ms | Fastest ms | Slowest ms |"
+  echo "|---|---|---|---|---|"
+  for code in 001 049; do
+    echo "| REMOT$code.DLL | $(wc -l <"$WORK/startup$code.ms") | $(pick "$WORK/startup$code.ms" 0.5) |" \
+      "$(head -1 "$WORK/startup$code.ms") | $(tail -1 "$WORK/startup$code.ms") |"
+  done
+  echo
+  echo "Shipped sizes (stripped, as in the installer and the zip):" \
+    "$(cd "$BUILD/dist/stripped" 2>/dev/null && for f in remote.exe REMOT*.DLL; do printf '%s %s bytes; ' "$f" "$(stat -c %s "$f")"; done)"
 } >"$report"
 cat "$report"
 if [ "${REMOTE_BENCH_DOC:-1}" != 0 ]; then

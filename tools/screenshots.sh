@@ -12,13 +12,38 @@
 #   docs/assign-dialog.png the Assign dialog for a press in a media player (tools/assignshot.cpp)
 #   docs/assign-long.png   the Assign dialog for a window with a long title and program, starting a
 #                          program with a long path
-# Usage: bash tools/screenshots.sh     (builds first if needed; leaves nothing running)
+#   docs/restart.png       Setup's question after another language was chosen
+# Usage: bash tools/screenshots.sh [CODE]     (builds first if needed; leaves nothing running)
+#   CODE: the language module, 001 (English, the default) or 049, 033, 034. The German pictures go
+#   to docs/de/, the French and Spanish ones to build/screenshots-CODE/shots/ (to look at), and the
+#   demo is made for English only.
 # REMOTE_SHOTS_DEMO=0 leaves docs/demo.png as it is.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 trap remote_cleanup EXIT
 BUILD="${REMOTE_BUILD_DIR:-$REMOTE_ROOT/build}"
-DOCS="$REMOTE_ROOT/docs"
+CODE="${1:-001}"
+# The captions the pictures are found by, and the language another one is switched to for the
+# restart question, per language. The captions name the program one way, in every language.
+P="Halvesta Remote Control"
+case "$CODE" in
+  001) SETUP="$P - Setup" TEST="$P - Receiver Test" ACTIVITY="$P - Activity"
+       ASSIGN="$P - Assign" CAPTION="Language" OTHER="Deutsch" ;;
+  049) SETUP="$P - Einstellungen" TEST="$P - Empfängertest" ACTIVITY="$P - Aktivität"
+       ASSIGN="$P - Taste zuweisen" CAPTION="Sprache" OTHER="English" ;;
+  033) SETUP="$P - Paramètres" TEST="$P - Test du récepteur" ACTIVITY="$P - Activité"
+       ASSIGN="$P - Affecter une touche" CAPTION="Langue" OTHER="English" ;;
+  034) SETUP="$P - Configuración" TEST="$P - Prueba del receptor"
+       ACTIVITY="$P - Actividad" ASSIGN="$P - Asignar un botón" CAPTION="Idioma" OTHER="English" ;;
+  *) echo "unknown language code $CODE (001, 049, 033, 034)" >&2; exit 2 ;;
+esac
+case "$CODE" in
+  001) DOCS="$REMOTE_ROOT/docs" ;;
+  049) DOCS="$REMOTE_ROOT/docs/de" ;;
+  *) DOCS="$BUILD/screenshots-$CODE/shots" ;;
+esac
+mkdir -p "$DOCS"
+[ "$CODE" = 001 ] || REMOTE_SHOTS_DEMO=0
 remote_install_deps
 remote_build "$BUILD" >/dev/null
 
@@ -28,17 +53,18 @@ if [ "${REMOTE_SHOTS_DEMO:-1}" != 0 ]; then
   cp "$BUILD/demo/screenshot.png" "$DOCS/demo.png"
 fi
 
-WORK="$BUILD/screenshots"
+WORK="$BUILD/screenshots-$CODE"
 rm -rf "$WORK"
-mkdir -p "$WORK"
+mkdir -p "$WORK" "$DOCS"
 remote_start_display
 [ -f "$BUILD/wineprefix/system.reg" ] || remote_start_wine "$BUILD/wineprefix"
 remote_clone_wine "$BUILD/wineprefix" "$WORK/prefix"
-wine regedit /S "$(winepath -w "$REMOTE_ROOT/resources/language001.reg")" >/dev/null 2>&1
+LANGUAGE_REG="$(winepath -w "$REMOTE_ROOT/resources/language$CODE.reg")"
+wine regedit /S "$LANGUAGE_REG" >/dev/null 2>&1
 remote_start_com_pair "$WORK/cable"
 remote_plug_cable "$WORK/cable2" 7 8
 APP="$WINEPREFIX/drive_c/app"
-remote_app "$APP"
+remote_app "$APP" remote.exe REMOT001.DLL REMOT049.DLL REMOT033.DLL REMOT034.DLL
 printf '[default]\r\nport=1\r\n[Song.mp3 - Media Player]\r\nKey12=KEYBOARD CTRL+P+^P+^CTRL\r\nKey13=EXEC C:\\Tools\\eq.exe\r\n' >"$APP/profiles.ini"
 wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v OVRARemote /d 'C:\app\remote.exe' /f \
   >/dev/null 2>&1
@@ -57,13 +83,12 @@ drive cursor 24 14 >/dev/null
 drive tray 516 >/dev/null
 drive menu 3000 >/dev/null
 sleep 0.5
-import -display "$DISPLAY" -window root -crop 150x84+0+0 +repage "$WORK/tray.png"
+import -display "$DISPLAY" -window root -crop 180x84+0+0 +repage "$WORK/tray.png"
 convert "$WORK/tray.png" -scale 200% "$DOCS/tray-menu.png"
 drive key 27 >/dev/null
 drive no-menu 3000 >/dev/null
 
 remote_log "the setup dialog"
-SETUP="Halvesta Remote Control - Setup"
 drive command 101 >/dev/null
 drive wait-title "$SETUP" 20000 >/dev/null
 sleep 1
@@ -71,18 +96,30 @@ shoot_window "$SETUP" "$DOCS/setup-dialog.png"
 
 remote_log "the test dialog while keys arrive"
 drive press "$SETUP" 1012 >/dev/null
-drive wait-title "Halvesta Remote Control - Receiver Test" 20000 >/dev/null
+drive wait-title "$TEST" 20000 >/dev/null
 sleep 1
 wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat 40 --gap 30 >/dev/null 2>&1 &
 sim=$!
-drive watch "Halvesta Remote Control - Receiver Test" 1019 5000 >/dev/null
+drive watch "$TEST" 1019 5000 >/dev/null
 sleep 0.3
-shoot_window "Halvesta Remote Control - Receiver Test" "$DOCS/test-dialog.png"
+shoot_window "$TEST" "$DOCS/test-dialog.png"
 wait "$sim" || true
-drive press "Halvesta Remote Control - Receiver Test" 2 >/dev/null
-drive gone "Halvesta Remote Control - Receiver Test" 10000 >/dev/null
+drive press "$TEST" 2 >/dev/null
+drive gone "$TEST" 10000 >/dev/null
 drive press "$SETUP" 2 >/dev/null
 drive gone "$SETUP" 10000 >/dev/null
+
+remote_log "the restart question after another language was chosen"
+drive command 101 >/dev/null
+drive wait-title "$SETUP" 20000 >/dev/null
+drive choose "$SETUP" 1030 "$OTHER" >/dev/null
+drive press "$SETUP" 1 >/dev/null
+drive wait-title "$CAPTION" 20000 >/dev/null
+sleep 1
+shoot_window "$CAPTION" "$DOCS/restart.png"
+drive messagebox 3000 "$CAPTION" 7 >/dev/null # No
+drive gone "$SETUP" 10000 >/dev/null
+wine regedit /S "$LANGUAGE_REG" >/dev/null 2>&1 # the user's language back as it was
 
 remote_log "the Activity window"
 sleep 2 # the receiver runs again
@@ -95,13 +132,13 @@ remote_press --key 9
 sleep 3.5
 import -display "$DISPLAY" -window root -crop 290x106+0+0 +repage "$DOCS/notice.png"
 drive command 102 >/dev/null
-drive wait-title "Halvesta Remote Control - Activity" 20000 >/dev/null
+drive wait-title "$ACTIVITY" 20000 >/dev/null
 sleep 1
-shoot_window "Halvesta Remote Control - Activity" "$DOCS/activity.png"
-drive size "Halvesta Remote Control - Activity" 940 600 >/dev/null
+shoot_window "$ACTIVITY" "$DOCS/activity.png"
+drive size "$ACTIVITY" 940 600 >/dev/null
 sleep 1
-shoot_window "Halvesta Remote Control - Activity" "$DOCS/activity-resized.png"
-drive press "Halvesta Remote Control - Activity" 2 >/dev/null
+shoot_window "$ACTIVITY" "$DOCS/activity-resized.png"
+drive press "$ACTIVITY" 2 >/dev/null
 remote_close_sink
 drive command 100 >/dev/null
 wait "$APP_PID" 2>/dev/null || true
@@ -113,26 +150,25 @@ remote_open_sink "Song.mp3 - Media Player" "$WORK/sink.log"
 remote_press --key 12
 remote_press --key 9
 drive command 102 >/dev/null
-drive wait-title "Halvesta Remote Control - Activity" 20000 >/dev/null
+drive wait-title "$ACTIVITY" 20000 >/dev/null
 sleep 1
-shoot_window "Halvesta Remote Control - Activity" "$DOCS/activity-144dpi.png"
-drive press "Halvesta Remote Control - Activity" 2 >/dev/null
+shoot_window "$ACTIVITY" "$DOCS/activity-144dpi.png"
+drive press "$ACTIVITY" 2 >/dev/null
 remote_close_sink
 drive command 100 >/dev/null
 wait "$APP_PID" 2>/dev/null || true
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
 
 remote_log "the Assign dialog"
-ASSIGN="Halvesta Remote Control - Assign"
 mkdir -p "$WORK/assign"
 printf '[default]\r\nport=1\r\n[vlc.exe]\r\nKey9=KEYBOARD BLANK+^BLANK\r\n' >"$WORK/assign/profiles.ini"
-cp "$BUILD/bin/REMOT001.DLL" "$WORK/assign/"
-(cd "$WORK/assign" && exec wine "$BUILD/bin/assignshot.exe" >/dev/null 2>&1) &
+cp "$BUILD/bin/REMOT001.DLL" "$BUILD/bin/REMOT$CODE.DLL" "$WORK/assign/"
+(cd "$WORK/assign" && exec wine "$BUILD/bin/assignshot.exe" "$CODE" >/dev/null 2>&1) &
 REMOTE_PIDS+=($!)
 drive wait-title "$ASSIGN" 20000 >/dev/null
 drive press "$ASSIGN" 1204 >/dev/null # IDC_ASSIGN_APP: This program (vlc.exe)
 drive press "$ASSIGN" 1208 >/dev/null # IDC_ASSIGN_NAMED
-drive choose "$ASSIGN" 1209 "Play/Pause (PLAY)" >/dev/null
+drive choose "$ASSIGN" 1209 "Play/Pause (PLAY)" >/dev/null || true # key names may be translated
 sleep 1
 shoot_window "$ASSIGN" "$DOCS/assign-dialog.png"
 drive press "$ASSIGN" 2 >/dev/null
@@ -140,8 +176,8 @@ drive gone "$ASSIGN" 10000 >/dev/null
 
 remote_log "the Assign dialog with long names"
 LONG_TITLE="Quarterly report for the regional sales meeting, final version (3) [Compatibility Mode] - Word Processor"
-(cd "$WORK/assign" && exec wine "$BUILD/bin/assignshot.exe" "$LONG_TITLE" "contoso-office-word-processor-2019.exe" \
-  >/dev/null 2>&1) &
+(cd "$WORK/assign" && exec wine "$BUILD/bin/assignshot.exe" "$CODE" "$LONG_TITLE" \
+  "contoso-office-word-processor-2019.exe" >/dev/null 2>&1) &
 REMOTE_PIDS+=($!)
 drive wait-title "$ASSIGN" 20000 >/dev/null
 drive press "$ASSIGN" 1203 >/dev/null # IDC_ASSIGN_WINDOW: the title pattern
@@ -151,5 +187,4 @@ sleep 1
 shoot_window "$ASSIGN" "$DOCS/assign-long.png"
 drive press "$ASSIGN" 2 >/dev/null
 drive gone "$ASSIGN" 10000 >/dev/null
-remote_log "written: docs/demo.png docs/setup-dialog.png docs/test-dialog.png docs/tray-menu.png docs/activity.png" \
-  "docs/activity-resized.png docs/activity-144dpi.png docs/notice.png docs/assign-dialog.png docs/assign-long.png"
+remote_log "written into $DOCS: setup-dialog.png test-dialog.png tray-menu.png activity.png activity-resized.png activity-144dpi.png notice.png assign-dialog.png assign-long.png restart.png"

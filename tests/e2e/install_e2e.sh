@@ -5,7 +5,10 @@
 #   - an upgrade keeps the edited profiles.ini and closes the running program; a program window
 #     that never answers does not hold the installer up;
 #   - the uninstaller removes the user's files and values and keeps profiles.ini;
-#   - /AllUsers still installs into Program Files and HKLM, and its uninstaller removes that.
+#   - /AllUsers still installs into Program Files and HKLM, and its uninstaller removes that;
+#   - the language: English where Windows' display language has no module, German on a German
+#     Windows (preselected, and silently taken); every module is installed; the portable zip holds
+#     the modules and one .reg file per language.
 # Usage: install_e2e.sh BUILD_DIR
 set -euo pipefail
 source "$(dirname "$0")/../../tools/lib.sh"
@@ -19,7 +22,7 @@ winfolder() { winepath -u "$(wine cmd /c echo "%$1%" | tr -d '\r')" 2>/dev/null;
 # The installed program files carry the version resource and no debugging information.
 shipped_as_built() {  # shipped_as_built FOLDER
   local f rc
-  for f in remote.exe REMOT001.DLL; do
+  for f in remote.exe REMOT001.DLL REMOT049.DLL REMOT033.DLL REMOT034.DLL; do
     x86_64-w64-mingw32-objdump -h "$1/$f" | grep -q '\.debug_' && return 1
     # Read whole first: grep -q would end the pipe early, and pipefail count windres's broken pipe.
     rc="$(x86_64-w64-mingw32-windres -i "$1/$f" -O rc)" || return 1
@@ -49,7 +52,7 @@ wine "$SETUP" /S
 APP="$(winfolder LOCALAPPDATA)/Programs/Halvesta Remote"
 APP_WIN="$(wine cmd /c echo '%LOCALAPPDATA%' | tr -d '\r')\\Programs\\Halvesta Remote"
 MENU="$(winfolder APPDATA)/Microsoft/Windows/Start Menu/Programs/$MENU_NAME"
-for f in remote.exe REMOT001.DLL profiles.ini profiles.sample.ini uninstall.exe; do
+for f in remote.exe REMOT001.DLL REMOT049.DLL REMOT033.DLL REMOT034.DLL profiles.ini profiles.sample.ini uninstall.exe; do
   check "installed $f into the user's programs folder" test -f "$APP/$f"
 done
 check "profiles.ini is the sample" cmp -s "$APP/profiles.ini" "$REMOTE_ROOT/resources/profiles.ini"
@@ -68,6 +71,10 @@ check "installed remote.exe is the stripped build" cmp -s "$APP/remote.exe" "$BU
 check "the portable zip holds the stripped build" python3 -c "import sys, zipfile
 sys.exit(zipfile.ZipFile(sys.argv[1]).read('remote.exe') != open(sys.argv[2], 'rb').read())" \
   "$BUILD/dist/remote-portable-$VERSION.zip" "$BUILD/dist/stripped/remote.exe"
+check "the portable zip holds every module and a .reg file per language" python3 -c "import sys, zipfile
+names = set(zipfile.ZipFile(sys.argv[1]).namelist())
+sys.exit(not {'REMOT%s.DLL' % c for c in ('001', '049', '033', '034')} | {'language%s.reg' % c for c in ('001', '049', '033', '034')} <= names)" \
+  "$BUILD/dist/remote-portable-$VERSION.zip"
 check "the guide is installed and in the portable zip" python3 -c "import sys, zipfile
 sys.exit(zipfile.ZipFile(sys.argv[1]).read('user-guide.md') != open(sys.argv[2], 'rb').read())" \
   "$BUILD/dist/remote-portable-$VERSION.zip" "$APP/user-guide.md"
@@ -119,7 +126,7 @@ wait "$HUNG_PID" 2>/dev/null || true
 
 # --- uninstall, just for me ------------------------------------------------------------------
 uninstall_from "$APP" /S /CurrentUser
-for f in remote.exe REMOT001.DLL profiles.sample.ini uninstall.exe; do
+for f in remote.exe REMOT001.DLL REMOT049.DLL REMOT033.DLL REMOT034.DLL profiles.sample.ini uninstall.exe; do
   check "uninstall removed $f" test ! -e "$APP/$f"
 done
 check "uninstall kept profiles.ini" cmp -s "$APP/profiles.ini" "$WORK/profiles.edited"
@@ -130,12 +137,13 @@ check "uninstall removed the HKCU uninstall entry" nokey "HKCU\\$UNINST"
 check "uninstall removed the user's Start menu entries" test ! -e "$MENU"
 check "HKLM still untouched" hklm_untouched
 
-# --- all users: Program Files and HKLM, as before --------------------------------------------
-wine "$SETUP" /S /AllUsers
+# --- all users: Program Files and HKLM, as before; on a German Windows, in German -------------
+# Wine takes Windows' display language from the locale it is started with.
+LC_ALL=de_DE.UTF-8 wine "$SETUP" /S /AllUsers
 ALL="$WINEPREFIX/drive_c/Program Files/Halvesta Remote"
 ALL_MENU="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$MENU_NAME"
 check "all users: installed into Program Files" test -f "$ALL/remote.exe" -a -f "$ALL/profiles.ini"
-check "all users: HKLM Language = 001" test "$(regval "HKLM\\$LANG_VALUE" Language)" = "001"
+check "all users on a German Windows: HKLM Language = 049" test "$(regval "HKLM\\$LANG_VALUE" Language)" = "049"
 check "all users: HKLM autostart value" \
   test "$(regval "HKLM\\$RUN_VALUE" OVRARemote)" = 'C:\Program Files\Halvesta Remote\remote.exe'
 check "all users: HKLM uninstall entry has DisplayVersion $VERSION" \

@@ -6,6 +6,9 @@
 # OK, and the test dialog showing keys from the simulated remote without acting on them.
 # The receiver's cable: COM1 (the program) <-> COM9 (tools/remotesim.exe); COM2-COM4 do not exist.
 # A second cable, COM7 <-> COM8, gives ports above COM4: Setup lists them, and COM7 is chosen there.
+# Languages: Setup lists the modules beside the program; "Deutsch" chosen there is kept for the user
+# and, after the restart Setup offers, serves over the machine's 001; a module made to the first
+# design alone still starts the program in English, with the Activity and Assign windows.
 # Usage: setup_e2e.sh BUILD_DIR
 set -uo pipefail
 source "$(dirname "$0")/../../tools/lib.sh"
@@ -189,5 +192,55 @@ expect "Cancel after choosing COM1: profiles.ini untouched" "^$before$" "$(md5su
 
 drive command 100 >/dev/null
 expect "Exit: the program ends" "^exit 0$" "$(remote_exit_code "$PID")"
+
+# --- Languages: the list, the user's choice, the restart ---
+USER_KEY='HKCU\Software\Halvesta Systems\Tessil OVRA'
+user_language() { wine reg query "$USER_KEY" /v Language 2>/dev/null | tr -d '\r' | awk '$1 == "Language" { print $3 }'; }
+wine reg delete "$USER_KEY" /v Language /f >/dev/null 2>&1
+remote_app "$APP" REMOT049.DLL REMOT033.DLL REMOT034.DLL
+remote_language 001
+SETUP_DE="Einstellungen der Fernbedienung"
+remote_launch 'C:\app\remote.exe' 'C:\'
+drive window 15000 "$PID" >/dev/null
+drive command 101 >/dev/null
+drive dialog 10000 "$PID" >/dev/null
+shown
+# The driver prints in Windows' ANSI code page (1252 here).
+expect "Setup lists the languages by their own names, the running one shown" \
+  "^items 'Deutsch English Español Français' shown 'English'$" "$(drive list "$SETUP" 1030 | iconv -f CP1252 -t UTF-8)"
+drive choose "$SETUP" 1030 Deutsch >/dev/null
+drive press "$SETUP" 1 >/dev/null
+expect "another language: Setup tells it shows at the next start and offers the restart" \
+  "^text 'The new language .*next time.*' buttons 2 " "$(drive messagebox 10000 Language 6)"
+expect "the choice is kept for the user" "^049$" "$(user_language)"
+expect "Yes: this instance ends" "^exit 0$" "$(remote_exit_code "$PID")"
+expect "and a new one starts after it" "^window " "$(drive window 15000)"
+drive command 101 >/dev/null
+expect "the next start: Setup is German, though the machine's value says 001" "^dialog '$SETUP_DE'" \
+  "$(drive dialog 10000)"
+item "German Cancel" "$SETUP_DE" 2 "^text 'Abbrechen' "
+expect "German list: Deutsch shown" "shown 'Deutsch'$" "$(drive list "$SETUP_DE" 1030)"
+close_dialog_with "$SETUP_DE" 2 >/dev/null
+drive command 100 >/dev/null
+expect "the restarted program ends on Exit" "^tray icons 0$" "$(drive tray-icons 0 10000)"
+
+# --- A module made to the first design alone (dialogs 104 and 105, strings 1 and 2) ---
+wine reg delete "$USER_KEY" /v Language /f >/dev/null 2>&1
+remote_app "$APP" REMOT098.DLL
+remote_language 098
+sed -i 's/^port=.*/port=1\r/' "$PROFILE"
+remote_launch 'C:\app\remote.exe' 'C:\'
+expect "design module: the program starts" "^window .* pid $PID$" "$(drive window 15000 "$PID")"
+drive command 101 >/dev/null
+expect "design module: its own Setup" "^dialog 'Design Setup'" "$(drive dialog 10000 "$PID")"
+close_dialog_with "Design Setup" 2 >/dev/null
+remote_press --key 30
+drive command 102 >/dev/null
+check "design module: the Activity window opens, in English" drive wait-title "Remote Control Activity" 5000
+drive press "Remote Control Activity" 1102 >/dev/null
+expect "design module: Assign opens for the press" "Key30" "$(drive wait-item 'Assign a Button' 1200 5000 Key30)"
+close_dialog_with "Assign a Button" 2 >/dev/null
+drive command 100 >/dev/null
+expect "design module: Exit ends the program" "^exit 0$" "$(remote_exit_code "$PID")"
 
 remote_e2e_end

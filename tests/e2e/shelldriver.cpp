@@ -6,13 +6,15 @@
 //                                    its end and print "exit N" (unsigned), or "still running"
 //   window <ms> [pid]                wait for the main window; print its title, visibility and pid
 //   no-window <ms>                   succeed when no main window appears within ms
-//   messagebox <ms> [caption]        wait for the "OVRA Remote Error" box (or the one with that
+//   messagebox <ms> [caption] [id]   wait for the "OVRA Remote Error" box (or the one with that
 //                                    caption), print its text (line breaks as "|"), buttons and
-//                                    icons, press OK
+//                                    icons, press OK (or the button with that id: 6 Yes, 7 No)
 //   no-messagebox <ms>               succeed when no such box appears within ms
 //   icon <ms> [pid]                  succeed when the tray holds the main window's icon (uID 1)
 //   tray-icons <count> <ms>          wait until the notification area shows that many icons; print
 //                                    the count (Wine's own tray window: one child window per icon)
+//   icon-time <ms>                   wait (looking every 2 ms) until the notification area shows an
+//                                    icon; print "icon at T", T the Unix time in ms (for tools/bench.sh)
 //   command <id> | close             post WM_COMMAND id, or send WM_CLOSE, to the main window
 //   exit-timed <ms>                  send WM_COMMAND 100 (Exit) to the main window as the installer
 //                                    does, wait for the program's end; print "exit N after T ms"
@@ -132,6 +134,21 @@ static int TrayIcons(int expected, int ms) {
   return count == expected ? 0 : 1;
 }
 
+static int IconTime(int ms) {
+  for (int waited = 0; TrayIconCount() == 0; waited += 2) {
+    if (waited >= ms) {
+      printf("no icon\n");
+      return 1;
+    }
+    Sleep(2);
+  }
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  ULONGLONG t = (ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  printf("icon at %s\n", std::to_string((t - 116444736000000000ULL) / 10000).c_str());
+  return 0;
+}
+
 static int Launch(const char* exe, const char* folder, int seconds, const char* arguments) {
   STARTUPINFOA start = {};
   start.cb = sizeof start;
@@ -194,7 +211,7 @@ static BOOL CALLBACK ReadBoxChild(HWND child, LPARAM data) {
   return TRUE;
 }
 
-static int MessageBoxCheck(int ms, const char* caption) {
+static int MessageBoxCheck(int ms, const char* caption, int button) {
   HWND box = WaitTop("#32770", caption, 0, ms);
   if (!box) {
     printf("no message box\n");
@@ -206,11 +223,11 @@ static int MessageBoxCheck(int ms, const char* caption) {
   DWORD pid = 0;
   GetWindowThreadProcessId(box, &pid);
   printf("text '%s' buttons %d icons %d pid %lu\n", parts.text.c_str(), parts.buttons, parts.icons, pid);
-  HWND ok = GetDlgItem(box, IDOK);
+  HWND ok = GetDlgItem(box, button);
   if (ok)
     PostMessageA(ok, BM_CLICK, 0, 0);
   else
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    PostMessageA(box, WM_COMMAND, WPARAM(button), 0);
   return 0;
 }
 
@@ -511,7 +528,8 @@ int main(int argc, char** argv) {
     printf(window ? "window\n" : "no window\n");
     return window ? 1 : 0;
   }
-  if (command == "messagebox") return MessageBoxCheck(ms, argc > 3 ? argv[3] : kCaption);
+  if (command == "messagebox")
+    return MessageBoxCheck(ms, argc > 3 ? argv[3] : kCaption, argc > 4 ? atoi(argv[4]) : IDOK);
   if (command == "no-messagebox") {
     HWND box = WaitTop("#32770", kCaption, 0, ms);
     printf(box ? "message box\n" : "no message box\n");
@@ -523,6 +541,7 @@ int main(int argc, char** argv) {
     printf("icon %s for %p\n", present ? "present" : "absent", static_cast<void*>(window));
     return present ? 0 : 1;
   }
+  if (command == "icon-time") return IconTime(ms);
   if (command == "tray-icons" && argc == 4) return TrayIcons(ms, atoi(argv[3]));
   if (command == "command" || command == "close" || command == "tray") {
     HWND window = FindTop(kClass, nullptr, 0);

@@ -1,0 +1,194 @@
+#include "app/activitytext.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "app/notice.h"
+#include "common/text.h"
+#include "resources/resource_ids.h"
+
+void ActivityColumnName(int column, char* out, size_t size) {
+  TextLoad(IDS_ACTIVITY_COLUMN + column, out, size);
+}
+
+static void ResultText(const ActivityEvent* e, char* out, size_t size) {
+  char detail[24], sent[24];
+  snprintf(detail, sizeof detail, "%ld", e->detail);
+  snprintf(sent, sizeof sent, "%d", e->sent);
+  switch (e->result) {
+    case kActivityNoEntry:
+      TextLoad(IDS_ACTIVITY_NOTHING_DONE, out, size);
+      return;
+    case kActivityKeysSent:
+      TextFormatCount(out, size, e->blocked ? IDS_ACTIVITY_KEYS_BLOCKED : IDS_ACTIVITY_KEYS_SENT, e->detail,
+                      {detail});
+      return;
+    case kActivityKeysRefused:
+      TextFormat(out, size, IDS_ACTIVITY_KEYS_REFUSED, {detail, sent});
+      return;
+    case kActivityAnswered:
+      TextFormat(out, size, IDS_ACTIVITY_ANSWERED, {detail});
+      return;
+    case kActivityNoAnswer:
+      TextLoad(IDS_ACTIVITY_NO_ANSWER, out, size);
+      return;
+    case kActivityOwnWindow:
+      TextLoad(IDS_ACTIVITY_OWN_WINDOW, out, size);
+      return;
+    case kActivityNothingSent:
+      TextLoad(IDS_ACTIVITY_NOTHING_SENT, out, size);
+      return;
+    case kActivityStarted:
+      TextLoad(IDS_ACTIVITY_STARTED, out, size);
+      return;
+    case kActivityNotStarted: {
+      char reason[kActivityReasonSize];
+      if (e->reason[0]) {
+        ActivityCopyField(reason, sizeof reason, e->reason);
+      } else {
+        TextLoad(IDS_ACTIVITY_UNKNOWN_REASON, reason, sizeof reason);
+      }
+      TextFormat(out, size, IDS_ACTIVITY_NOT_STARTED, {reason, detail});
+      return;
+    }
+    case kActivityCutOff:
+      TextFormatCount(out, size, IDS_ACTIVITY_CUT_OFF, e->sent, {sent});
+      return;
+    case kActivityTooLong:
+      TextLoad(IDS_ACTIVITY_TOO_LONG, out, size);
+      return;
+    case kActivityNoKeyword:
+      TextLoad(IDS_ACTIVITY_NO_KEYWORD, out, size);
+      return;
+  }
+  char result[16];
+  snprintf(result, sizeof result, "%d", e->result);
+  TextFormat(out, size, IDS_ACTIVITY_RESULT_OTHER, {result});
+}
+
+static void ReceiverText(const ActivityEvent* e, char* out, size_t size) {
+  char port[24];
+  snprintf(port, sizeof port, "%ld", e->detail);
+  if (e->result >= kActivityPortOpened && e->result <= kActivityQuiet) {
+    TextFormat(out, size, IDS_ACTIVITY_RECEIVER + e->result, {port});
+    return;
+  }
+  char state[16];
+  snprintf(state, sizeof state, "%d", e->result);
+  TextFormat(out, size, IDS_ACTIVITY_RECEIVER_OTHER, {state});
+}
+
+void ActivityColumnText(const ActivityEvent* e, int column, char* out, size_t size) {
+  if (size == 0) return;
+  out[0] = '\0';
+  bool press = e->kind == kActivityPress;
+  switch (column) {
+    case 0: {
+      long long ms = (long long)(e->time % 86400000);
+      if (ms < 0) ms += 86400000;
+      snprintf(out, size, "%02lld:%02lld:%02lld.%03lld", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
+               ms % 1000);
+      return;
+    }
+    case 1:
+      if (press) snprintf(out, size, "Key%d", e->code);  // the entry's name in the profile
+      if (e->kind == kActivityReceiver) TextLoad(IDS_ACTIVITY_EVENT_RECEIVER, out, size);
+      if (e->kind == kActivityRejected) TextLoad(IDS_ACTIVITY_EVENT_PACKET, out, size);
+      return;
+    case 2:
+      if (press) snprintf(out, size, "%s", e->title);
+      return;
+    case 3:
+      if (press) snprintf(out, size, "%s", e->program);
+      return;
+    case 4:
+      if (press && e->section[0]) snprintf(out, size, "[%s]", e->section);
+      if (press && !e->section[0]) TextLoad(IDS_ACTIVITY_NO_ENTRY, out, size);
+      return;
+    case 5:
+      if (press) snprintf(out, size, "%s", e->line);
+      return;
+    case 6:
+      if (press) ResultText(e, out, size);
+      if (e->kind == kActivityReceiver) ReceiverText(e, out, size);
+      if (e->kind == kActivityRejected) {
+        char count[24];
+        snprintf(count, sizeof count, "%ld", e->detail);
+        TextFormatCount(out, size, IDS_ACTIVITY_REJECTED, e->detail, {count});
+      }
+      return;
+  }
+}
+
+// Appends text to out at *used (size bytes in all), counting what does not fit.
+static void Append(char* out, size_t size, size_t* used, const char* text) {
+  size_t n = strlen(text);
+  if (*used < size) {
+    size_t room = size - 1 - *used;
+    memcpy(out + *used, text, n < room ? n : room);
+    out[*used + (n < room ? n : room)] = '\0';
+  }
+  *used += n;
+}
+
+void ActivityLineText(const ActivityEvent* e, char* out, size_t size) {
+  if (size == 0) return;
+  out[0] = '\0';
+  size_t used = 0;
+  char text[kActivityTitleSize + kActivityReasonSize + 512];
+  for (int c = 0; c < kActivityColumns; c++) {
+    if (c) Append(out, size, &used, "\t");
+    ActivityColumnText(e, c, text, sizeof text);
+    for (char* t = text; *t; t++) {
+      if (*t == '\t' || *t == '\r' || *t == '\n') *t = ' ';  // a title must not break the columns
+    }
+    Append(out, size, &used, text);
+  }
+}
+
+size_t ActivityCopyText(const ActivityRing* ring, char* out, size_t size) {
+  if (size > 0) out[0] = '\0';
+  size_t used = 0;
+  char name[kActivityColumnNameSize];
+  for (int c = 0; c < kActivityColumns; c++) {
+    if (c) Append(out, size, &used, "\t");
+    ActivityColumnName(c, name, sizeof name);
+    Append(out, size, &used, name);
+  }
+  Append(out, size, &used, "\r\n");
+  char line[kActivityTitleSize + kActivityProgramSize + kActivitySectionSize + kActivityLineSize +
+            kActivityReasonSize + 1024];
+  for (unsigned i = 0; i < ring->count; i++) {
+    ActivityLineText(ActivityRingAt(ring, i), line, sizeof line);
+    Append(out, size, &used, line);
+    Append(out, size, &used, "\r\n");
+  }
+  return used;
+}
+
+void NoticeText(const ActivityEvent* e, char* out, size_t size) {
+  if (size) out[0] = '\0';
+  int kind = NoticeKindOf(e);
+  if (kind < 0) return;
+  char code[16], port[24], window[kActivityTitleSize];
+  snprintf(code, sizeof code, "%d", e->code);
+  snprintf(port, sizeof port, "%ld", e->detail);
+  // The program of a press as the notice names it: its file, else its title, else "this window";
+  // a program not started: the system's reason.
+  if (kind == kNoticeNotStarted) {
+    if (e->reason[0]) {
+      ActivityCopyField(window, sizeof window, e->reason);
+    } else {
+      TextLoad(IDS_ACTIVITY_UNKNOWN_REASON, window, sizeof window);
+    }
+  } else if (e->program[0]) {
+    ActivityCopyField(window, sizeof window, e->program);
+  } else if (e->title[0]) {
+    ActivityCopyField(window, sizeof window, e->title);
+  } else {
+    TextLoad(IDS_NOTICE_THIS_WINDOW, window, sizeof window);
+  }
+  bool receiver =
+      kind == kNoticeReceiverGone || kind == kNoticeReceiverWaiting || kind == kNoticeReceiverBack;
+  TextFormat(out, size, IDS_NOTICE + kind, {receiver ? port : code, window});
+}
