@@ -6,10 +6,12 @@
 // the window in front; the next event waits in the queue until the action is done.
 #include "actions/dispatch.h"
 
+#include <mmsystem.h>
 #include <stddef.h>
 #include <stdio.h>
 #include <string.h>
 
+#include "actions/hold.h"
 #include "actions/integrity.h"
 #include "actions/interp.h"
 #include "actions/profile.h"
@@ -17,6 +19,7 @@
 #include "common/activitylog.h"
 #include "common/process.h"
 #include "receiver/keyqueue.h"
+#include "receiver/press.h"
 
 ActionHandler gActionHandler = RunActionLineReport;
 
@@ -33,12 +36,12 @@ static void Served(char* served, const char* name) {
 // it found nothing. The name of the section that served goes into served (kTitleSize bytes, may be
 // null), empty when none did.
 static int LookupFor(const char* path, const char* title, const char* windowClass, const char* program,
-                     HWND window, int code, char* out, char* served) {
+                     HWND window, int code, char* out, char* served, const char* suffix = "") {
   out[0] = '\0';
   Served(served, "");
   if (ProfileRefresh(path) < 0) return 0;
-  char key[16];
-  snprintf(key, sizeof key, "Key%d", code);
+  char key[24];
+  snprintf(key, sizeof key, "Key%d%s", code, suffix);
 
   // A window without a title has no section of its own: an empty section name would read the
   // lines above the file's first section header.
@@ -99,8 +102,8 @@ static int LookupFor(const char* path, const char* title, const char* windowClas
 
 // The lookup of the window in front, whose class and program are read from it as needed.
 static int Lookup(const char* path, const char* title, const char* program, HWND window, int code, char* out,
-                  char* served) {
-  return LookupFor(path, title, nullptr, program, window, code, out, served);
+                  char* served, const char* suffix = "") {
+  return LookupFor(path, title, nullptr, program, window, code, out, served, suffix);
 }
 
 int ProfileLookup(const char* path, const char* title, const char* program, int code, char* out) {
@@ -217,62 +220,182 @@ static void DispatchGiveFront(HWND window) {
   for (int i = 0; i < 30 && GetForegroundWindow() != window; i++) Sleep(10);
 }
 
-// One key press: the lookup, the action, and its line in the activity log. The program's name is
-// asked for here only for a press that acts (before the action, which may close the window); else
-// the log keeps the process id, and the main thread reads the name when it shows the line.
-static void DispatchEvent(KeyEvent e) {
-  ActivityEvent record;
-  memset(&record, 0, offsetof(ActivityEvent, title));
-  record.time = ActivityNow();
-  record.kind = kActivityPress;
-  record.code = e.code;
-  // The program's own tools in front stand for the window that was in front before them.
+// A new record of a press of `code` at the window in front (into *window). The program's own tools
+// in front (the Activity window, the Assign dialog) stand for the window that was in front before
+// them; null when that is gone.
+static void DispatchRecord(ActivityEvent* record, int code, HWND* window) {
+  memset(record, 0, offsetof(ActivityEvent, title));
+  record->time = ActivityNow();
+  record->kind = kActivityPress;
+  record->code = code;
   HWND front = GetForegroundWindow();
-  HWND window = ProcessPressTarget(front);
-  bool standIn = window != front;
-  if (!standIn) ProcessFrontNote(front);
+  *window = ProcessPressTarget(front);
+  if (*window == front) ProcessFrontNote(front);
   DWORD pid = 0;
-  if (window) GetWindowThreadProcessId(window, &pid);
-  record.pid = pid;
-  DispatchTitle(window, record.title);
-  char line[kProfileValueSize] = "";
-  int found = standIn && !window
-                  ? 0
-                  : Lookup(gProfilePath, record.title, nullptr, window, e.code, line, record.section);
-  record.program[0] = '\0';
-  record.reason[0] = '\0';
-  ActivityCopyField(record.line, sizeof record.line, line);
+  if (*window) GetWindowThreadProcessId(*window, &pid);
+  record->pid = pid;
+  DispatchTitle(*window, record->title);
+  record->program[0] = '\0';
+  record->reason[0] = '\0';
+  record->section[0] = '\0';
+  record->line[0] = '\0';
+}
+
+// Runs the line (found: as the lookup said) and adds the press's line to the activity log. The
+// program's name is asked for here for a line that runs, before the action, which may close the
+// window; else the log keeps the process id, and the main thread reads the name when it shows it.
+static void DispatchRun(ActivityEvent* record, HWND window, const char* line, int found, BYTE enable) {
+  ActivityCopyField(record->line, sizeof record->line, line);
+  HWND front = GetForegroundWindow();
+  bool standIn = front && ProcessPressTarget(front) != front;  // one of the program's tools in front
+  if (found == 1 && standIn && !window) found = 0;             // the window behind it is gone
   if (found == 1) {
-    // Named now: the action may close the window, and with it the way to its program.
     char program[MAX_PATH];
     if (ProfileProgramName(window, program) == 0)
-      ActivityCopyField(record.program, sizeof record.program, program);
-    if (standIn) DispatchGiveFront(window);
+      ActivityCopyField(record->program, sizeof record->program, program);
+    if (standIn) DispatchGiveFront(window);  // its keys go to the window in front
     const char* argument;
-    if (ActionSplitLine(line, &argument) == kActionKeyboard) record.blocked = IntegrityIsHigher(pid);
+    if (ActionSplitLine(line, &argument) == kActionKeyboard) record->blocked = IntegrityIsHigher(record->pid);
     ActionReport report;
     memset(&report, 0, sizeof report);
     report.result = kActivityKeysSent;
-    gActionHandler(window, line, e.enable, &report);
-    record.result = report.result;
-    record.detail = report.detail;
-    record.sent = report.sent;
-    ActivityCopyField(record.reason, sizeof record.reason, report.reason);
+    gActionHandler(window, line, enable, &report);
+    record->result = report.result;
+    record->detail = report.detail;
+    record->sent = report.sent;
+    ActivityCopyField(record->reason, sizeof record->reason, report.reason);
   } else {
-    record.result = found < 0 ? kActivityTooLong : kActivityNoEntry;
+    record->result = found < 0 ? kActivityTooLong : kActivityNoEntry;
   }
-  ActivityLogAdd(&record);
+  ActivityLogAdd(record);
+}
+
+// The press followed by its policy (dispatch thread only): the decision between presses and
+// repeats, the policy's state, the timings of [default], and the lines found at its first signal.
+static PressTracker press = {-1, 0, 0, 0, 0};
+static HoldPress hold;
+static HoldTimings timings = {
+    {kHoldTimingDefaults[0], kHoldTimingDefaults[1], kHoldTimingDefaults[2], kHoldTimingDefaults[3]}};
+static struct {
+  char line[kProfileValueSize];
+  int found;
+  char longLine[kProfileValueSize];
+  int longFound;
+  char section[kActivitySectionSize];
+  char longSection[kActivitySectionSize];
+  BYTE enable;
+  bool followed;  // the current press is followed by its policy (not every signal acting)
+} held;
+
+// The timings of [default] as the profile says now: a value missing or out of range gives the default.
+static void DispatchReadTimings() {
+  if (ProfileRefresh(gProfilePath) < 0) return;
+  for (int i = 0; i < kHoldTimings; i++) {
+    char value[32];
+    ProfileGet(kDefaultSection, kHoldTimingNames[i], value, sizeof value - 1);
+    HoldTimingParse(value, i, &timings.ms[i]);
+  }
+}
+
+// Carries out what the policy says is due for the followed press: its short or long line against
+// the window in front now, and when the press has ended, one line in the activity log with the
+// count of its repeats that did nothing.
+static int DispatchStep(int step) {
+  if (step & (kHoldRunShort | kHoldRunLong)) {
+    bool isLong = step & kHoldRunLong;
+    ActivityEvent record;
+    HWND window;
+    DispatchRecord(&record, hold.code, &window);
+    snprintf(record.section, sizeof record.section, "%s", isLong ? held.longSection : held.section);
+    DispatchRun(&record, window, isLong ? held.longLine : held.line, isLong ? held.longFound : held.found,
+                held.enable);
+  }
+  if ((step & kHoldEnded) && HoldSkipped(&hold) > 0 && (held.found == 1 || held.longFound == 1)) {
+    ActivityEvent record;
+    HWND window;
+    DispatchRecord(&record, hold.code, &window);
+    snprintf(record.section, sizeof record.section, "%s", held.section);
+    ActivityCopyField(record.line, sizeof record.line, held.line);
+    record.result = kActivityRepeatsSkipped;
+    record.detail = long(HoldSkipped(&hold));
+    ActivityLogAdd(&record);
+  }
+  return step & (kHoldRunShort | kHoldRunLong);
+}
+
+// Begins a press whose line was found in `section` (empty when none was): its policy and its long
+// line. Returns kHoldRunShort when its first signal acts now.
+static int DispatchBegin(KeyEvent e, const char* title, HWND window, const char* line, int found,
+                         const char* section) {
+  char key[24];
+  char value[32];
+  char byDefault[32];
+  snprintf(key, sizeof key, "Key%d.hold", e.code);
+  if (!section[0] || ProfileGet(section, key, value, sizeof value - 1) != 1) value[0] = '\0';
+  ProfileGet(kDefaultSection, "hold", byDefault, sizeof byDefault - 1);
+  const char* argument;
+  int policy = HoldPolicyFor(value, byDefault, found == 1 ? ActionSplitLine(line, &argument) : kActionNone);
+  snprintf(key, sizeof key, "Key%d.long", e.code);
+  held.longFound = 0;
+  held.longLine[0] = '\0';
+  if (ProfileAnyKey(key)) {
+    held.longFound =
+        Lookup(gProfilePath, title, nullptr, window, e.code, held.longLine, held.longSection, ".long");
+  }
+  if (policy != kHoldEvery || held.longFound != 0) {
+    snprintf(held.line, sizeof held.line, "%s", line);
+    snprintf(held.section, sizeof held.section, "%s", section);
+    held.found = found;
+    held.enable = e.enable;
+  }
+  int step = HoldBegin(&hold, e.code, policy, held.longFound != 0, e.time, &timings);
+  held.followed = hold.active;
+  return step;
+}
+
+// One key event: a repeat of a press followed by its policy only counts; any other signal is looked
+// up, and a new press asks its policy whether it acts now. What acts is run and logged, one line per
+// action.
+static void DispatchEvent(KeyEvent e) {
+  int kind = PressFeed(&press, e.code, e.time, timings.ms[kHoldRelease]);
+  // A repeat of a press followed by its policy never acts by itself, also when the policy has seen
+  // the press end a moment before this signal, stamped earlier, was taken.
+  if (kind == kPressRepeat && held.followed) {
+    if (hold.active) HoldRepeat(&hold, e.time);
+    return;
+  }
+  if (kind == kPressNew) DispatchStep(HoldEnd(&hold));
+  ActivityEvent record;
+  HWND window;
+  DispatchRecord(&record, e.code, &window);
+  char line[kProfileValueSize];
+  int found = Lookup(gProfilePath, record.title, nullptr, window, e.code, line, record.section);
+  if (kind == kPressNew &&
+      !(DispatchBegin(e, record.title, window, line, found, record.section) & kHoldRunShort))
+    return;
+  DispatchRun(&record, window, line, found, e.enable);
 }
 
 DWORD WINAPI DispatchThread(LPVOID arg) {
   const DispatchContext* context = static_cast<const DispatchContext*>(arg);
   HANDLE waits[2] = {context->quit, context->keyReady};  // quit first: it wins when both are set
+  PressReset(&press);  // a press held across a receiver stop is not taken up again
+  hold = {};
+  held.followed = false;
   for (;;) {
-    DWORD woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    // A press followed by its policy may have something due (a repeat, a long press, the short line
+    // at the release) before the next key comes.
+    DWORD woken = WaitForMultipleObjects(2, waits, FALSE, HoldWaitMs(&hold, timeGetTime(), &timings));
     if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED) return 0;
-    if (woken != WAIT_OBJECT_0 + 1) continue;
-    KeyEvent e;
-    while (WaitForSingleObject(context->quit, 0) != WAIT_OBJECT_0 && QueueTake(&e)) DispatchEvent(e);
+    if (woken == WAIT_OBJECT_0 + 1) {
+      DispatchReadTimings();
+      KeyEvent e;
+      while (WaitForSingleObject(context->quit, 0) != WAIT_OBJECT_0 && QueueTake(&e)) DispatchEvent(e);
+    }
+    // Only now that every signal that came is counted: what is due acts once, however many repeats
+    // came while the last action ran.
+    if (WaitForSingleObject(context->quit, 0) != WAIT_OBJECT_0)
+      DispatchStep(HoldTick(&hold, timeGetTime(), &timings));
     ActivityLogTell();  // the presses' lines, now that no key waits
   }
 }

@@ -58,6 +58,7 @@ static struct {
   // literal text up to the first "*" or "?", so that most patterns are ruled out at a glance.
   ProfilePattern* patterns;
   int patternCount;
+  bool anyLong;  // some entry's name ends in ".long" (a long press): most profiles have none
 } profile;
 
 static void ProfileForget() {
@@ -71,6 +72,7 @@ static void ProfileForget() {
   profile.sections = nullptr;
   profile.entries = nullptr;
   profile.sectionCount = profile.entryCount = 0;
+  profile.anyLong = false;
   profile.valid = false;
 }
 
@@ -137,6 +139,9 @@ static int ProfileIndex(DWORD size) {
       profile.sections[profile.sectionCount++] = {line.name, profile.entryCount, 0};
     } else if (line.kind == kProfileLineEntry) {
       profile.entries[profile.entryCount++] = {line.name, line.value, line.hasValue, line.valueNul};
+      ProfileSpan name = ProfileTrim(line.name);
+      if (name.length > 5 && ProfileSameName({name.text + name.length - 5, 5}, {".long", 5}))
+        profile.anyLong = true;
       profile.sections[profile.sectionCount - 1].count++;
     }
   }
@@ -277,4 +282,15 @@ int ProfileGet(const char* section, const char* key, char* out, size_t max) {
   memcpy(out, value.text, value.length);
   out[value.length] = '\0';
   return 1;
+}
+
+int ProfileAnyKey(const char* key) {
+  ProfileSpan wanted = ProfileTrim({key, strlen(key)});
+  if (!profile.anyLong && wanted.length > 5 &&
+      ProfileSameName({wanted.text + wanted.length - 5, 5}, {".long", 5}))
+    return 0;
+  for (int e = 0; e < profile.entryCount; e++) {
+    if (ProfileSameName(profile.entries[e].key, wanted)) return 1;
+  }
+  return 0;
 }

@@ -11,15 +11,37 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "actions/hold.h"
 #include "actions/keygroups.h"
 #include "actions/keyparse.h"
 #include "actions/profiletext.h"
-
 
 typedef ProfileSpan Span;
 
 static bool SameName(Span a, Span b) {
   return ProfileSameName(a, b);
+}
+
+static void CopySpan(char* out, size_t size, Span s);
+
+// An entry of [default] that is a timing or hold=: returns true, with problem->kind set when its
+// value is not one the program takes (left 0 when it is). False for any other entry.
+static bool DefaultTiming(Span key, Span raw, ProfileProblem* problem) {
+  char value[64];
+  CopySpan(value, sizeof value, raw);
+  if (SameName(key, {"hold", 4})) {
+    if (raw.length && HoldPolicyParse(value) < 0) problem->kind = kCheckHoldValue;
+  } else {
+    int timing = 0;
+    while (timing < kHoldTimings &&
+           !SameName(key, {kHoldTimingNames[timing], strlen(kHoldTimingNames[timing])}))
+      timing++;
+    if (timing == kHoldTimings) return false;
+    uint32_t ms;
+    if (raw.length >= sizeof value || HoldTimingParse(value, timing, &ms) < 0) problem->kind = kCheckTiming;
+  }
+  if (problem->kind) CopySpan(problem->detail, sizeof problem->detail, raw);
+  return true;
 }
 
 static void CopySpan(char* out, size_t size, Span s) {
@@ -41,6 +63,17 @@ static int ButtonKey(Span key) {
   }
   if (key.text[3] == '0' && key.length > 4) return 0;  // "Key07" is not "Key7"
   return value <= 127 ? 1 : 0;
+}
+
+// The entry's name without a ".hold" or ".long" at its end (into *base), and which of them it had:
+// 0 none, 1 ".hold", 2 ".long".
+static int ButtonSuffix(Span key, Span* base) {
+  *base = key;
+  if (key.length < 5 || key.text[key.length - 5] != '.') return 0;
+  Span suffix = {key.text + key.length - 5, 5};
+  int which = SameName(suffix, {".hold", 5}) ? 1 : SameName(suffix, {".long", 5}) ? 2 : 0;
+  if (which) base->length -= 5;
+  return which;
 }
 
 static const char* KeyNameOf(unsigned vk) {
@@ -283,13 +316,23 @@ int ProfileCheckText(const char* text, size_t size, ProfileProblemFn report, voi
       if (raw.length == 0 || NameFind(&set, ProfileTrim(raw), kFormSection, false)) continue;
       problem.kind = kCheckNoSection;
       CopySpan(problem.detail, sizeof problem.detail, raw);
+    } else if (SameName(section, {"default", 7}) && DefaultTiming(key, raw, &problem)) {
+      // a timing or hold= of [default]: problem.kind says whether it has one
+      if (!problem.kind) continue;
     } else {
-      int button = ButtonKey(key);
+      Span base;
+      int suffix = ButtonSuffix(key, &base);
+      int button = ButtonKey(base);
       if (button < 0) continue;
       if (button == 0) {
         problem.kind = kCheckNotAButton;
       } else if (raw.length == 0) {
         continue;  // an empty entry counts as none
+      } else if (suffix == 1) {
+        CopySpan(value, sizeof value, raw);
+        if (HoldPolicyParse(value) >= 0) continue;
+        problem.kind = kCheckHoldValue;
+        CopySpan(problem.detail, sizeof problem.detail, raw);
       } else if (raw.length > kActionLineMax) {
         problem.kind = kCheckTooLong;
         snprintf(problem.detail, sizeof problem.detail, "%lu", static_cast<unsigned long>(raw.length));

@@ -8,7 +8,7 @@
 enum {
   kCheckNoKeyword = 1,    // the value begins with none of KEYBOARD, COMMAND, CLOSE, EXEC
   kCheckKeysHeld = 2,     // a KEYBOARD line leaves keys down at its end (detail: which)
-  kCheckNotAButton = 3,   // a "Key..." entry other than Key0 to Key127
+  kCheckNotAButton = 3,   // a "Key..." entry other than Key0 to Key127 (KeyN.hold, KeyN.long included)
   kCheckNoSection = 4,    // a [title -] entry names a section that does not exist (detail: its name)
   kCheckTooLong = 5,      // longer than kActionLineMax: never runs (detail: the length)
   kCheckShadowed = 6,     // a title pattern an earlier one always serves first, for every key it holds
@@ -16,7 +16,9 @@ enum {
   kCheckNoClass = 7,      // a [class:] section without a class name
   kCheckLongPattern = 8,  // a title pattern of more than 255 characters: no title is that long
   kCheckUnreadable = 9,   // the file is no text the program can read (found by the caller from its encoding)
-  kCheckLastKind = 9,
+  kCheckHoldValue = 10,   // a .hold entry, or hold= of [default], names no policy (detail: the value)
+  kCheckTiming = 11,      // a timing of [default] that is no number within 50..5000 (detail: the value)
+  kCheckLastKind = 11,
 };
 
 struct ProfileProblem {

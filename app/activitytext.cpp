@@ -60,6 +60,9 @@ static void ResultText(const ActivityEvent* e, char* out, size_t size) {
     case kActivityNoKeyword:
       TextLoad(IDS_ACTIVITY_NO_KEYWORD, out, size);
       return;
+    case kActivityRepeatsSkipped:
+      TextFormatCount(out, size, IDS_HOLD_REPEATS_SKIPPED, e->detail, {detail});
+      return;
   }
   char result[16];
   snprintf(result, sizeof result, "%d", e->result);

@@ -25,6 +25,7 @@
 #include "common/process.h"
 #include "common/text.h"
 #include "resources/resource_ids.h"
+#include "setup/savetext.h"
 
 namespace {
 
@@ -334,11 +335,12 @@ bool OnOk(HWND dialog, AssignState* state) {
     TextLoad(IDS_ASSIGN_CAPTION, caption, sizeof caption);
     if (MessageBoxA(dialog, text, caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) return false;
   }
-  char why[512];
-  if (ProfileWriteString(gProfilePath, section, key, state->line, why, sizeof why) < 0) {
-    TextFormat(text, sizeof text, IDS_ASSIGN_NOT_SAVED, {gProfilePath, why});
-    TextLoad(IDS_ASSIGN_ERROR_CAPTION, caption, sizeof caption);
-    MessageBoxA(dialog, text, caption, MB_OK | MB_ICONERROR);
+  unsigned long error;
+  int result = ProfileWriteString(gProfilePath, section, key, state->line, &error);
+  if (result < 0) {
+    char why[1024];
+    SaveReasonText(why, sizeof why, result, error, gProfilePath);
+    SaveShowFailure(dialog, IDS_SAVE_LINE, gProfilePath, why);
     return false;
   }
   return true;

@@ -14,7 +14,9 @@
 #include "common/text.h"
 #include "resources/resource_ids.h"
 
-// The text of each kind of problem; a section's problem names no key.
+// The text of each kind of problem; a section's problem names no key. A new kind of problem: its
+// code in actions/profilecheck.h, its text's id (500-599) in resources/resource_ids.h, its English
+// in resources/texts001.inc (and every other module's textsNNN.inc), and its case here.
 static int ProblemTextId(int kind) {
   switch (kind) {
     case kCheckNoKeyword:
@@ -35,6 +37,10 @@ static int ProblemTextId(int kind) {
       return IDS_CHECK_LONG_PATTERN;
     case kCheckUnreadable:
       return IDS_CHECK_UNREADABLE;
+    case kCheckHoldValue:
+      return IDS_CHECK_HOLD_VALUE;
+    case kCheckTiming:
+      return IDS_CHECK_TIMING;
   }
   return 0;
 }

@@ -19,18 +19,19 @@ enum ActivityKind { kActivityPress = 1, kActivityReceiver = 2, kActivityRejected
 
 // What a key press did (ActivityEvent.result), with ActivityEvent.detail where it says so.
 enum ActivityResult {
-  kActivityNoEntry = 0,      // no section had the key
-  kActivityKeysSent = 1,     // detail: keystrokes sent
-  kActivityKeysRefused = 2,  // detail: the system's error code; keystrokes sent before it: sent
-  kActivityAnswered = 3,     // COMMAND or CLOSE handled; detail: the window's answer
-  kActivityNoAnswer = 4,     // the window did not answer within 2 s
-  kActivityOwnWindow = 5,    // COMMAND or CLOSE for a window of this program: not sent
-  kActivityNothingSent = 6,  // COMMAND 0 or without a number, or no window in front
-  kActivityStarted = 7,      // EXEC started the program
-  kActivityNotStarted = 8,   // detail: the system's error code; reason: its text
-  kActivityCutOff = 9,       // a KEYBOARD line cut off by Setup or Exit; sent: keystrokes sent
-  kActivityTooLong = 10,     // the line is longer than the longest that runs: not run
-  kActivityNoKeyword = 11,   // the line begins with no keyword: not run
+  kActivityNoEntry = 0,          // no section had the key
+  kActivityKeysSent = 1,         // detail: keystrokes sent
+  kActivityKeysRefused = 2,      // detail: the system's error code; keystrokes sent before it: sent
+  kActivityAnswered = 3,         // COMMAND or CLOSE handled; detail: the window's answer
+  kActivityNoAnswer = 4,         // the window did not answer within 2 s
+  kActivityOwnWindow = 5,        // COMMAND or CLOSE for a window of this program: not sent
+  kActivityNothingSent = 6,      // COMMAND 0 or without a number, or no window in front
+  kActivityStarted = 7,          // EXEC started the program
+  kActivityNotStarted = 8,       // detail: the system's error code; reason: its text
+  kActivityCutOff = 9,           // a KEYBOARD line cut off by Setup or Exit; sent: keystrokes sent
+  kActivityTooLong = 10,         // the line is longer than the longest that runs: not run
+  kActivityNoKeyword = 11,       // the line begins with no keyword: not run
+  kActivityRepeatsSkipped = 12,  // a press ended; detail: its repeats that did nothing
 };
 
 // Receiver events (ActivityEvent.result of a kActivityReceiver event); port in detail.

@@ -5,8 +5,9 @@
 enum { kKeyRingSlots = 32 };
 
 struct KeyEvent {
-  uint8_t enable;  // always 1 from the receiver
-  uint8_t code;    // corrected 7-bit key code
+  uint8_t enable;     // always 1 from the receiver
+  uint8_t code;       // corrected 7-bit key code
+  uint32_t time = 0;  // timeGetTime when the packet was complete
 };
 
 struct KeyRing {

@@ -226,7 +226,7 @@ static DWORD WINAPI ReaderThread(LPVOID arg) {
     int muted = NoiseFeed(&noise, assembler.kind, now);
     if (muted != wasMuted) ReceiverReport(muted ? kReceiverNoise : kReceiverOpen, portNumber);
     if (code < 0 || muted) continue;
-    QueuePut({1, uint8_t(code)});
+    QueuePut({1, uint8_t(code), now});
     SetEvent(gKeyReadyEvent);
   }
 }

@@ -11,8 +11,8 @@
 // The program's texts (resources/texts001.inc), in ranges by the part of the program that shows them.
 #define IDS_PLURAL_RULE 10    // which counts take the singular form: "1" (only 1) or "01" (0 and 1)
 #define IDS_LANGUAGE_NAME 11  // the module's language in its own words ("English", "Deutsch")
-#define IDS_TIP 20             // the tray tip before the receiver's state is known
-#define IDS_TIP_STATE 21       // 21-24: + ReceiverState (no port, open, waiting, noise); %1 the port
+#define IDS_TIP 20            // the tray tip before the receiver's state is known
+#define IDS_TIP_STATE 21      // 21-24: + ReceiverState (no port, open, waiting, noise); %1 the port
 //   10-99 shell, tray tip, start-up    200-399 Activity window, notices    400-499 Assign dialog
 //   500-599 profile check report       600-699 Setup and test dialogs      700-799 saving the profile
 //   800-899 held buttons, long presses 900-999 languages
@@ -61,6 +61,27 @@
 #define IDS_CHECK_SHADOWED 515
 #define IDS_CHECK_NO_CLASS 516
 #define IDS_CHECK_LONG_PATTERN 517
+// Saving the profile and the other settings (setup/savetext.h).
+#define IDS_SAVE_FAILED 700          // %1 what, %2 the file or key, %3 why
+#define IDS_SAVE_PORT 701            // what: the port
+#define IDS_SAVE_NOTIFY 702          // what: the "Show notifications" choice
+#define IDS_SAVE_AUTOSTART 703       // what: the "Start with Windows" choice
+#define IDS_SAVE_LINE 704            // what: the Assign dialog's line
+#define IDS_SAVE_SYSTEM 705          // why: %1 the system's text, %2 its error code
+#define IDS_SAVE_UNKNOWN 706         // the system has no text for the code
+#define IDS_SAVE_BAD_ENTRY 707       // why, by the profile writer's result
+#define IDS_SAVE_TOO_LARGE 708
+#define IDS_SAVE_UTF16_NO_BOM 709
+#define IDS_SAVE_NUL_BYTES 710
+#define IDS_SAVE_IN_USE 711          // %1 the system's text, %2 its error code
+#define IDS_SAVE_READ_ONLY 712
+#define IDS_SAVE_CREATE 713          // %1 the new file, %2 the system's text, %3 its error code
+#define IDS_SAVE_WRITE 714           // the same
+#define IDS_SAVE_REPLACE 715         // the same
+#define IDS_AUTOSTART_TASK 716       // Setup's note when a scheduled task starts the program
+#define IDS_SAVE_BACKUP 717          // %1 the backup, %2 the system's text, %3 its error code
+#define IDS_CHECK_HOLD_VALUE 518  // a .hold or hold= value that names no way of acting on a held button
+#define IDS_CHECK_TIMING 519      // a timing of [default] that is no number from 50 to 5000
 
 #define IDD_SETUP 104    // port setup dialog
 #define IDC_DETECT 1001  // automatic detection
@@ -87,7 +108,9 @@
 #define IDC_IDLE2 1017
 #define IDC_FLASH1 1019  // flash pair: visible only during a flash
 #define IDC_FLASH2 1020
-#define IDC_KEYNAME 1022  // name of the last key received ("Key12"); optional
+#define IDC_KEYNAME 1022       // name of the last key received ("Key12"); optional
+#define IDC_TEST_PACE 1023     // the receiver's pace while a button is held; optional
+#define IDC_TEST_RELEASE 1024  // writes the release time that pace wants; optional
 
 #define IDD_ACTIVITY 106          // the Activity window (modeless)
 #define IDC_ACTIVITY_LIST 1100    // list of the events, newest last
@@ -128,9 +151,7 @@
 #define IDS_ASSIGN_NO_TITLE 407
 #define IDS_ASSIGN_NO_PROGRAM 408
 #define IDS_ASSIGN_REPLACE 409      // %1 key, %2 section, %3 now, %4 new
-#define IDS_ASSIGN_NOT_SAVED 410    // %1 file, %2 why
 #define IDS_ASSIGN_FILTER 411       // the Browse box's file types, "|" between the parts
-#define IDS_ASSIGN_ERROR_CAPTION 412
 #define IDS_KEYLINE_MODIFIER_ALONE 413
 #define IDS_KEYLINE_NO_NAME 414       // %1 the key's code (hex)
 #define IDS_KEYLINE_NO_COMBINATION 415  // %1 the key's code (hex)
@@ -167,16 +188,16 @@
 
 // The setup dialog's own texts (680-699).
 #define IDS_SETUP_NOT_THERE 680        // the status text of a port that is missing or busy
-#define IDS_SETUP_NOT_SAVED 681        // %1 what, %2 file or key, %3 why
-#define IDS_SETUP_ERROR_CAPTION 682
-#define IDS_SETUP_WHAT_PORT 683
-#define IDS_SETUP_WHAT_NOTIFY 684
-#define IDS_SETUP_WHAT_AUTOSTART 685
-#define IDS_SETUP_ERROR_REASON 686     // %1 the system's text, %2 the error code
-#define IDS_SETUP_UNKNOWN_ERROR 687
 #define IDS_SETUP_NO_RECEIVER 688      // a detection that found no receiver
 #define IDS_SETUP_ASK_NO_PORT 689      // %1 the port configured before
 #define IDS_SETUP_CAPTION 690          // caption of the question
+// Held buttons and long presses (texts 800-899).
+#define IDS_HOLD_REPEATS_SKIPPED 800  // 801: plural; repeats of a press that did nothing (Activity)
+#define IDS_HOLD_PACE 802             // test dialog: %1 signals a second, %2 ms apart, longest gap %3 ms
+#define IDS_HOLD_PACE_FITS 803        // %1 the release time: it fits
+#define IDS_HOLD_PACE_SHORT 804       // %1 the release time, too short; %2 the one that would fit
+#define IDS_HOLD_RELEASE_SET 805      // %1 the release time written
+#define IDS_HOLD_RELEASE_FAILED 806   // %1 why the profile could not be written
 // Languages (900-999).
 #define IDS_LANGUAGE_CODEPAGE 900  // the ANSI code page the module's texts need ("1252"); "0": plain ASCII
 #define IDS_LANGUAGE_RESTART 901   // Setup: the new language shows at the next start; restart now?

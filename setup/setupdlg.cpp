@@ -24,6 +24,7 @@
 #include "setup/detect.h"
 #include "setup/langchoice.h"
 #include "setup/portchoice.h"
+#include "setup/savetext.h"
 #include "setup/setup.h"
 
 // Used on the main thread only.
@@ -72,6 +73,14 @@ static void PlaceDialog(HWND dialog) {
 // Sets the check box from the autostart value; with neither Run key to read it keeps the
 // template's state.
 static void ReadAutostart(HWND dialog) {
+  if (AutostartByTask()) {  // the installation's task starts it: shown, not changed here
+    char text[256];
+    TextLoad(IDS_AUTOSTART_TASK, text, sizeof text);
+    SetDlgItemTextA(dialog, IDC_AUTOSTART, text);
+    CheckDlgButton(dialog, IDC_AUTOSTART, BST_CHECKED);
+    EnableItem(dialog, IDC_AUTOSTART, FALSE);
+    return;
+  }
   int on = AutostartRead();
   if (on >= 0) CheckDlgButton(dialog, IDC_AUTOSTART, on ? BST_CHECKED : BST_UNCHECKED);
 }
@@ -109,8 +118,6 @@ static void ProbePorts(HWND dialog) {
     EnableItem(dialog, IDC_TEST, TRUE);
   }
 }
-
-static void ShowSaveError(HWND dialog, int what, const char* where, DWORD error);
 
 int SetupNotificationsOn() {
   return GetPrivateProfileIntA("default", "notify", 1, gProfilePath) != 0;
@@ -164,25 +171,6 @@ static void OnTest(HWND dialog) {
   QueueClear();  // a key that arrived after the test dialog had cleared the queue
 }
 
-// Tells that a save failed: what (a text id) could not be written where, and why.
-static void ShowSaveReason(HWND dialog, int what, const char* where, const char* why) {
-  char text[1024], whatText[128], caption[64];
-  TextLoad(what, whatText, sizeof whatText);
-  TextFormat(text, sizeof text, IDS_SETUP_NOT_SAVED, {whatText, where, why});
-  TextLoad(IDS_SETUP_ERROR_CAPTION, caption, sizeof caption);
-  MessageBoxA(dialog, text, caption, MB_OK | MB_ICONERROR);
-}
-
-// The same with the system's reason for `error`.
-static void ShowSaveError(HWND dialog, int what, const char* where, DWORD error) {
-  char reason[256], code[16], why[320];
-  ProcessErrorText(error, reason, sizeof reason);
-  if (!reason[0]) TextLoad(IDS_SETUP_UNKNOWN_ERROR, reason, sizeof reason);
-  snprintf(code, sizeof code, "%lu", error);
-  TextFormat(why, sizeof why, IDS_SETUP_ERROR_REASON, {reason, code});
-  ShowSaveReason(dialog, what, where, why);
-}
-
 // After a detection that found nothing, OK with no port chosen while the profile named one asks
 // first. True when the port may be saved.
 static bool MaySaveNoPort(HWND dialog) {
@@ -199,9 +187,12 @@ static bool MaySaveNoPort(HWND dialog) {
 static int SaveNotify(HWND dialog) {
   if (!GetDlgItem(dialog, IDC_NOTIFY)) return 0;
   const char* text = IsDlgButtonChecked(dialog, IDC_NOTIFY) == BST_CHECKED ? "1" : "0";
-  char why[256];
-  if (ProfileWriteString(gProfilePath, "default", "notify", text, why, sizeof why) < 0) {
-    ShowSaveReason(dialog, IDS_SETUP_WHAT_NOTIFY, gProfilePath, why);
+  unsigned long error;
+  int result = ProfileWriteString(gProfilePath, "default", "notify", text, &error);
+  if (result < 0) {
+    char why[1024];
+    SaveReasonText(why, sizeof why, result, error, gProfilePath);
+    SaveShowFailure(dialog, IDS_SAVE_NOTIFY, gProfilePath, why);
     return -1;
   }
   return 0;
@@ -211,23 +202,28 @@ static int SaveNotify(HWND dialog) {
 // keeps the dialog open; what was saved before it stays saved.
 static void OnOk(HWND dialog) {
   if (!MaySaveNoPort(dialog)) return;
-  char text[16];
+  char text[16], why[1024];
   snprintf(text, sizeof text, "%d", SetupCheckedPort(dialog));
-  char why[512];
-  if (ProfileWriteString(gProfilePath, "default", "port", text, why, sizeof why) < 0) {
-    ShowSaveReason(dialog, IDS_SETUP_WHAT_PORT, gProfilePath, why);
+  unsigned long error;
+  int result = ProfileWriteString(gProfilePath, "default", "port", text, &error);
+  if (result < 0) {
+    SaveReasonText(why, sizeof why, result, error, gProfilePath);
+    SaveShowFailure(dialog, IDS_SAVE_PORT, gProfilePath, why);
     return;
   }
   if (SaveNotify(dialog) < 0) return;
   const char* key;
-  LONG error;
-  if (AutostartSave(IsDlgButtonChecked(dialog, IDC_AUTOSTART) == BST_CHECKED, &key, &error) < 0) {
-    ShowSaveError(dialog, IDS_SETUP_WHAT_AUTOSTART, key, DWORD(error));
+  LONG failed;
+  if (!AutostartByTask() &&
+      AutostartSave(IsDlgButtonChecked(dialog, IDC_AUTOSTART) == BST_CHECKED, &key, &failed) < 0) {
+    SaveSystemText(why, sizeof why, DWORD(failed));
+    SaveShowFailure(dialog, IDS_SAVE_AUTOSTART, key, why);
     return;
   }
-  int language = SetupLanguageSave(dialog, &key, &error);
+  int language = SetupLanguageSave(dialog, &key, &failed);
   if (language < 0) {
-    ShowSaveError(dialog, IDS_LANGUAGE_SETTING, key, DWORD(error));
+    SaveSystemText(why, sizeof why, DWORD(failed));
+    SaveShowFailure(dialog, IDS_LANGUAGE_SETTING, key, why);
     return;
   }
   if (language > 0) SetupLanguageAskRestart(dialog);

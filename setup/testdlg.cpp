@@ -1,49 +1,56 @@
 // The receiver test dialog (dialog 105 of the language module).
 //
 // While the receiver runs in test mode (reader thread only), an indicator thread waits on the key
-// ready and stop events and, for every wake-up by a key, flashes the dialog's indicator for 200 ms:
-// the flash pair of controls shows, the idle pair hides, then the other way round. Keys that arrive
-// during a flash leave one pending signal in the auto-reset key ready event, so they give exactly
-// one more flash.
+// ready and stop events. For every wake-up by a key it takes the keys out of the key event queue,
+// posts each to the dialog (code and the reader's time stamp), then posts the start of a flash,
+// waits 200 ms and posts its end. The dialog does all the showing itself, on its own thread: the
+// flash pair of controls shows and the idle pair hides, then the other way round, and the optional
+// key name control names the last key ("Key12"). Keys that arrive during a flash leave one pending
+// signal in the auto-reset key ready event, so they give exactly one more flash.
 //
-// The indicator takes the keys it shows out of the key event queue, and the queue is cleared when
-// the dialog ends: a key pressed to try the receiver must not be acted on once the receiver runs
-// normally again. The last key taken is named in the optional key name control ("Key12").
+// The keys are followed as presses (receiver/press.h): while a button is held, the dialog shows the
+// receiver's pace (signals per second, the gap between them) and whether the profile's release time
+// tells its repeats from new presses; the Set button writes the release time that would.
 //
-// The thread ends on the stop event and on a failed wait, which is what a wait on events that do
-// not exist (the test-mode start failed) gives. The stop event comes first in its wait, and the
-// flash itself waits on it, so a port that delivers a packet more often than a flash lasts cannot
-// keep the thread going once Close was pressed. The thread works on its own duplicates of the two
-// events, so the receiver stop that follows the dialog may close the originals at any moment.
-// The dialog waits for the thread to end, at most kEndWaitMs, before it closes; the thread's
-// ShowWindow calls on the dialog's controls are carried out by the main thread, so that wait lets
-// the main thread process the messages sent to it meanwhile.
+// The queue is cleared when the dialog ends: a key pressed to try the receiver must not be acted on
+// once the receiver runs normally again. The thread ends on the stop event and on a failed wait,
+// which is what a wait on events that do not exist (the test-mode start failed) gives. The stop
+// event comes first in its wait, and the flash itself waits on it, so a port that delivers a packet
+// more often than a flash lasts cannot keep the thread going once Close was pressed. The thread
+// works on its own duplicates of the two events, so the receiver stop that follows the dialog may
+// close the originals at any moment. The dialog waits for the thread to end, at most kEndWaitMs,
+// before it closes, and ends a flash the thread did not get to end.
 #include <stdio.h>
 
+#include "actions/hold.h"
+#include "actions/profile.h"
+#include "common/process.h"
+#include "common/text.h"
 #include "receiver/keyqueue.h"
 #include "receiver/link.h"
+#include "receiver/press.h"
 #include "resources/resource_ids.h"
+#include "setup/savetext.h"
 #include "setup/setup.h"
 
 enum { kFlashMs = 200, kEndWaitMs = 2000 };
+enum {
+  kMsgTestKey = WM_APP + 20,    // wParam: key code, lParam: the reader's time stamp
+  kMsgTestFlash = WM_APP + 21,  // wParam: 1 the flash begins, 0 it ends
+};
 
 // Main thread only.
-static HANDLE indicatorThread;
-static HANDLE stopEvent;  // auto-reset; set by Cancel to end the indicator thread
+static struct {
+  HANDLE indicatorThread;
+  HANDLE stopEvent;  // auto-reset; set by Cancel to end the indicator thread
+  bool flashing;
+  PressTracker press;
+  uint32_t release;    // the profile's release time
+  uint32_t suggested;  // the release time the last held press would want; 0 none yet
+} test;
 
 static void ShowItem(HWND dialog, int id, int show) {
   ShowWindow(GetDlgItem(dialog, id), show);
-}
-
-// Empties the key event queue and names the newest key taken, if any.
-static void TakeKeys(HWND dialog) {
-  KeyEvent e;
-  int last = -1;
-  while (QueueTake(&e)) last = e.code;
-  if (last < 0) return;
-  char name[16];
-  snprintf(name, sizeof name, "Key%d", last);
-  SetDlgItemTextA(dialog, IDC_KEYNAME, name);
 }
 
 struct IndicatorArgs {
@@ -52,6 +59,8 @@ struct IndicatorArgs {
 };
 
 static void FlashPair(HWND dialog, int show) {
+  if (test.flashing == bool(show)) return;
+  test.flashing = show;
   ShowItem(dialog, show ? IDC_FLASH1 : IDC_IDLE2, SW_SHOW);
   ShowItem(dialog, show ? IDC_FLASH2 : IDC_IDLE1, SW_SHOW);
   ShowItem(dialog, show ? IDC_IDLE2 : IDC_FLASH1, SW_HIDE);
@@ -62,16 +71,69 @@ static DWORD WINAPI IndicatorThread(LPVOID arg) {
   IndicatorArgs* args = static_cast<IndicatorArgs*>(arg);
   HANDLE stop = args->events[0];
   while (WaitForMultipleObjects(2, args->events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-    TakeKeys(args->dialog);
-    FlashPair(args->dialog, 1);
+    KeyEvent e;
+    while (QueueTake(&e)) PostMessageA(args->dialog, kMsgTestKey, e.code, LPARAM(e.time));
+    PostMessageA(args->dialog, kMsgTestFlash, 1, 0);
     DWORD woken = WaitForSingleObject(stop, kFlashMs);
-    FlashPair(args->dialog, 0);
+    PostMessageA(args->dialog, kMsgTestFlash, 0, 0);
     if (woken != WAIT_TIMEOUT) break;
   }
   CloseHandle(args->events[0]);
   CloseHandle(args->events[1]);
   HeapFree(GetProcessHeap(), 0, args);
   return 0;
+}
+
+// The release time the profile gives now (its default when it gives none that counts).
+static uint32_t ProfileRelease() {
+  char value[32];
+  GetPrivateProfileStringA("default", kHoldTimingNames[kHoldRelease], "", value, sizeof value, gProfilePath);
+  uint32_t ms;
+  HoldTimingParse(value, kHoldRelease, &ms);
+  return ms;
+}
+
+// A key the indicator took: named, and followed as a press; from the third signal of a held press
+// on, its pace and whether the release time fits it.
+static void OnKey(HWND dialog, int code, uint32_t time) {
+  char text[256];
+  snprintf(text, sizeof text, "Key%d", code);
+  SetDlgItemTextA(dialog, IDC_KEYNAME, text);
+  PressFeed(&test.press, code, time, test.release);
+  if (test.press.signals < 3) return;
+  PressPace pace = PressPaceOf(&test.press);
+  char perSecond[16], gap[16], longest[16], release[16], wanted[16];
+  snprintf(perSecond, sizeof perSecond, "%u", unsigned(pace.perSecond));
+  snprintf(gap, sizeof gap, "%u", unsigned(pace.meanGap));
+  snprintf(longest, sizeof longest, "%u", unsigned(pace.longestGap));
+  snprintf(release, sizeof release, "%u", unsigned(test.release));
+  test.suggested = PressReleaseFor(&pace);
+  snprintf(wanted, sizeof wanted, "%u", unsigned(test.suggested));
+  char paceText[128], verdict[128];
+  TextFormat(paceText, sizeof paceText, IDS_HOLD_PACE, {perSecond, gap, longest});
+  bool fits = PressReleaseFits(&pace, test.release);
+  TextFormat(verdict, sizeof verdict, fits ? IDS_HOLD_PACE_FITS : IDS_HOLD_PACE_SHORT, {release, wanted});
+  snprintf(text, sizeof text, "%s %s", paceText, verdict);
+  SetDlgItemTextA(dialog, IDC_TEST_PACE, text);
+  EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), test.suggested != test.release);
+}
+
+// The Set button: the release time the last held press wants goes into [default].
+static void OnSetRelease(HWND dialog) {
+  if (!test.suggested) return;
+  char value[16], why[256], text[384];
+  snprintf(value, sizeof value, "%u", unsigned(test.suggested));
+  unsigned long error = 0;
+  int saved = ProfileWriteString(gProfilePath, "default", kHoldTimingNames[kHoldRelease], value, &error);
+  if (saved < 0) {
+    SaveReasonText(why, sizeof why, saved, error, gProfilePath);
+    TextFormat(text, sizeof text, IDS_HOLD_RELEASE_FAILED, {why});
+  } else {
+    test.release = test.suggested;
+    TextFormat(text, sizeof text, IDS_HOLD_RELEASE_SET, {value});
+    EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), FALSE);
+  }
+  SetDlgItemTextA(dialog, IDC_TEST_PACE, text);
 }
 
 static HANDLE Duplicate(HANDLE event) {
@@ -84,8 +146,8 @@ static HANDLE Duplicate(HANDLE event) {
 static HANDLE StartIndicator(HWND dialog) {
   IndicatorArgs* args = static_cast<IndicatorArgs*>(HeapAlloc(GetProcessHeap(), 0, sizeof(IndicatorArgs)));
   if (!args) return nullptr;
-  if (!stopEvent) stopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  *args = {dialog, {Duplicate(stopEvent), Duplicate(gKeyReadyEvent)}};
+  if (!test.stopEvent) test.stopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  *args = {dialog, {Duplicate(test.stopEvent), Duplicate(gKeyReadyEvent)}};
   HANDLE thread = CreateThread(nullptr, 0, IndicatorThread, args, 0, nullptr);
   if (!thread) {
     if (args->events[0]) CloseHandle(args->events[0]);
@@ -95,9 +157,10 @@ static HANDLE StartIndicator(HWND dialog) {
   return thread;
 }
 
-// Waits for the indicator thread to end, at most kEndWaitMs, handling the messages it sends
-// meanwhile, then drops whatever keys are still queued.
-static void EndIndicator() {
+// Waits for the indicator thread to end, at most kEndWaitMs, handling the messages sent to this
+// thread meanwhile, ends a flash it left on, then drops whatever keys are still queued.
+static void EndIndicator(HWND dialog) {
+  HANDLE& indicatorThread = test.indicatorThread;
   if (indicatorThread) {
     DWORD start = GetTickCount();
     for (;;) {
@@ -112,32 +175,47 @@ static void EndIndicator() {
     CloseHandle(indicatorThread);
     indicatorThread = nullptr;
   }
-  if (stopEvent) {
-    CloseHandle(stopEvent);
-    stopEvent = nullptr;
+  if (test.stopEvent) {
+    CloseHandle(test.stopEvent);
+    test.stopEvent = nullptr;
   }
+  FlashPair(dialog, 0);
   QueueClear();
 }
 
-INT_PTR CALLBACK TestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK TestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       ShowItem(dialog, IDC_FLASH1, SW_HIDE);
       ShowItem(dialog, IDC_FLASH2, SW_HIDE);
-      indicatorThread = StartIndicator(dialog);
+      test.flashing = false;
+      PressReset(&test.press);
+      test.release = ProfileRelease();
+      test.suggested = 0;
+      EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), FALSE);
+      test.indicatorThread = StartIndicator(dialog);
       return FALSE;
+    case kMsgTestKey:
+      OnKey(dialog, int(wParam), uint32_t(lParam));
+      return TRUE;
+    case kMsgTestFlash:
+      FlashPair(dialog, int(wParam));
+      return TRUE;
     case WM_COMMAND:
-      if (HIWORD(wParam) != 0 || LOWORD(wParam) != IDCANCEL) return FALSE;
+      if (HIWORD(wParam) != 0) return FALSE;
+      if (LOWORD(wParam) == IDC_TEST_RELEASE) OnSetRelease(dialog);
+      if (LOWORD(wParam) != IDCANCEL) return FALSE;
       // Resetting before the stop keeps a key that came during a flash from flashing again.
       ResetEvent(gKeyReadyEvent);
-      SetEvent(stopEvent);
-      EndIndicator();
+      SetEvent(test.stopEvent);
+      EndIndicator(dialog);
       EndDialog(dialog, IDCANCEL);
       return FALSE;
     case WM_DESTROY:
       // Closed some other way than by Cancel: stop the thread all the same.
-      if (indicatorThread && WaitForSingleObject(indicatorThread, 0) == WAIT_TIMEOUT) SetEvent(stopEvent);
-      EndIndicator();
+      if (test.indicatorThread && WaitForSingleObject(test.indicatorThread, 0) == WAIT_TIMEOUT)
+        SetEvent(test.stopEvent);
+      EndIndicator(dialog);
       return FALSE;
   }
   return FALSE;

@@ -218,25 +218,24 @@ TEST_F(AssignTest, RefusedKeyAndNamedList) {
 TEST_F(AssignTest, ReplaceOnlyAfterConfirm) {
   dir.Write("profiles.ini", "[default]\r\nKey9=KEYBOARD F5+^F5\r\n");
   std::string now, box;
-  EXPECT_EQ(
-      Run(press,
-          [&](HWND d) {
-            Click(d, IDC_ASSIGN_EVERY);
-            now = ItemText(d, IDC_ASSIGN_NOW);
-            Click(d, IDC_ASSIGN_CLOSE);
-            PostClick(d, IDOK);
-            HWND ask =
-                WaitForMessageBox(GetWindowThreadProcessId(d, nullptr), "Halvesta Remote Control");
-            box = MessageBoxText(ask);
-            PostMessageA(ask, WM_COMMAND, IDNO, 0);
-            WaitUntil([&] { return !IsWindow(ask); });
-            EXPECT_TRUE(IsWindowVisible(d));
-            EXPECT_NE(File().find("Key9=KEYBOARD F5+^F5"), std::string::npos);
-            PostClick(d, IDOK);
-            ask = WaitForMessageBox(GetWindowThreadProcessId(d, nullptr), "Halvesta Remote Control");
-            PostMessageA(ask, WM_COMMAND, IDYES, 0);
-          }),
-      1);
+  EXPECT_EQ(Run(press,
+                [&](HWND d) {
+                  Click(d, IDC_ASSIGN_EVERY);
+                  now = ItemText(d, IDC_ASSIGN_NOW);
+                  Click(d, IDC_ASSIGN_CLOSE);
+                  PostClick(d, IDOK);
+                  HWND ask =
+                      WaitForMessageBox(GetWindowThreadProcessId(d, nullptr), "Halvesta Remote Control");
+                  box = MessageBoxText(ask);
+                  PostMessageA(ask, WM_COMMAND, IDNO, 0);
+                  WaitUntil([&] { return !IsWindow(ask); });
+                  EXPECT_TRUE(IsWindowVisible(d));
+                  EXPECT_NE(File().find("Key9=KEYBOARD F5+^F5"), std::string::npos);
+                  PostClick(d, IDOK);
+                  ask = WaitForMessageBox(GetWindowThreadProcessId(d, nullptr), "Halvesta Remote Control");
+                  PostMessageA(ask, WM_COMMAND, IDYES, 0);
+                }),
+            1);
   EXPECT_EQ(now, "Now in [default]: Key9=KEYBOARD F5+^F5");
   box.erase(std::remove(box.begin(), box.end(), '\r'), box.end());
   EXPECT_EQ(box, "Key9 in [default] now reads:\nKEYBOARD F5+^F5\n\nReplace it with\nCLOSE ?");
@@ -260,7 +259,7 @@ TEST_F(AssignTest, FailedWriteIsTold) {
                   PostClick(d, IDCANCEL);
                 }),
             0);
-  box.erase(std::remove(box.begin(), box.end(), '\r'), box.end());
+  box.erase(std::remove(box.begin(), box.end(), '\r'), box.end());  // the formatter's line ends
   EXPECT_EQ(box.find(std::string("The line could not be saved in\n") + gProfilePath + "\n\n"), 0u) << box;
   EXPECT_GT(box.size(), strlen(gProfilePath) + 60);
   EXPECT_TRUE(open);

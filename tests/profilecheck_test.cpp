@@ -20,8 +20,8 @@ static std::vector<std::string> Problems(const std::string& text) {
       text.data(), text.size(),
       [](void* context, const ProfileProblem* p) {
         static const char* const kKinds[] = {
-            "",         "no keyword", "held",     "not a button", "no section",
-            "too long", "shadowed",   "no class", "long pattern"};
+            "",         "no keyword",   "held", "not a button", "no section", "too long", "shadowed",
+            "no class", "long pattern", "",     "hold",         "timing"};
         std::string line = "Line " + std::to_string(p->line) + ", [" + p->section + "]" +
                            (p->key[0] ? std::string(" ") + p->key : "") + ": " + kKinds[p->kind];
         if (p->detail[0]) line += std::string(" ") + p->detail;
@@ -69,6 +69,19 @@ static const CheckCase kCheckCases[] = {
       "Line 4, [x] Key07: not a button", "Line 5, [x] Key: not a button", "Line 6, [x] Keys: not a button",
       "Line 7, [x] Key 5: not a button", "Line 8, [x] Key1000: not a button"}},
     {"other entries are not looked at", "[default]\nport=9\nname=whatever\n", {}},
+    {"held buttons: sound entries and timings",
+     "[default]\nhold=Once\nrelease=180\nrepeatdelay=50\nrepeatinterval= 5000 \nlongpress=\nKey1=KEYBOARD "
+     "A+^A\n"
+     "Key1.hold=REPEAT\nKey1.long=EXEC calc.exe\nKey2.hold=\n[vlc.exe]\nKey1.long=CLOSE\nrelease=1\n",
+     {}},
+    {"held buttons: what the program cannot take",
+     "[default]\nhold=twice\nrelease=49\nrepeatdelay=fast\nlongpress=5001\nKey1.hold=always\n"
+     "Key1.long=TYPE X\nKey2.long=KEYBOARD CTRL\nKey.hold=once\nKeyX.long=CLOSE\nKey200.hold=once\n",
+     {"Line 2, [default] hold: hold twice", "Line 3, [default] release: timing 49",
+      "Line 4, [default] repeatdelay: timing fast", "Line 5, [default] longpress: timing 5001",
+      "Line 6, [default] Key1.hold: hold always", "Line 7, [default] Key1.long: no keyword",
+      "Line 8, [default] Key2.long: held CTRL", "Line 9, [default] Key.hold: not a button",
+      "Line 10, [default] KeyX.long: not a button", "Line 11, [default] Key200.hold: not a button"}},
     {"alias to a missing section",
      "[title -]\nUntitled -=Editor\nDoc -=editor\nGhost -=Nowhere\nBlank -=\n[EDITOR]\nKey1=CLOSE\n",
      {"Line 4, [title -] Ghost -: no section Nowhere"}},

@@ -2,6 +2,7 @@
 // built from the same list the program keeps), and the loader's rules (placeholders in a
 // translation's order, the program's English for a text a module lacks, plural forms).
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <string.h>
 #include <windows.h>
 
@@ -95,6 +96,10 @@ TEST_F(EnglishModule, ProfileProblems) {
        "Line 1, [class:]: a class section needs the class name after \"class:\""},
       {Problem(kCheckLongPattern, 5, "*p", "", "256"),
        "Line 5, [*p]: a pattern of 256 characters: no title is longer than 255"},
+      {Problem(kCheckHoldValue, 6, "default", "Key1.hold", "always"),
+       "Line 6, [default] Key1.hold: \"always\" is no way of acting on a held button (every, once, repeat)"},
+      {Problem(kCheckTiming, 3, "default", "release", "49"),
+       "Line 3, [default] release: \"49\" is no time of 50 to 5000 ms: the program uses its default"},
       {Problem(kCheckNoSection, 7, "title -", "100% -", "50%1"),  // a value is never read as a placeholder
        "Line 7, [title -] 100% -: names the section [50%1], which does not exist"},
   };
@@ -176,6 +181,8 @@ TEST_F(EnglishModule, ActivityResults) {
       {Press(9, kActivityCutOff), 3, 0, "", "cut off by Setup or Exit after 3 keystrokes"},
       {Press(9, kActivityTooLong), 0, 0, "", "not run (line too long)"},
       {Press(9, kActivityNoKeyword), 0, 0, "", "not run: no COMMAND, KEYBOARD, CLOSE or EXEC at its start"},
+      {Press(9, kActivityRepeatsSkipped, 1), 0, 0, "", "1 repeat did nothing (the button was held)"},
+      {Press(9, kActivityRepeatsSkipped, 14), 0, 0, "", "14 repeats did nothing (the button was held)"},
       {Press(9, 99), 0, 0, "", "result 99"},
       {Other(kActivityReceiver, kActivityPortOpened, 1), 0, 0, "", "port COM1 opened"},
       {Other(kActivityReceiver, kActivityPortGone, 2), 0, 0, "", "receiver on COM2 gone"},
@@ -257,6 +264,75 @@ TEST_F(EnglishModule, Notices) {
     NoticeText(&c.e, text, sizeof text);
     EXPECT_STREQ(text, c.text);
   }
+}
+
+// A module with a few texts, some with their placeholders in another order, and French plurals.
+class TestModule : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gLanguageModule = LoadLibraryA("texttest.dll");
+    ASSERT_NE(gLanguageModule, nullptr);
+  }
+  void TearDown() override {
+    FreeLibrary(gLanguageModule);
+    gLanguageModule = nullptr;
+  }
+};
+
+TEST_F(TestModule, PlaceholdersComeOutInTheTranslationsOrder) {
+  ActivityEvent refused = Press(9, kActivityKeysRefused, 5);
+  refused.sent = 2;
+  EXPECT_EQ(Column(refused, 6), "after 2 sent: refused by the system (error 5)");
+  ActivityEvent none = Press(9, kActivityNoEntry);
+  strcpy(none.program, "vlc.exe");
+  char text[256];
+  NoticeText(&none, text, sizeof text);
+  EXPECT_STREQ(text, "In vlc.exe, Key9 does nothing.");
+  ProfileProblem shadowed = Problem(kCheckShadowed, 12, "YouTube*", "", "Yo*");
+  CheckDescribe(&shadowed, text, sizeof text);
+  EXPECT_STREQ(text, "[Yo*] first, so [YouTube*] (line 12) never serves");
+}
+
+TEST_F(TestModule, ATextTheModuleLacksIsTheProgramsEnglish) {
+  EXPECT_EQ(Column(Press(9, kActivityNoAnswer), 6), "window did not answer within 2 s");
+  char tip[kTrayTipSize];
+  TrayTipText(1, 3, tip);
+  EXPECT_STREQ(tip, "Halvesta Remote Control - COM3");
+  char text[16] = "x";
+  EXPECT_EQ(TextLoad(9999, text, sizeof text), 0);  // neither has it: empty
+  EXPECT_STREQ(text, "");
+}
+
+TEST_F(TestModule, PluralFormsByTheModulesRule) {
+  const struct {
+    long count;
+    const char* french;
+    const char* english;
+  } cases[] = {
+      {0, "0 probleme trouve", "0 problems found"},
+      {1, "1 probleme trouve", "1 problem found"},
+      {2, "2 problemes trouves", "2 problems found"},
+  };
+  for (const auto& c : cases) {
+    char count[16], text[64];
+    snprintf(count, sizeof count, "%ld", c.count);
+    TextFormatCount(text, sizeof text, IDS_CHECK_COUNT, c.count, {count});
+    EXPECT_STREQ(text, c.french);
+    HMODULE french = gLanguageModule;
+    gLanguageModule = nullptr;  // the program's English: "1" only
+    TextFormatCount(text, sizeof text, IDS_CHECK_COUNT, c.count, {count});
+    gLanguageModule = french;
+    EXPECT_STREQ(text, c.english);
+  }
+}
+
+TEST(Text, CutToTheBufferAndPercentSignsKept) {
+  char small[8];
+  EXPECT_EQ(TextFormat(small, sizeof small, IDS_ACTIVITY_NOT_STARTED, {"File not found", "2"}), 7);
+  EXPECT_STREQ(small, "program");
+  char text[64];
+  TextFormat(text, sizeof text, IDS_ACTIVITY_ANSWERED, {"%1%%"});
+  EXPECT_STREQ(text, "sent; the window answered %1%%");
 }
 
 }  // namespace

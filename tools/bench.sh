@@ -13,6 +13,13 @@
 #     test rig       the pseudo-terminal relay (socat) alone, which the program's rows include;
 #   recording:       what logging one press for the Activity window costs the dispatch thread
 #                    (tools/activitybench.cpp), with the window closed and open;
+#   held buttons:    a line of 200 ms held 6 s, with and without .hold=repeat: how long after the
+#                    last packet the actions go on (overshoot); what the press decision and policy
+#                    cost per event, and what a new press asks the profile, in process
+#                    (tools/holdbench.cpp);
+#   before:          with REMOTE_BENCH_BEFORE=FOLDER (a remote.exe and REMOT001.DLL of an earlier
+#                    version; REMOTE_BENCH_BEFORE_NAME names it in the report), the small-profile row
+#                    again through that program, in the same run;
 #   idle cost:       processor time the program uses over 30 s with the receiver running, no keys;
 #   adapter away:    processor time while the receiver's adapter is pulled out, and the time from
 #                    a new adapter's arrival under the same name to the first key acted on;
@@ -141,6 +148,46 @@ cp "$WORK/small.ini" "$WORK/app/profiles.ini"
 # The lookup alone, in process (tools/lookupbench.cpp): no port, no window, no relay in the figures.
 wine "$BUILD/bin/lookupbench.exe" "Z:${WORK//\//\\}" 20000 | tr -d '\r' >"$WORK/lookup.txt" 2>/dev/null || true
 
+# --- held buttons -------------------------------------------------------------------------------
+# A line of 200 ms (A, a pause, Shift, a pause, Shift up) held 6 s at 110 ms a packet: the time from
+# the last packet to the last key the window received, acting on every packet and with .hold=repeat.
+overshoot() { # PROFILE-EXTRA: prints the overshoot in ms and the number of actions
+  local from
+  printf '[default]\r\nport=1\r\n[Bench Sink]\r\nKey12=KEYBOARD A+^A SHIFT ^SHIFT\r\n%s' "$1" >"$WORK/app/profiles.ini"
+  sleep 0.5
+  from=$(($(wc -l <"$WORK/sink.log") + 1))
+  wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --hold 6000 --gap 0 2>/dev/null | tr -d '\r' >"$WORK/held.sent"
+  sleep 8
+  tail -n +"$from" "$WORK/sink.log" | awk -v sent="$(awk '$1 == "key" { t = $NF } END { print t }' "$WORK/held.sent")" \
+    '$1 == "up" { t = $3 } $1 == "down" && $2 == "0x41" { n++ } END { printf "%d %d\n", (t - sent) / 1000, n }'
+}
+read -r over_every acts_every <<<"$(overshoot '')"
+read -r over_repeat acts_repeat <<<"$(overshoot $'Key12.hold=repeat\r\n')"
+cp "$WORK/small.ini" "$WORK/app/profiles.ini"
+wine "$BUILD/bin/holdbench.exe" "Z:${WORK//\//\\}" 100000 | tr -d '\r' >"$WORK/hold.txt" 2>/dev/null || true
+hold() { awk -v w="$1" -v f="$2" '$1 == w { print $f }' "$WORK/hold.txt"; }
+
+# --- the small-profile row through an earlier version, in the same run ------------------------------
+if [ -n "${REMOTE_BENCH_BEFORE:-}" ]; then
+  kill "$APP_PID" 2>/dev/null || true
+  wait "$APP_PID" 2>/dev/null || true
+  mkdir -p "$WORK/before"
+  cp "$REMOTE_BENCH_BEFORE/remote.exe" "$REMOTE_BENCH_BEFORE/REMOT001.DLL" "$WORK/small.ini" "$WORK/before/"
+  mv "$WORK/before/small.ini" "$WORK/before/profiles.ini"
+  (cd "$WORK/before" && exec wine ./remote.exe >/dev/null 2>&1) &
+  BEFORE_PID=$!
+  REMOTE_PIDS+=($BEFORE_PID)
+  sleep 3
+  measure before wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
+  kill "$BEFORE_PID" 2>/dev/null || true
+  wait "$BEFORE_PID" 2>/dev/null || true
+  (cd "$WORK/app" && exec wine ./remote.exe >/dev/null 2>&1) &
+  APP_PID=$!
+  REMOTE_PIDS+=($APP_PID)
+  sleep 3
+  measure again wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
+fi
+
 # --- the adapter pulled out and plugged in again -----------------------------------------------
 remote_unplug_cable "$CABLE_PID"
 sleep 1
@@ -215,6 +262,10 @@ report="$WORK/performance.md"
   row "program, large profile (500 sections of 40 keys, the match last)" "$WORK/large.ms"
   row "program, 500 title pattern sections of 40 keys, the match last" "$WORK/patterns.ms"
   row "test rig alone: the pseudo-terminal relay (socat), no Wine, no program" "$WORK/relay.ms"
+  if [ -n "${REMOTE_BENCH_BEFORE:-}" ]; then
+    row "earlier version (${REMOTE_BENCH_BEFORE_NAME:-REMOTE_BENCH_BEFORE}), small profile, later in the same run" "$WORK/before.ms"
+    row "this version, small profile, again right after it" "$WORK/again.ms"
+  fi
   echo
   echo "Added by the program over the floor: median $(added "$WORK/program.ms" "$WORK/floor.ms" 0.5) ms," \
     "99th percentile $(added "$WORK/program.ms" "$WORK/floor.ms" 0.99) ms (small profile);" \
@@ -237,6 +288,15 @@ report="$WORK/performance.md"
     "window open median $(rec open 2), 99th percentile $(rec open 3)." \
     "Telling the main window (one message, sent once the queue is empty, after the keys went out):" \
     "median $(rec closed 4) µs closed, $(rec open 4) µs open (messages coalesce while one is on its way)."
+  echo
+  echo "Held buttons: a line of 200 ms (three groups) held 6 s, one packet every 110 ms. Acting on every" \
+    "packet (no \`.hold\` entry) it ran $acts_every times and went on $over_every ms after the last packet;" \
+    "with \`Key12.hold=repeat\` it ran $acts_repeat times and its last action ended $over_repeat ms after the" \
+    "last packet (the target: within one action and the release time, 200 + 250 ms)."
+  echo "In process (tools/holdbench.cpp): the press decision and policy of one key event, median" \
+    "$(hold event 3) µs, 99th percentile $(hold event 4) µs ($(hold event 2) events); what a new press asks" \
+    "the profile besides its line (its \`.hold\`, \`hold=\`, long presses, the four timings; 500 sections" \
+    "of 40 keys, none of them) median $(hold press 3) µs, 99th percentile $(hold press 4) µs."
   echo
   echo "Idle: $idle_ms ms of processor time in 30 s with the receiver running and no keys (clock tick" \
     "$((1000 / hz)) ms). The program's threads block on the port read and the key event; nothing polls."

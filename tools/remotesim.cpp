@@ -27,6 +27,9 @@ static const char kUsage[] =
     "                never form a packet; 3 or more may be taken for keys)\n"
     "  --b0 N        first byte of each packet (default 0x00; the receiver ignores it)\n"
     "  --byte-ms MS  time per byte in ms (default 8.33)\n"
+    "  --hold MS     hold each key for MS ms: its packet again and again, as a receiver repeats it\n"
+    "                while a button is held (with --every; the first packet after the gap)\n"
+    "  --every MS    while holding, one packet every MS ms, start to start (default 110)\n"
     "\n"
     "Each packet sent is printed with the performance counter (in microseconds) when its last\n"
     "byte was written.\n"
@@ -39,7 +42,7 @@ struct Options {
   const char* port;
   int keys[kMaxKeys];
   int keyCount;
-  long repeat, gapMs, flip, garbage, b0;
+  long repeat, gapMs, flip, garbage, b0, holdMs, everyMs;
   double byteMs;
 };
 
@@ -56,6 +59,7 @@ static int ParseOptions(int argc, char** argv, Options* o) {
   memset(o, 0, sizeof *o);
   o->repeat = 1;
   o->gapMs = 100;
+  o->everyMs = 110;
   o->byteMs = 1000.0 * 10 / 1200;  // start bit, 8 data bits, stop bit
   if (argv[1][0] == '-') {
     fprintf(stderr, "remotesim: the port comes first, e.g. COM9\n");
@@ -85,6 +89,10 @@ static int ParseOptions(int argc, char** argv, Options* o) {
       r = ParseNumber(value, 0, 1000, &o->garbage);
     } else if (!strcmp(name, "--b0")) {
       r = ParseNumber(value, 0, 255, &o->b0);
+    } else if (!strcmp(name, "--hold")) {
+      r = ParseNumber(value, 0, 600000, &o->holdMs);
+    } else if (!strcmp(name, "--every")) {
+      r = ParseNumber(value, 30, 60000, &o->everyMs);
     } else if (!strcmp(name, "--byte-ms")) {
       char* end;
       o->byteMs = strtod(value, &end);
@@ -192,11 +200,16 @@ int main(int argc, char** argv) {
       int key = o.keys[k];
       uint8_t packet[3] = {uint8_t(o.b0), uint8_t(kBchCheckTable[key] ^ (o.flip >> 8)),
                            uint8_t(key ^ o.flip)};
-      double sentMs = 0;
-      if (result == kExitOk && SendBytes(line, packet, 3, o.byteMs, &sentMs)) result = kExitPort;
-      // The time (performance counter, microseconds) lets a benchmark measure the key's latency.
-      if (result == kExitOk)
-        printf("key %3d: %02X %02X %02X at %.0f\n", key, packet[0], packet[1], packet[2], sentMs * 1000);
+      // Held: the same packet every everyMs for holdMs; else once.
+      double start = NowMs();
+      for (long n = 0; result == kExitOk && (n == 0 || n * o.everyMs <= o.holdMs); n++) {
+        WaitUntil(start + double(n * o.everyMs));
+        double sentMs = 0;
+        if (SendBytes(line, packet, 3, o.byteMs, &sentMs)) result = kExitPort;
+        // The time (performance counter, microseconds) lets a benchmark measure the key's latency.
+        if (result == kExitOk)
+          printf("key %3d: %02X %02X %02X at %.0f\n", key, packet[0], packet[1], packet[2], sentMs * 1000);
+      }
     }
   }
   if (result != kExitOk)

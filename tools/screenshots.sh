@@ -3,7 +3,7 @@
 # and the demo show today:
 #   docs/demo.png          the demo's own screenshot (tools/demo.sh): Notepad typed into by the remote
 #   docs/setup-dialog.png  the setup dialog with COM1 chosen, COM7 and COM8 offered under "Other"
-#   docs/test-dialog.png   the test dialog while keys arrive (the indicator lit)
+#   docs/test-dialog.png   the test dialog while a button is held (the indicator lit, the receiver's pace)
 #   docs/tray-menu.png     the tray icon with its menu open, enlarged twice
 #   docs/activity.png      the Activity window with a few real presses
 #   docs/activity-resized.png  the same window made larger (the list grows with it)
@@ -13,6 +13,7 @@
 #   docs/assign-long.png   the Assign dialog for a window with a long title and program, starting a
 #                          program with a long path
 #   docs/restart.png       Setup's question after another language was chosen
+#   build/screenshots*/setup-task.png  the setup dialog of an installation whose logon task starts it
 # Usage: bash tools/screenshots.sh [CODE]     (builds first if needed; leaves nothing running)
 #   CODE: the language module, 001 (English, the default) or 049, 033, 034. The German pictures go
 #   to docs/de/, the French and Spanish ones to build/screenshots-CODE/shots/ (to look at), and the
@@ -94,20 +95,32 @@ drive wait-title "$SETUP" 20000 >/dev/null
 sleep 1
 shoot_window "$SETUP" "$DOCS/setup-dialog.png"
 
-remote_log "the test dialog while keys arrive"
+remote_log "the test dialog while a button is held"
 drive press "$SETUP" 1012 >/dev/null
 drive wait-title "$TEST" 20000 >/dev/null
 sleep 1
-wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat 40 --gap 30 >/dev/null 2>&1 &
+wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --hold 4000 --gap 0 >/dev/null 2>&1 &
 sim=$!
+sleep 1.5 # the pace shows from the third signal of the press on
 drive watch "$TEST" 1019 5000 >/dev/null
-sleep 0.3
+sleep 0.05
 shoot_window "$TEST" "$DOCS/test-dialog.png"
 wait "$sim" || true
 drive press "$TEST" 2 >/dev/null
 drive gone "$TEST" 10000 >/dev/null
 drive press "$SETUP" 2 >/dev/null
 drive gone "$SETUP" 10000 >/dev/null
+
+remote_log "the setup dialog when the installation's logon task starts the program"
+TASK_KEY='HKLM\Software\Halvesta Systems\Tessil OVRA'
+wine reg add "$TASK_KEY" /v LogonTask /d 'Halvesta Remote Control' /f >/dev/null 2>&1
+drive command 101 >/dev/null
+drive wait-title "$SETUP" 20000 >/dev/null
+sleep 1
+shoot_window "$SETUP" "$WORK/setup-task.png"
+drive press "$SETUP" 2 >/dev/null
+drive gone "$SETUP" 10000 >/dev/null
+wine reg delete "$TASK_KEY" /v LogonTask /f >/dev/null 2>&1
 
 remote_log "the restart question after another language was chosen"
 drive command 101 >/dev/null

@@ -3,7 +3,8 @@
 # pseudo-terminal pair), the remote simulator pressing keys on COM9 (the other end), and key sink
 # windows that must receive exactly the keystrokes profiles.ini names for them, through the
 # direct, alias, title pattern, window class and default sections; corrected one- and two-bit
-# errors act, three-bit errors don't.
+# errors act, three-bit errors don't. Held buttons: a repeating line stops soon after the last
+# packet, a tap of three frames on .hold=once acts once, a long press runs only the long line.
 # Before all that, COM1 appears only 4 s after the program's start: no setup dialog opens, and keys
 # act once it is there. Then the receiver's adapter is pulled out (the cable's socat ends) and a
 # new one is plugged in under the same name: keys act again without a restart, and the program
@@ -44,6 +45,14 @@ Key4=KEYBOARD Y+^Y
 
 [class:remotetestkeysink]
 Key5=KEYBOARD K+^K
+
+[Hold Sink]
+Key20=KEYBOARD H+^H SHIFT ^SHIFT
+Key20.hold=repeat
+Key21=KEYBOARD O+^O
+Key21.hold=once
+Key22=KEYBOARD S+^S
+Key22.long=KEYBOARD L+^L
 INI
 # The noise sink maps every key: each key acted on types N.
 { echo "[Noise Sink]"; for k in $(seq 0 127); do echo "Key$k=KEYBOARD N+^N"; done; } >>"$WORK/app/profiles.ini"
@@ -140,6 +149,28 @@ expect_keys "title pattern: the same window once its title holds YouTube" "down 
 expect_keys "window class section" "down 0x4B up 0x4B" --key 5
 remote_close_sink
 rm -f "$SINK_LOG.title" # the next sink has a log of the same name
+
+# --- held buttons: a repeating line stops soon after the last packet, a tap acts once, a long press ---
+remote_open_sink "Hold Sink"
+# A line of 200 ms (H, a pause, Shift, a pause, Shift up) with .hold=repeat, held 4 s at 110 ms a
+# packet: it repeats while held and its last action ends within the line and the release time
+# (250 ms) of the last packet; acting on every packet it would go on for seconds.
+sent="$(wine "$BUILD/bin/remotesim.exe" COM9 --key 20 --hold 4000 --gap 0 2>/dev/null | tr -d '\r')"
+sleep 2
+last_packet=$(echo "$sent" | awk '/^key/ { t = $NF } END { print t }')
+last_key=$(awk '$1 == "up" { sub(/\r$/, "", $3); t = $3 } END { print t }' "$SINK_LOG")
+repeats=$(grep -c '^down 0x48' "$SINK_LOG" || true)
+overshoot_ms=$(((last_key - last_packet) / 1000))
+echo "held 4 s with .hold=repeat: $repeats actions, the last one ending $overshoot_ms ms after the last packet"
+expect "hold=repeat: acts again and again while held" "^(1[0-9]|2[0-9])$" "$repeats"
+check "hold=repeat: stops within the line and the release time of the last packet ($overshoot_ms ms)" \
+  test "$overshoot_ms" -le 700
+remote_close_sink
+remote_open_sink "Hold Sink"
+expect_keys "hold=once: a tap of three frames acts once" "down 0x4F up 0x4F" --key 21 --hold 160 --every 80 --gap 0
+expect_keys "long press: held, the long line only" "down 0x4C up 0x4C" --key 22 --hold 1200 --gap 0
+expect_keys "long press: a tap, the short line at the release" "down 0x53 up 0x53" --key 22
+remote_close_sink
 # --- the Activity window: what each press found and did, read through Copy -------------------------
 remote_open_sink "Activity Sink"
 expect_keys "activity: a press that acts" "down 0x44 up 0x44" --key 3
