@@ -148,7 +148,7 @@ drive command 102 >/dev/null
 drive wait-title "$ACTIVITY" 20000 >/dev/null
 sleep 1
 shoot_window "$ACTIVITY" "$DOCS/activity.png"
-drive size "$ACTIVITY" 940 600 >/dev/null
+drive size "$ACTIVITY" 940 520 >/dev/null
 sleep 1
 shoot_window "$ACTIVITY" "$DOCS/activity-resized.png"
 drive press "$ACTIVITY" 2 >/dev/null
