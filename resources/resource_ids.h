@@ -62,24 +62,24 @@
 #define IDS_CHECK_NO_CLASS 516
 #define IDS_CHECK_LONG_PATTERN 517
 // Saving the profile and the other settings (setup/savetext.h).
-#define IDS_SAVE_FAILED 700          // %1 what, %2 the file or key, %3 why
-#define IDS_SAVE_PORT 701            // what: the port
-#define IDS_SAVE_NOTIFY 702          // what: the "Show notifications" choice
-#define IDS_SAVE_AUTOSTART 703       // what: the "Start with Windows" choice
-#define IDS_SAVE_LINE 704            // what: the Assign dialog's line
-#define IDS_SAVE_SYSTEM 705          // why: %1 the system's text, %2 its error code
-#define IDS_SAVE_UNKNOWN 706         // the system has no text for the code
-#define IDS_SAVE_BAD_ENTRY 707       // why, by the profile writer's result
+#define IDS_SAVE_FAILED 700     // %1 what, %2 the file or key, %3 why
+#define IDS_SAVE_PORT 701       // what: the port
+#define IDS_SAVE_NOTIFY 702     // what: the "Show notifications" choice
+#define IDS_SAVE_AUTOSTART 703  // what: the "Start with Windows" choice
+#define IDS_SAVE_LINE 704       // what: the Assign dialog's line
+#define IDS_SAVE_SYSTEM 705     // why: %1 the system's text, %2 its error code
+#define IDS_SAVE_UNKNOWN 706    // the system has no text for the code
+#define IDS_SAVE_BAD_ENTRY 707  // why, by the profile writer's result
 #define IDS_SAVE_TOO_LARGE 708
 #define IDS_SAVE_UTF16_NO_BOM 709
 #define IDS_SAVE_NUL_BYTES 710
-#define IDS_SAVE_IN_USE 711          // %1 the system's text, %2 its error code
+#define IDS_SAVE_IN_USE 711  // %1 the system's text, %2 its error code
 #define IDS_SAVE_READ_ONLY 712
-#define IDS_SAVE_CREATE 713          // %1 the new file, %2 the system's text, %3 its error code
-#define IDS_SAVE_WRITE 714           // the same
-#define IDS_SAVE_REPLACE 715         // the same
-#define IDS_AUTOSTART_TASK 716       // Setup's note when a scheduled task starts the program
-#define IDS_SAVE_BACKUP 717          // %1 the backup, %2 the system's text, %3 its error code
+#define IDS_SAVE_CREATE 713       // %1 the new file, %2 the system's text, %3 its error code
+#define IDS_SAVE_WRITE 714        // the same
+#define IDS_SAVE_REPLACE 715      // the same
+#define IDS_AUTOSTART_TASK 716    // Setup's note when a scheduled task starts the program
+#define IDS_SAVE_BACKUP 717       // %1 the backup, %2 the system's text, %3 its error code
 #define IDS_CHECK_HOLD_VALUE 518  // a .hold or hold= value that names no way of acting on a held button
 #define IDS_CHECK_TIMING 519      // a timing of [default] that is no number from 50 to 5000
 
@@ -97,11 +97,11 @@
 #define IDC_TEST 1012       // opens the test dialog
 #define IDC_NOTIFY 1011     // show notifications (optional: without it notices stay on)
 // Optional: a module without them offers COM1..COM4 only.
-#define IDC_PORT_OTHER 1013    // radio button after COM4, same group: a port from the list
-#define IDC_PORT_LIST 1014     // drop-down list of the ports above COM4 ("COM7"; item data 7)
-#define IDC_STATUS_OTHER 1015  // status text of the port the list shows
+#define IDC_PORT_OTHER 1013     // radio button after COM4, same group: a port from the list
+#define IDC_PORT_LIST 1014      // drop-down list of the ports above COM4 ("COM7"; item data 7)
+#define IDC_STATUS_OTHER 1015   // status text of the port the list shows
 #define IDC_DETECT_RESULT 1032  // what the last detection found, when it found nothing (optional)
-#define IDC_LANGUAGE 1030      // the language modules beside the program, by their own names (optional)
+#define IDC_LANGUAGE 1030       // the language modules beside the program, by their own names (optional)
 
 #define IDD_TEST 105    // receiver test dialog
 #define IDC_IDLE1 1016  // idle pair: visible except during a flash
@@ -150,14 +150,14 @@
 #define IDS_ASSIGN_NOW_NOTHING 406   // %1 section
 #define IDS_ASSIGN_NO_TITLE 407
 #define IDS_ASSIGN_NO_PROGRAM 408
-#define IDS_ASSIGN_REPLACE 409      // %1 key, %2 section, %3 now, %4 new
-#define IDS_ASSIGN_FILTER 411       // the Browse box's file types, "|" between the parts
+#define IDS_ASSIGN_REPLACE 409  // %1 key, %2 section, %3 now, %4 new
+#define IDS_ASSIGN_FILTER 411   // the Browse box's file types, "|" between the parts
 #define IDS_KEYLINE_MODIFIER_ALONE 413
-#define IDS_KEYLINE_NO_NAME 414       // %1 the key's code (hex)
+#define IDS_KEYLINE_NO_NAME 414         // %1 the key's code (hex)
 #define IDS_KEYLINE_NO_COMBINATION 415  // %1 the key's code (hex)
 #define IDS_KEYLINE_TOO_LONG 416
-#define IDS_ASSIGN_PATTERN 417          // %1 the title pattern written for a title a section cannot hold
-#define IDS_ASSIGN_NO_PATTERN 418       // the title cannot be told apart even as a pattern
+#define IDS_ASSIGN_PATTERN 417     // %1 the title pattern written for a title a section cannot hold
+#define IDS_ASSIGN_NO_PATTERN 418  // the title cannot be told apart even as a pattern
 // The named keys of the list (420-459), in the list's order.
 #define IDS_KEY_VOLUME_UP 420
 #define IDS_KEY_VOLUME_DOWN 421
@@ -187,10 +187,10 @@
 #define IDS_KEY_MENU 445
 
 // The setup dialog's own texts (680-699).
-#define IDS_SETUP_NOT_THERE 680        // the status text of a port that is missing or busy
-#define IDS_SETUP_NO_RECEIVER 688      // a detection that found no receiver
-#define IDS_SETUP_ASK_NO_PORT 689      // %1 the port configured before
-#define IDS_SETUP_CAPTION 690          // caption of the question
+#define IDS_SETUP_NOT_THERE 680    // the status text of a port that is missing or busy
+#define IDS_SETUP_NO_RECEIVER 688  // a detection that found no receiver
+#define IDS_SETUP_ASK_NO_PORT 689  // %1 the port configured before
+#define IDS_SETUP_CAPTION 690      // caption of the question
 // Held buttons and long presses (texts 800-899).
 #define IDS_HOLD_REPEATS_SKIPPED 800  // 801: plural; repeats of a press that did nothing (Activity)
 #define IDS_HOLD_PACE 802             // test dialog: %1 signals a second, %2 ms apart, longest gap %3 ms
