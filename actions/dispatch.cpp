@@ -214,13 +214,23 @@ static void DispatchTitle(HWND window, char* out) {
   out[n] = '\0';
 }
 
-// A new record of a press of `code` at the window in front (into *window).
+// Gives the front to `window` (its keys go to the window in front) and waits a little for it.
+static void DispatchGiveFront(HWND window) {
+  SetForegroundWindow(window);
+  for (int i = 0; i < 30 && GetForegroundWindow() != window; i++) Sleep(10);
+}
+
+// A new record of a press of `code` at the window in front (into *window). The program's own tools
+// in front (the Activity window, the Assign dialog) stand for the window that was in front before
+// them; null when that is gone.
 static void DispatchRecord(ActivityEvent* record, int code, HWND* window) {
   memset(record, 0, offsetof(ActivityEvent, title));
   record->time = ActivityNow();
   record->kind = kActivityPress;
   record->code = code;
-  *window = GetForegroundWindow();
+  HWND front = GetForegroundWindow();
+  *window = ProcessPressTarget(front);
+  if (*window == front) ProcessFrontNote(front);
   DWORD pid = 0;
   if (*window) GetWindowThreadProcessId(*window, &pid);
   record->pid = pid;
@@ -231,10 +241,19 @@ static void DispatchRecord(ActivityEvent* record, int code, HWND* window) {
   record->line[0] = '\0';
 }
 
-// Runs the line (found: as the lookup said) and adds the press's line to the activity log.
+// Runs the line (found: as the lookup said) and adds the press's line to the activity log. The
+// program's name is asked for here for a line that runs, before the action, which may close the
+// window; else the log keeps the process id, and the main thread reads the name when it shows it.
 static void DispatchRun(ActivityEvent* record, HWND window, const char* line, int found, BYTE enable) {
   ActivityCopyField(record->line, sizeof record->line, line);
+  HWND front = GetForegroundWindow();
+  bool standIn = front && ProcessPressTarget(front) != front;  // one of the program's tools in front
+  if (found == 1 && standIn && !window) found = 0;             // the window behind it is gone
   if (found == 1) {
+    char program[MAX_PATH];
+    if (ProfileProgramName(window, program) == 0)
+      ActivityCopyField(record->program, sizeof record->program, program);
+    if (standIn) DispatchGiveFront(window);  // its keys go to the window in front
     const char* argument;
     if (ActionSplitLine(line, &argument) == kActionKeyboard) record->blocked = IntegrityIsHigher(record->pid);
     ActionReport report;

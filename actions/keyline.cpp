@@ -50,21 +50,14 @@ int KeyLineToken(unsigned vk, char* out, size_t outSize) {
   return -1;
 }
 
-int KeyLineFromHotkey(unsigned vk, unsigned mods, char* out, size_t outSize, char* why, size_t whySize) {
+int KeyLineFromHotkey(unsigned vk, unsigned mods, char* out, size_t outSize) {
   static const struct {
     unsigned bit, vk;
   } kModifiers[] = {{kKeyLineCtrl, 0x11}, {kKeyLineAlt, 0x12}, {kKeyLineShift, 0x10}};
   if (outSize) out[0] = 0;
-  if (whySize) why[0] = 0;
-  if (vk == 0x10 || vk == 0x11 || vk == 0x12 || (vk >= 0xA0 && vk <= 0xA5)) {
-    snprintf(why, whySize, "Press a key with the modifier: Ctrl, Alt or Shift alone is no shortcut.");
-    return -1;
-  }
+  if (vk == 0x10 || vk == 0x11 || vk == 0x12 || (vk >= 0xA0 && vk <= 0xA5)) return kKeyLineModifierAlone;
   char key[8];
-  if (KeyLineToken(vk, key, sizeof key) < 0) {
-    snprintf(why, whySize, "The key 0x%02X cannot be written in a KEYBOARD line: it has no name there.", vk);
-    return -1;
-  }
+  if (KeyLineToken(vk, key, sizeof key) < 0) return kKeyLineNoName;
   char names[3][8];
   int want[8], count = 0, held = 0;
   for (const auto& m : kModifiers) {
@@ -82,14 +75,8 @@ int KeyLineFromHotkey(unsigned vk, unsigned mods, char* out, size_t outSize, cha
     n += snprintf(line + n, sizeof line - n, "+^%s", names[i]);
     want[count++] = -want[i];
   }
-  if (!ReadsAs(line + 9, want, count)) {  // a token that ran into its neighbour
-    snprintf(why, whySize, "The key 0x%02X cannot be written in a KEYBOARD line with these modifiers.", vk);
-    return -1;
-  }
-  if (size_t(n) >= outSize) {
-    snprintf(why, whySize, "The line does not fit.");
-    return -1;
-  }
+  if (!ReadsAs(line + 9, want, count)) return kKeyLineNoCombination;  // a token that ran into its neighbour
+  if (size_t(n) >= outSize) return kKeyLineTooLong;
   memcpy(out, line, size_t(n) + 1);
   return 0;
 }

@@ -18,8 +18,16 @@ enum { kKeyLineMax = 64 };
 // with the token in out (outSize bytes, at least 6), or -1 when the notation has no such token.
 int KeyLineToken(unsigned vk, char* out, size_t outSize);
 
+// Why KeyLineFromHotkey wrote no line (the dialog words it).
+enum KeyLineRefusal {
+  kKeyLineModifierAlone = -1,  // Ctrl, Alt or Shift alone is no shortcut
+  kKeyLineNoName = -2,         // the notation has no token for the key
+  kKeyLineNoCombination = -3,  // the key's token runs into its neighbours with these modifiers
+  kKeyLineTooLong = -4,        // the line does not fit into out
+};
+
 // Writes "KEYBOARD " and the presses and releases of shortcut vk with modifiers `mods` (Ctrl, Alt,
 // Shift pressed in that order, released in reverse; kKeyLineExt is ignored: the notation sends the
-// key by its code alone). Returns 0; or -1 with a sentence for the user in why (whySize bytes) when
-// the notation cannot express the key, or the key is a modifier alone.
-int KeyLineFromHotkey(unsigned vk, unsigned mods, char* out, size_t outSize, char* why, size_t whySize);
+// key by its code alone). Returns 0; or a KeyLineRefusal with out empty when the notation cannot
+// express the key, or the key is a modifier alone.
+int KeyLineFromHotkey(unsigned vk, unsigned mods, char* out, size_t outSize);

@@ -120,6 +120,13 @@ static void Edit(const char* text, size_t size, const char* section, const char*
   bool open = from > 0 && text[from - 1] != '\n' && text[from - 1] != '\r';
   if (!sectionFound && value) {
     if (open) PutText(out, newline);
+    // A blank line before the new section, so that the file's last lines (a comment) do not read
+    // as its heading.
+    size_t i = from;
+    if (i && text[i - 1] == '\n') i--;
+    if (i && text[i - 1] == '\r') i--;
+    while (i && (text[i - 1] == ' ' || text[i - 1] == '\t')) i--;
+    if (from > 0 && i > 0 && text[i - 1] != '\n' && text[i - 1] != '\r') PutText(out, newline);
     PutText(out, "[");
     Put(out, wantedSection.text, wantedSection.length);
     PutText(out, "]");

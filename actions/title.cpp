@@ -34,3 +34,27 @@ bool TitleMatches(const char* pattern, size_t patternLength, const char* title, 
   while (p < patternLength && pattern[p] == '*') p++;
   return p == patternLength;
 }
+
+int TitleSectionName(const char* title, char* out, size_t outSize) {
+  size_t length = strlen(title);
+  if (outSize) out[0] = '\0';
+  if (length == 0 || length >= outSize || strpbrk(title, "\r\n")) return -1;
+  if (!strchr(title, ']')) {
+    memcpy(out, title, length + 1);
+    return 1;
+  }
+  bool plain = false;  // something besides "]" and blanks
+  size_t last = 0;
+  for (size_t i = 0; i < length; i++) {
+    out[i] = title[i] == ']' ? '?' : title[i];
+    if (title[i] == ']') last = i;
+    plain = plain || (title[i] != ']' && title[i] != ' ');
+  }
+  out[length] = '\0';
+  if (!plain) {
+    out[0] = '\0';
+    return -1;
+  }
+  if (!strchr(out, '*')) out[last] = '*';
+  return 2;
+}

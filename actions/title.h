@@ -11,3 +11,10 @@ int CutAliasTitle(char* title);
 // included), "?" for exactly one; ASCII letters match without regard to case, as section names
 // do. Time near linear in the title's length: a failed match goes back only to the last "*".
 bool TitleMatches(const char* pattern, size_t patternLength, const char* title, size_t titleLength);
+
+// The section name that serves `title` (outSize bytes, at least the title's length + 1): the title
+// itself when a section header can hold it (1); else a title pattern with "?" for each "]" (which
+// would end the header) and "*" for the last of them when the pattern has no "*" of its own, so
+// that the lookup reads it as a pattern (2, "Doc ?Compatibility Mode*"); -1 with out empty when
+// even that cannot serve: an empty title, a line break in it, or nothing but "]" and blanks.
+int TitleSectionName(const char* title, char* out, size_t outSize);

@@ -6,6 +6,11 @@
 // log records the process id of a press and leaves the program's name empty when the lookup did
 // not need it (the name costs a process query on the key path); the names are read here, before
 // the new lines are shown, and written back into the log.
+//
+// The list's lines are the events by sequence number, from the oldest shown: line i is the event
+// shownFirst + i, whatever the log did since the list was last told, so a selection stays on its
+// event while new events arrive and old ones leave. The window is one of the program's tools: a
+// press while it is in front is meant for the window the user was in before it.
 #include "app/activity.h"
 
 #include <commctrl.h>
@@ -26,13 +31,19 @@
 
 // Main thread only.
 static HWND activityWindow;
-static uint32_t lastSeen;        // sequence of the newest event handled by ActivityOnNewEvents
-static int receiverState = -1;   // the last kMsgReceiverState, -1 before the first
-static NoticeState notices;      // zero: nothing shown yet
-static bool noticeAssigns;       // the last notice was for a press with no entry
-static AssignPress noticePress;  // ... that press
+static uint32_t lastSeen;                 // sequence of the newest event handled by ActivityOnNewEvents
+static int receiverState = -1;            // the last kMsgReceiverState, -1 before the first
+static NoticeState notices;               // zero: nothing shown yet
+static bool noticeAssigns;                // the last notice was for a press with no entry
+static AssignPress noticePress;           // ... that press
+static uint32_t shownFirst;               // sequence of the list's first line
+static HWND tips;                         // the tip of a cut cell
+static WNDPROC listProc;                  // the list's own procedure
+static int tipItem = -1, tipColumn = -1;  // the cell the tip is for
+static char tipText[kActivityReasonSize + kActivityLineSize];
+static SIZE minimumSize;  // the window's size from the template: the smallest it gets
 
-enum { kNoticeTimeoutMs = 10000 };
+enum { kNoticeTimeoutMs = 10000, kNoteFrontTimer = 1 };
 
 HWND ActivityWindowHandle() {
   return activityWindow;
@@ -109,7 +120,7 @@ static void NoticeShow(HWND mainWindow, const char* text, DWORD icon) {
   n.uID = kTrayIconId;
   n.uFlags = NIF_INFO;
   lstrcpynA(n.szInfo, text, sizeof n.szInfo);
-  lstrcpynA(n.szInfoTitle, "Halvesta Remote Control", sizeof n.szInfoTitle);
+  TextLoad(IDS_ACTIVITY_CAPTION, n.szInfoTitle, sizeof n.szInfoTitle);
   n.uTimeout = kNoticeTimeoutMs;
   n.dwInfoFlags = icon;
   Shell_NotifyIconA(NIM_MODIFY, &n);
@@ -133,19 +144,51 @@ static void NoticeFor(HWND mainWindow, const ActivityEvent* e) {
 
 // --- The window --------------------------------------------------------------------------------
 
-static int LogCount() {
-  unsigned count = 0;
-  ActivityLogRead([](ActivityRing* ring, void* c) { *static_cast<unsigned*>(c) = ring->count; }, &count);
-  return int(count);
+// The event of the list's line `item`, null when it has left the log (or is not there yet).
+static ActivityEvent* EventOfLine(ActivityRing* ring, int item) {
+  if (item < 0 || ring->count == 0) return nullptr;
+  uint32_t first = ActivityRingAt(ring, 0)->sequence;
+  uint32_t sequence = shownFirst + uint32_t(item);
+  return sequence < first ? nullptr : ActivityRingAt(ring, sequence - first);
 }
 
+struct Lines {
+  uint32_t first;
+  unsigned count;
+};
+
+static void ReadLines(ActivityRing* ring, void* context) {
+  Lines* lines = static_cast<Lines*>(context);
+  lines->count = ring->count;
+  lines->first = ring->count ? ActivityRingAt(ring, 0)->sequence : 0;
+}
+
+// Shows the log's lines now; the selected event stays selected while it is in the log.
 static void ListRefresh(HWND dialog) {
   HWND list = GetDlgItem(dialog, IDC_ACTIVITY_LIST);
-  int count = LogCount();
+  Lines lines = {0, 0};
+  ActivityLogRead(ReadLines, &lines);
   int selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
-  ListView_SetItemCountEx(list, count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  int top = ListView_GetTopIndex(list);
+  long shift = long(lines.first) - long(shownFirst);  // lines that left at the top
+  long moved = selected >= 0 ? selected - shift : -1;
+  shownFirst = lines.first;
+  ListView_SetItemCountEx(list, int(lines.count), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  if (selected >= 0) {
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    if (moved >= 0 && moved < long(lines.count)) {
+      ListView_SetItemState(list, int(moved), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+      // The view follows its line up as the old lines leave.
+      if (shift > 0) {
+        RECT row;
+        if (ListView_GetItemRect(list, 0, &row, LVIR_BOUNDS))
+          ListView_Scroll(list, 0, -int(shift < top ? shift : top) * (row.bottom - row.top));
+      }
+    }
+  }
   InvalidateRect(list, nullptr, FALSE);
-  if (selected < 0 && count > 0) ListView_EnsureVisible(list, count - 1, FALSE);  // follow the newest
+  if (selected < 0 && lines.count > 0)
+    ListView_EnsureVisible(list, int(lines.count) - 1, FALSE);  // follow the newest
 }
 
 struct CellRequest {
@@ -157,8 +200,15 @@ struct CellRequest {
 
 static void ReadCell(ActivityRing* ring, void* context) {
   CellRequest* r = static_cast<CellRequest*>(context);
-  const ActivityEvent* e = ActivityRingAt(ring, unsigned(r->item));
+  const ActivityEvent* e = EventOfLine(ring, r->item);
   if (e) ActivityColumnText(e, r->column, r->text, size_t(r->size));
+}
+
+static void CellText(int item, int column, char* text, int size) {
+  CellRequest cell = {item, column, text, size};
+  if (size <= 0) return;
+  text[0] = '\0';
+  ActivityLogRead(ReadCell, &cell);
 }
 
 struct CopyRequest {
@@ -205,7 +255,7 @@ struct PressRequest {
 
 static void ReadPress(ActivityRing* ring, void* context) {
   PressRequest* r = static_cast<PressRequest*>(context);
-  const ActivityEvent* e = r->item >= 0 ? ActivityRingAt(ring, unsigned(r->item)) : nullptr;
+  const ActivityEvent* e = EventOfLine(ring, r->item);
   if (!e || e->kind != kActivityPress) {
     e = nullptr;
     for (unsigned i = ring->count; i-- > 0 && !e;) {
@@ -229,19 +279,145 @@ static void OnAssign(HWND dialog) {
   request.item = ListView_GetNextItem(GetDlgItem(dialog, IDC_ACTIVITY_LIST), -1, LVNI_SELECTED);
   ActivityLogRead(ReadPress, &request);
   if (!request.found) {
-    MessageBoxA(dialog, "No key has been pressed yet. Press the remote's button, then Assign.",
-                "Halvesta Remote Control", MB_OK | MB_ICONINFORMATION);
+    char text[256], caption[128];
+    TextLoad(IDS_ACTIVITY_NO_PRESS, text, sizeof text);
+    TextLoad(IDS_ACTIVITY_CAPTION, caption, sizeof caption);
+    MessageBoxA(dialog, text, caption, MB_OK | MB_ICONINFORMATION);
     return;
   }
   AssignFor(dialog, &request.press);
 }
 
+// The width a column starts at: enough for its heading and its usual content.
+static int ColumnWidth(HWND list, int column, int least) {
+  ActivityEvent samples[3];
+  ZeroMemory(samples, sizeof samples);
+  samples[0].kind = kActivityPress;
+  samples[0].time = 23 * 3600000LL + 59 * 60000 + 59999;
+  samples[0].code = 127;
+  samples[0].result = kActivityKeysSent;
+  samples[0].detail = 4;
+  lstrcpynA(samples[0].title, "Untitled - Notepad", sizeof samples[0].title);
+  lstrcpynA(samples[0].program, "notepad.exe", sizeof samples[0].program);
+  lstrcpynA(samples[0].section, "notepad.exe", sizeof samples[0].section);
+  lstrcpynA(samples[0].line, "KEYBOARD CTRL+S+^S+^CTRL", sizeof samples[0].line);
+  samples[1].kind = kActivityReceiver;
+  samples[1].result = kActivityPortWaiting;
+  samples[1].detail = 1;
+  samples[2] = samples[0];
+  samples[2].result = kActivityNoEntry;
+  samples[2].section[0] = samples[2].line[0] = '\0';
+  char name[kActivityColumnNameSize];
+  ActivityColumnName(column, name, sizeof name);
+  int width = ListView_GetStringWidth(list, name);
+  char text[512];
+  for (const ActivityEvent& e : samples) {
+    ActivityColumnText(&e, column, text, sizeof text);
+    int w = ListView_GetStringWidth(list, text);
+    if (w > width) width = w;
+  }
+  width += 2 * GetSystemMetrics(SM_CXEDGE) + 12;  // the cell's margins
+  return width > least ? width : least;
+}
+
+// Lays the controls out for the window's size: the list takes what the text and buttons leave.
+static void Layout(HWND dialog) {
+  RECT client, units = {7, 4, 50, 14};
+  GetClientRect(dialog, &client);
+  MapDialogRect(dialog, &units);  // margin, gap, button width, button height in pixels
+  int margin = units.left, gap = units.top, bw = units.right, bh = units.bottom;
+  int width = client.right - 2 * margin;
+  HWND text = GetDlgItem(dialog, IDC_ACTIVITY_TEXT);
+  int top = margin;
+  if (text) {  // as high as the template makes it (a translation may need two lines)
+    RECT t;
+    GetWindowRect(text, &t);
+    MoveWindow(text, margin, top, width, t.bottom - t.top, TRUE);
+    top += t.bottom - t.top + gap;
+  }
+  int buttons = client.bottom - margin - bh;
+  MoveWindow(GetDlgItem(dialog, IDC_ACTIVITY_LIST), margin, top, width, buttons - gap - top, TRUE);
+  MoveWindow(GetDlgItem(dialog, IDC_ACTIVITY_COPY), margin, buttons, bw, bh, TRUE);
+  MoveWindow(GetDlgItem(dialog, IDC_ACTIVITY_ASSIGN), margin + bw + gap, buttons, bw, bh, TRUE);
+  MoveWindow(GetDlgItem(dialog, IDCANCEL), client.right - margin - bw, buttons, bw, bh, TRUE);
+  RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+// Fits the window into the work area of its screen (never wider or taller), in the middle of it.
+static void FitToWorkArea(HWND dialog) {
+  RECT r, work;
+  GetWindowRect(dialog, &r);
+  minimumSize = {r.right - r.left, r.bottom - r.top};
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof monitor;
+  if (GetMonitorInfoA(MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    work = monitor.rcWork;
+  } else if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
+    return;
+  }
+  int w = r.right - r.left, h = r.bottom - r.top;
+  if (w > work.right - work.left) w = work.right - work.left;
+  if (h > work.bottom - work.top) h = work.bottom - work.top;
+  if (minimumSize.cx > w) minimumSize.cx = w;
+  if (minimumSize.cy > h) minimumSize.cy = h;
+  minimumSize.cx = minimumSize.cx * 2 / 3;
+  minimumSize.cy = minimumSize.cy * 2 / 3;
+  SetWindowPos(dialog, nullptr, work.left + (work.right - work.left - w) / 2,
+               work.top + (work.bottom - work.top - h) / 2, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The whole text of a cell that its column cuts; empty when it fits.
+static void CutCellText(HWND list, int item, int column, char* out, int size) {
+  out[0] = '\0';
+  if (item < 0 || column < 0) return;
+  char text[sizeof tipText];
+  CellText(item, column, text, sizeof text);
+  int room = ListView_GetColumnWidth(list, column) - 2 * GetSystemMetrics(SM_CXEDGE) - 12;
+  if (text[0] && ListView_GetStringWidth(list, text) > room) lstrcpynA(out, text, size);
+}
+
+// The list's procedure before its own: the tip follows the cell under the mouse.
+static LRESULT CALLBACK ListTipProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_MOUSEMOVE && tips) {
+    LVHITTESTINFO hit;
+    ZeroMemory(&hit, sizeof hit);
+    hit.pt = {short(LOWORD(lParam)), short(HIWORD(lParam))};
+    ListView_SubItemHitTest(list, &hit);
+    if (hit.iItem != tipItem || hit.iSubItem != tipColumn) {
+      tipItem = hit.iItem;
+      tipColumn = hit.iItem >= 0 ? hit.iSubItem : -1;
+      SendMessageA(tips, TTM_POP, 0, 0);
+      CutCellText(list, tipItem, tipColumn, tipText, sizeof tipText);
+    }
+  }
+  return CallWindowProcA(listProc, list, message, wParam, lParam);
+}
+
+static void AddCellTips(HWND dialog, HWND list) {
+  tips = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0,
+                         0, 0, 0, dialog, nullptr, nullptr, nullptr);
+  if (!tips) return;
+  SendMessageA(tips, TTM_SETMAXTIPWIDTH, 0, 600);
+  TOOLINFOA tool;
+  ZeroMemory(&tool, sizeof tool);
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = dialog;
+  tool.uId = UINT_PTR(list);
+  tool.lpszText = LPSTR_TEXTCALLBACKA;
+  SendMessageA(tips, TTM_ADDTOOLA, 0, LPARAM(&tool));
+  tipItem = tipColumn = -1;
+  tipText[0] = '\0';
+  listProc = WNDPROC(SetWindowLongPtrA(list, GWLP_WNDPROC, LONG_PTR(ListTipProc)));
+}
+
 static void OnInit(HWND dialog) {
   HWND list = GetDlgItem(dialog, IDC_ACTIVITY_LIST);
   ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
-  static const int kWidths[kActivityColumns] = {80, 62, 112, 76, 84, 126, 200};  // Event: room for longer languages
   RECT units = {0, 0, 4, 8};
   MapDialogRect(dialog, &units);  // pixels per 4 dialog units across
+  // At least these many dialog units: the window's and the action's texts vary the most.
+  static const int kLeast[kActivityColumns] = {0, 0, 100, 60, 60, 100, 120};
   for (int c = 0; c < kActivityColumns; c++) {
     LVCOLUMNA column;
     ZeroMemory(&column, sizeof column);
@@ -249,9 +425,13 @@ static void OnInit(HWND dialog) {
     char name[kActivityColumnNameSize];
     ActivityColumnName(c, name, sizeof name);
     column.pszText = name;
-    column.cx = kWidths[c] * units.right / 6;
+    column.cx = ColumnWidth(list, c, kLeast[c] * units.right / 4);
     SendMessageA(list, LVM_INSERTCOLUMNA, WPARAM(c), LPARAM(&column));
   }
+  AddCellTips(dialog, list);
+  shownFirst = 0;
+  FitToWorkArea(dialog);
+  Layout(dialog);
   ListRefresh(dialog);
 }
 
@@ -260,17 +440,30 @@ static INT_PTR CALLBACK ActivityDialogProc(HWND dialog, UINT message, WPARAM wPa
     case WM_INITDIALOG:
       OnInit(dialog);
       return TRUE;
+    case WM_SIZE:
+      Layout(dialog);
+      return TRUE;
+    case WM_GETMINMAXINFO:
+      reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {minimumSize.cx, minimumSize.cy};
+      return TRUE;
+    case WM_ACTIVATE:
+      // Another window took the front: a moment later it is the one the user is in.
+      if (LOWORD(wParam) == WA_INACTIVE) SetTimer(dialog, kNoteFrontTimer, 100, nullptr);
+      return FALSE;
+    case WM_TIMER:
+      if (wParam != kNoteFrontTimer) return FALSE;
+      KillTimer(dialog, kNoteFrontTimer);
+      ProcessFrontNote(GetForegroundWindow());
+      return TRUE;
     case WM_NOTIFY: {
       NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
+      if (header->code == TTN_GETDISPINFOA && tips && header->hwndFrom == tips) {
+        reinterpret_cast<NMTTDISPINFOA*>(lParam)->lpszText = tipText;
+        return TRUE;
+      }
       if (header->idFrom != IDC_ACTIVITY_LIST || header->code != LVN_GETDISPINFOA) return FALSE;
       LVITEMA* item = &reinterpret_cast<NMLVDISPINFOA*>(lParam)->item;
-      if (item->mask & LVIF_TEXT) {
-        CellRequest cell = {item->iItem, item->iSubItem, item->pszText, item->cchTextMax};
-        if (cell.size > 0) {
-          cell.text[0] = '\0';
-          ActivityLogRead(ReadCell, &cell);
-        }
-      }
+      if (item->mask & LVIF_TEXT) CellText(item->iItem, item->iSubItem, item->pszText, item->cchTextMax);
       return TRUE;
     }
     case WM_COMMAND:
@@ -280,6 +473,9 @@ static INT_PTR CALLBACK ActivityDialogProc(HWND dialog, UINT message, WPARAM wPa
       if (LOWORD(wParam) == IDCANCEL) DestroyWindow(dialog);
       return FALSE;
     case WM_DESTROY:
+      ProcessToolRemove(dialog);
+      if (tips) DestroyWindow(tips);
+      tips = nullptr;
       activityWindow = nullptr;
       return FALSE;
   }
@@ -288,9 +484,11 @@ static INT_PTR CALLBACK ActivityDialogProc(HWND dialog, UINT message, WPARAM wPa
 
 int ActivityWindowOpen(HMODULE language, HWND owner) {
   if (!activityWindow) {
+    ProcessFrontNote(ProcessFrontRemember());  // the window the user is in, which presses go on to serve
     activityWindow =
         CreateDialogParamA(language, MAKEINTRESOURCEA(IDD_ACTIVITY), owner, ActivityDialogProc, 0);
     if (!activityWindow) return -1;
+    ProcessToolAdd(activityWindow);
     ShowWindow(activityWindow, SW_SHOW);
   }
   if (IsIconic(activityWindow)) ShowWindow(activityWindow, SW_RESTORE);

@@ -4,6 +4,12 @@
 // dialog shows the exact line it will write, and the line the button has there now. OK writes it
 // into gProfilePath in the file's own encoding; an existing line is replaced only after the user
 // agrees, and a write that fails is told (which file, why) with the dialog left open.
+//
+// The Keys box takes every key and combination, Alt+letter, Tab, Enter and Esc included: a message
+// filter on this thread takes the box's keyboard messages before the dialog manager sees them, so
+// no access key, default button or Cancel acts on them. The dialog is one of the program's tools:
+// while it is in front a press is meant for the window behind it, and when it closes the front
+// goes back to the window the user was in.
 #include "app/assign.h"
 
 #include <commctrl.h>
@@ -15,35 +21,105 @@
 #include "actions/keyline.h"
 #include "actions/profile.h"
 #include "actions/profiletext.h"
+#include "actions/title.h"
 #include "common/process.h"
+#include "common/text.h"
 #include "resources/resource_ids.h"
 #include "setup/savetext.h"
 
 namespace {
 
-// Keys that keyboards often lack, offered by name; only those the key table can write are listed.
+// Keys offered by name: those keyboards often lack, and those the Keys box is awkward for. Only
+// those the key table can write are listed.
 const struct {
   unsigned vk;
-  const char* name;
+  int name;
 } kNamedKeys[] = {
-    {0xAF, "Volume up"},      {0xAE, "Volume down"},  {0xAD, "Mute"},
-    {0xB3, "Play/Pause"},     {0xB2, "Stop"},         {0xB0, "Next track"},
-    {0xB1, "Previous track"}, {0xA6, "Browser back"}, {0xA7, "Browser forward"},
-    {0x5B, "Windows key"},    {0x5D, "Menu key"},
+    {0xAF, IDS_KEY_VOLUME_UP},
+    {0xAE, IDS_KEY_VOLUME_DOWN},
+    {0xAD, IDS_KEY_MUTE},
+    {0xB3, IDS_KEY_PLAY_PAUSE},
+    {0xB2, IDS_KEY_STOP},
+    {0xB0, IDS_KEY_NEXT_TRACK},
+    {0xB1, IDS_KEY_PREVIOUS_TRACK},
+    {0x20, IDS_KEY_SPACE},
+    {0x0D, IDS_KEY_ENTER},
+    {0x1B, IDS_KEY_ESC},
+    {0x09, IDS_KEY_TAB},
+    {0x08, IDS_KEY_BACKSPACE},
+    {0x26, IDS_KEY_UP},
+    {0x28, IDS_KEY_DOWN},
+    {0x25, IDS_KEY_LEFT},
+    {0x27, IDS_KEY_RIGHT},
+    {0x21, IDS_KEY_PAGE_UP},
+    {0x22, IDS_KEY_PAGE_DOWN},
+    {0x24, IDS_KEY_HOME},
+    {0x23, IDS_KEY_END},
+    {0x2D, IDS_KEY_INSERT},
+    {0x2E, IDS_KEY_DELETE},
+    {0xA6, IDS_KEY_BROWSER_BACK},
+    {0xA7, IDS_KEY_BROWSER_FORWARD},
+    {0x5B, IDS_KEY_WINDOWS},
+    {0x5D, IDS_KEY_MENU},
 };
 
 struct AssignState {
   const AssignPress* press;
   char line[kActionLineMax + 1];  // the value to be written; empty when there is none
+  char windowSection[256];        // the section "This window" names; empty when none can
+  int windowForm;                 // TitleSectionName's result for the title
+  HWND tips;                      // the tooltip of the cut names
 };
 
-const char kCaption[] = "Halvesta Remote Control - Assign";
+// The Keys box's filter (main thread; one Assign dialog at a time).
+HHOOK keysFilter;
+HWND keysDialog;
+
+// A key pressed in the Keys box: shown there as the shortcut, and the dialog told as the box does.
+void KeysPressed(const MSG* msg) {
+  unsigned vk = unsigned(msg->wParam) & 0xFF;
+  if (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU || (vk >= VK_LSHIFT && vk <= VK_RMENU)) return;
+  unsigned mods = 0;
+  if (GetKeyState(VK_SHIFT) < 0) mods |= HOTKEYF_SHIFT;
+  if (GetKeyState(VK_CONTROL) < 0) mods |= HOTKEYF_CONTROL;
+  bool alt = msg->message == WM_SYSKEYDOWN && (msg->lParam & (1 << 29));
+  if (alt || GetKeyState(VK_MENU) < 0) mods |= HOTKEYF_ALT;
+  if (msg->lParam & (1 << 24)) mods |= HOTKEYF_EXT;
+  SendMessageA(msg->hwnd, HKM_SETHOTKEY, MAKEWORD(vk, mods), 0);
+  SendMessageA(keysDialog, WM_COMMAND, MAKEWPARAM(IDC_ASSIGN_HOTKEY, EN_CHANGE), LPARAM(msg->hwnd));
+}
+
+LRESULT CALLBACK KeysFilter(int code, WPARAM wParam, LPARAM lParam) {
+  const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+  if (code >= 0 && msg && keysDialog && msg->hwnd == GetDlgItem(keysDialog, IDC_ASSIGN_HOTKEY) &&
+      msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST) {
+    if (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) KeysPressed(msg);
+    return 1;  // the dialog manager never sees it
+  }
+  return CallNextHookEx(keysFilter, code, wParam, lParam);
+}
 
 // The section the chosen "where" names.
-const char* ChosenSection(HWND dialog, const AssignPress* press) {
-  if (IsDlgButtonChecked(dialog, IDC_ASSIGN_WINDOW) == BST_CHECKED) return press->title;
-  if (IsDlgButtonChecked(dialog, IDC_ASSIGN_APP) == BST_CHECKED) return press->program;
+const char* ChosenSection(HWND dialog, const AssignState* state) {
+  if (IsDlgButtonChecked(dialog, IDC_ASSIGN_WINDOW) == BST_CHECKED) return state->windowSection;
+  if (IsDlgButtonChecked(dialog, IDC_ASSIGN_APP) == BST_CHECKED) return state->press->program;
   return "default";
+}
+
+// The words for KeyLineFromHotkey's refusal of key vk.
+void RefusalText(int refusal, unsigned vk, char* why, size_t whySize) {
+  char code[8];
+  snprintf(code, sizeof code, "%02X", vk);
+  int id = refusal == kKeyLineModifierAlone ? IDS_KEYLINE_MODIFIER_ALONE
+           : refusal == kKeyLineNoName      ? IDS_KEYLINE_NO_NAME
+           : refusal == kKeyLineTooLong     ? IDS_KEYLINE_TOO_LONG
+                                            : IDS_KEYLINE_NO_COMBINATION;
+  TextFormat(why, whySize, id, {code});
+}
+
+void KeyLine(unsigned vk, unsigned mods, char* line, size_t size, char* why, size_t whySize) {
+  int result = KeyLineFromHotkey(vk, mods, line, size);
+  if (result < 0) RefusalText(result, vk, why, whySize);
 }
 
 // The value the chosen "what" gives, into line (empty with the reason in why when there is none).
@@ -53,17 +129,17 @@ void BuildLine(HWND dialog, char* line, size_t size, char* why, size_t whySize) 
   if (IsDlgButtonChecked(dialog, IDC_ASSIGN_KEYS) == BST_CHECKED) {
     LRESULT hotkey = SendDlgItemMessageA(dialog, IDC_ASSIGN_HOTKEY, HKM_GETHOTKEY, 0, 0);
     if (LOBYTE(LOWORD(hotkey)) == 0) {
-      snprintf(why, whySize, "Click the box and press the keys.");
+      TextLoad(IDS_ASSIGN_PRESS_KEYS, why, whySize);
     } else {
-      KeyLineFromHotkey(LOBYTE(LOWORD(hotkey)), HIBYTE(LOWORD(hotkey)), line, size, why, whySize);
+      KeyLine(LOBYTE(LOWORD(hotkey)), HIBYTE(LOWORD(hotkey)), line, size, why, whySize);
     }
   } else if (IsDlgButtonChecked(dialog, IDC_ASSIGN_NAMED) == BST_CHECKED) {
     LRESULT item = SendDlgItemMessageA(dialog, IDC_ASSIGN_NAMES, CB_GETCURSEL, 0, 0);
     if (item == CB_ERR) {
-      snprintf(why, whySize, "Choose a key from the list.");
+      TextLoad(IDS_ASSIGN_CHOOSE_NAMED, why, whySize);
     } else {
       unsigned vk = unsigned(SendDlgItemMessageA(dialog, IDC_ASSIGN_NAMES, CB_GETITEMDATA, item, 0));
-      KeyLineFromHotkey(vk, 0, line, size, why, whySize);
+      KeyLine(vk, 0, line, size, why, whySize);
     }
   } else if (IsDlgButtonChecked(dialog, IDC_ASSIGN_CLOSE) == BST_CHECKED) {
     snprintf(line, size, "CLOSE");
@@ -71,14 +147,14 @@ void BuildLine(HWND dialog, char* line, size_t size, char* why, size_t whySize) 
     char path[MAX_PATH] = "";
     GetDlgItemTextA(dialog, IDC_ASSIGN_PATH, path, sizeof path);
     if (!path[0]) {
-      snprintf(why, whySize, "Name the program, or Browse for it.");
+      TextLoad(IDS_ASSIGN_NAME_PROGRAM, why, whySize);
     } else {
       // The line is the command line the program is started with: a path with blanks is quoted.
       bool quote = strchr(path, ' ') && path[0] != '"';
       snprintf(line, size, quote ? "EXEC \"%s\"" : "EXEC %s", path);
     }
   } else {
-    snprintf(why, whySize, "Choose what the button does.");
+    TextLoad(IDS_ASSIGN_CHOOSE_WHAT, why, whySize);
   }
 }
 
@@ -108,22 +184,33 @@ void CurrentValue(const char* section, const char* key, char* out, size_t size) 
 }
 
 void Refresh(HWND dialog, AssignState* state) {
-  char key[16], why[256], now[kActionLineMax + 64], shown[kActionLineMax + 64];
+  char key[16], why[512], now[kActionLineMax + 64], shown[kActionLineMax + 600];
   snprintf(key, sizeof key, "Key%d", state->press->code);
-  const char* section = ChosenSection(dialog, state->press);
+  const char* section = ChosenSection(dialog, state);
   BuildLine(dialog, state->line, sizeof state->line, why, sizeof why);
-  if (state->line[0]) {
-    snprintf(shown, sizeof shown, "%s=%s", key, state->line);
+  bool window = IsDlgButtonChecked(dialog, IDC_ASSIGN_WINDOW) == BST_CHECKED;
+  if (window && !section[0]) {  // a title no section can serve
+    state->line[0] = 0;
+    TextLoad(IDS_ASSIGN_NO_PATTERN, shown, sizeof shown);
+  } else if (state->line[0]) {
+    int n = snprintf(shown, sizeof shown, "%s=%s", key, state->line);
+    if (window && state->windowForm == 2 && n > 0 && size_t(n) + 2 < sizeof shown) {
+      snprintf(shown + n, sizeof shown - size_t(n), "\r\n");
+      TextFormat(shown + n + 2, sizeof shown - size_t(n) - 2, IDS_ASSIGN_PATTERN, {section});
+    }
   } else {
     snprintf(shown, sizeof shown, "%s", why);
   }
   SetDlgItemTextA(dialog, IDC_ASSIGN_PREVIEW, shown);
-  CurrentValue(section, key, now, sizeof now);
-  char nowText[kActionLineMax + 400];
-  if (now[0]) {
-    snprintf(nowText, sizeof nowText, "Now in [%s]: %s=%s", section, key, now);
-  } else {
-    snprintf(nowText, sizeof nowText, "Now in [%s]: nothing", section);
+  SendDlgItemMessageA(dialog, IDC_ASSIGN_PREVIEW, EM_LINESCROLL, 0, -0x7FFF);  // from its first line
+  char nowText[kActionLineMax + 400] = "";
+  if (section[0]) {
+    CurrentValue(section, key, now, sizeof now);
+    if (now[0]) {
+      TextFormat(nowText, sizeof nowText, IDS_ASSIGN_NOW, {section, key, now});
+    } else {
+      TextFormat(nowText, sizeof nowText, IDS_ASSIGN_NOW_NOTHING, {section});
+    }
   }
   SetDlgItemTextA(dialog, IDC_ASSIGN_NOW, nowText);
   EnableWindow(GetDlgItem(dialog, IDOK), state->line[0] != 0);
@@ -131,43 +218,102 @@ void Refresh(HWND dialog, AssignState* state) {
                IsDlgButtonChecked(dialog, IDC_ASSIGN_NAMED) == BST_CHECKED);
 }
 
+// `text` as it fits the width of control id, cut with "..." when it does not.
+void FitText(HWND dialog, int id, const char* text, char* out, size_t size) {
+  snprintf(out, size, "%s", text);
+  HWND item = GetDlgItem(dialog, id);
+  RECT box;
+  if (!item || !GetClientRect(item, &box)) return;
+  HDC dc = GetDC(item);
+  HGDIOBJ old = SelectObject(dc, HGDIOBJ(SendMessageA(item, WM_GETFONT, 0, 0)));
+  SIZE extent;
+  int room = box.right - GetSystemMetrics(SM_CXMENUCHECK) - 8;  // a radio button's own mark
+  size_t length = strlen(out);
+  while (length > 3 && GetTextExtentPoint32A(dc, out, int(length), &extent) && extent.cx > room) {
+    length = size_t(CharPrevA(out, out + length - 3) - out);
+    memcpy(out + length, "...", 4);
+    length += 3;
+  }
+  SelectObject(dc, old);
+  ReleaseDC(item, dc);
+}
+
+// A tip with the whole text over control id.
+void AddTip(HWND tips, HWND dialog, int id, const char* text) {
+  TOOLINFOA tool;
+  ZeroMemory(&tool, sizeof tool);
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = dialog;
+  tool.uId = UINT_PTR(GetDlgItem(dialog, id));
+  tool.lpszText = const_cast<char*>(text);
+  SendMessageA(tips, TTM_ADDTOOLA, 0, LPARAM(&tool));
+}
+
 void OnInit(HWND dialog, AssignState* state) {
   const AssignPress* press = state->press;
-  char text[MAX_PATH + 64];
+  char text[MAX_PATH + 64], none[64];
   snprintf(text, sizeof text, "Key%d", press->code);
   SetDlgItemTextA(dialog, IDC_ASSIGN_KEY, text);
-  SetDlgItemTextA(dialog, IDC_ASSIGN_TITLE, press->title[0] ? press->title : "(no title)");
-  SetDlgItemTextA(dialog, IDC_ASSIGN_PROGRAM, press->program[0] ? press->program : "(unknown)");
-  // "This &program (%s)" from the template, with the program's name.
+  TextLoad(IDS_ASSIGN_NO_TITLE, none, sizeof none);
+  SetDlgItemTextA(dialog, IDC_ASSIGN_TITLE, press->title[0] ? press->title : none);
+  TextLoad(IDS_ASSIGN_NO_PROGRAM, none, sizeof none);
+  SetDlgItemTextA(dialog, IDC_ASSIGN_PROGRAM, press->program[0] ? press->program : none);
+  // "This &program (%s)" from the template, with the program's name (cut to fit).
   char format[128] = "";
   GetDlgItemTextA(dialog, IDC_ASSIGN_APP, format, sizeof format);
   const char* at = strstr(format, "%s");
   if (at && !strstr(at + 2, "%")) {
     snprintf(text, sizeof text, "%.*s%s%s", int(at - format), format, press->program, at + 2);
-    SetDlgItemTextA(dialog, IDC_ASSIGN_APP, text);
+    char fitted[sizeof text];
+    FitText(dialog, IDC_ASSIGN_APP, text, fitted, sizeof fitted);
+    SetDlgItemTextA(dialog, IDC_ASSIGN_APP, fitted);
   }
+  // Names cut by the dialog's width show whole as a tip.
+  state->tips =
+      CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0,
+                      0, 0, dialog, nullptr, nullptr, nullptr);
+  if (state->tips) {
+    SendMessageA(state->tips, TTM_SETMAXTIPWIDTH, 0, 600);
+    if (press->title[0]) AddTip(state->tips, dialog, IDC_ASSIGN_TITLE, press->title);
+    if (press->program[0]) AddTip(state->tips, dialog, IDC_ASSIGN_PROGRAM, press->program);
+    if (press->program[0]) AddTip(state->tips, dialog, IDC_ASSIGN_APP, press->program);
+  }
+  state->windowForm = TitleSectionName(press->title, state->windowSection, sizeof state->windowSection);
   EnableWindow(GetDlgItem(dialog, IDC_ASSIGN_WINDOW), press->title[0] != 0);
   EnableWindow(GetDlgItem(dialog, IDC_ASSIGN_APP), press->program[0] != 0);
-  CheckDlgButton(dialog, IDC_ASSIGN_EVERY, BST_CHECKED);
+  // The narrowest choice that is known: the program, else the window, else every program.
+  int where = press->program[0] ? IDC_ASSIGN_APP : press->title[0] ? IDC_ASSIGN_WINDOW : IDC_ASSIGN_EVERY;
+  CheckDlgButton(dialog, where, BST_CHECKED);
   CheckDlgButton(dialog, IDC_ASSIGN_KEYS, BST_CHECKED);
-  char token[8];
+  char token[8], name[96];
   for (const auto& named : kNamedKeys) {
     if (KeyLineToken(named.vk, token, sizeof token) < 0) continue;
-    snprintf(text, sizeof text, "%s (%s)", named.name, token);
+    TextLoad(named.name, name, sizeof name);
+    snprintf(text, sizeof text, "%s (%s)", name, token);
     LRESULT item = SendDlgItemMessageA(dialog, IDC_ASSIGN_NAMES, CB_ADDSTRING, 0, (LPARAM)text);
     SendDlgItemMessageA(dialog, IDC_ASSIGN_NAMES, CB_SETITEMDATA, item, named.vk);
   }
   SendDlgItemMessageA(dialog, IDC_ASSIGN_NAMES, CB_SETCURSEL, 0, 0);
+  keysDialog = dialog;
+  keysFilter = SetWindowsHookExA(WH_MSGFILTER, KeysFilter, nullptr, GetCurrentThreadId());
+  ProcessToolAdd(dialog);
   Refresh(dialog, state);
 }
 
 void OnBrowse(HWND dialog) {
   char path[MAX_PATH] = "";
   GetDlgItemTextA(dialog, IDC_ASSIGN_PATH, path, sizeof path);
+  // "Programs (*.exe)|*.exe|...|": the parts end in "|", which the box wants as zeros.
+  char filter[256] = "";
+  TextLoad(IDS_ASSIGN_FILTER, filter, sizeof filter - 1);
+  for (char* c = filter; *c; c++) {
+    if (*c == '|') *c = 0;
+  }
   OPENFILENAMEA open = {};
   open.lStructSize = sizeof open;
   open.hwndOwner = dialog;
-  open.lpstrFilter = "Programs (*.exe)\0*.exe\0All files (*.*)\0*.*\0";
+  open.lpstrFilter = filter;
   open.lpstrFile = path;
   open.nMaxFile = sizeof path;
   open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
@@ -180,15 +326,14 @@ void OnBrowse(HWND dialog) {
 bool OnOk(HWND dialog, AssignState* state) {
   Refresh(dialog, state);
   if (!state->line[0]) return false;
-  char key[16], now[kActionLineMax + 1], text[2 * kActionLineMax + 600];
+  char key[16], now[kActionLineMax + 1], text[2 * kActionLineMax + 600], caption[128];
   snprintf(key, sizeof key, "Key%d", state->press->code);
-  const char* section = ChosenSection(dialog, state->press);
+  const char* section = ChosenSection(dialog, state);
   CurrentValue(section, key, now, sizeof now);
   if (now[0] && strcmp(now, state->line) != 0) {
-    snprintf(text, sizeof text, "%s in [%s] now reads:\n%s\n\nReplace it with\n%s ?", key, section, now,
-             state->line);
-    if (MessageBoxA(dialog, text, kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
-      return false;
+    TextFormat(text, sizeof text, IDS_ASSIGN_REPLACE, {key, section, now, state->line});
+    TextLoad(IDS_ASSIGN_CAPTION, caption, sizeof caption);
+    if (MessageBoxA(dialog, text, caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) return false;
   }
   unsigned long error;
   int result = ProfileWriteString(gProfilePath, section, key, state->line, &error);
@@ -208,6 +353,14 @@ INT_PTR CALLBACK AssignDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     SetWindowLongPtrA(dialog, DWLP_USER, LONG_PTR(state));
     OnInit(dialog, state);
     return TRUE;
+  }
+  if (message == WM_DESTROY) {
+    if (keysFilter) UnhookWindowsHookEx(keysFilter);
+    keysFilter = nullptr;
+    keysDialog = nullptr;
+    ProcessToolRemove(dialog);
+    if (state && state->tips) DestroyWindow(state->tips);
+    return FALSE;
   }
   if (message != WM_COMMAND || !state) return FALSE;
   int id = LOWORD(wParam), code = HIWORD(wParam);
@@ -246,7 +399,12 @@ int AssignDialogRun(HMODULE language, HWND owner, const AssignPress* press) {
   if (!language || !FindResourceA(language, MAKEINTRESOURCEA(IDD_ASSIGN), MAKEINTRESOURCEA(5))) return -1;
   AssignState state = {};
   state.press = press;
+  // The window the user was in: the one in front now, else the one the last press was meant for.
+  ProcessFrontNote(ProcessFrontRemember());
   INT_PTR result =
       DialogBoxParamA(language, MAKEINTRESOURCEA(IDD_ASSIGN), owner, AssignDialogProc, LPARAM(&state));
+  // Closed, the dialog leaves its owner (the hidden main window, or the Activity window) in front:
+  // the next press is meant for the user's window, and goes there.
+  ProcessFrontGiveBack(ProcessFrontNoted());
   return result == IDOK ? 1 : 0;
 }

@@ -43,6 +43,9 @@ void ProfilePathFor(const char* moduleFile, char* path /* MAX_PATH bytes */);
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // The tip over the icon for a receiver state (ReceiverState) on COM`port`, into tip (kTrayTipSize bytes).
 void TrayTipText(int state, int port, char* tip);
+// The tray icon's resource for a receiver state: IDI_REMOTE while the port is open, else
+// IDI_REMOTE_AWAY.
+int TrayIconFor(int state);
 // Called by the main window when a COM port appears (ReceiverPortArrived; a test may replace it).
 extern void (*gTrayPortArrived)();
 // The tray menu as shown for one press: Exit (string 1) on top, Setup (string 2, default) below,

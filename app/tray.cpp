@@ -51,9 +51,16 @@ void TrayTipText(int state, int port, char* tip) {
   TextFormat(tip, kTrayTipSize, IDS_TIP_STATE + state, {number});
 }
 
-// Puts the receiver's state into the tip; the record keeps it for an icon added again.
+int TrayIconFor(int state) {
+  return state == kReceiverOpen || state == kReceiverNoise ? IDI_REMOTE : IDI_REMOTE_AWAY;
+}
+
+// Puts the receiver's state into the tip and the icon (the program's own while the port is open,
+// the dimmed one while it is away or not set); the record keeps both for an icon added again.
 static void TraySetState(int state, int port) {
   TrayTipText(state, port, sTrayIcon.szTip);
+  HICON icon = LoadIconA(gProgramInstance, MAKEINTRESOURCEA(TrayIconFor(state)));
+  if (icon) sTrayIcon.hIcon = icon;
   if (sTrayAdded) Shell_NotifyIconA(NIM_MODIFY, &sTrayIcon);
 }
 

@@ -39,3 +39,43 @@ void ProcessFrontGiveBack(HWND before) {
   if (front && !ProcessOwns(front)) return;  // the user went on to another window meanwhile
   SetForegroundWindow(before);
 }
+
+// A few slots, written on the main thread and read by the dispatch thread.
+static HWND volatile tools[4];
+static HWND volatile frontNoted;
+
+void ProcessToolAdd(HWND tool) {
+  for (auto& slot : tools) {
+    if (InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&slot), tool, nullptr) == nullptr)
+      return;
+  }
+}
+
+void ProcessToolRemove(HWND tool) {
+  for (auto& slot : tools)
+    InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&slot), nullptr, tool);
+}
+
+void ProcessFrontNote(HWND window) {
+  if (window && !ProcessOwns(window))
+    InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&frontNoted), window);
+}
+
+static bool IsTool(HWND window) {
+  for (int depth = 0; window && depth < 8; depth++, window = GetWindow(window, GW_OWNER)) {
+    for (HWND tool : tools) {
+      if (tool && tool == window) return true;
+    }
+  }
+  return false;
+}
+
+HWND ProcessFrontNoted() {
+  HWND noted = frontNoted;
+  return noted && IsWindow(noted) && !ProcessOwns(noted) ? noted : nullptr;
+}
+
+HWND ProcessPressTarget(HWND front) {
+  if (!front || !ProcessOwns(front) || !IsTool(front)) return front;
+  return ProcessFrontNoted();
+}

@@ -20,3 +20,16 @@ HWND ProcessFrontRemember();
 // Gives the front back to `before` when it still exists and a window of this program (or none)
 // is in front now. Main thread.
 void ProcessFrontGiveBack(HWND before);
+
+// The program's own tools (the Activity window, the Assign dialog) are never the target of a press:
+// while one of them (or a box it owns) is in front, a press is looked up and acted on for the window
+// that was in front before it. Any thread.
+void ProcessToolAdd(HWND tool);
+void ProcessToolRemove(HWND tool);
+// Notes `window` as the last window in front that is not this program's (ignored otherwise).
+void ProcessFrontNote(HWND window);
+// The last window noted, when it still exists and is not this program's; else null.
+HWND ProcessFrontNoted();
+// The window a press made while `front` is in front is meant for: `front` itself, or, when `front`
+// is one of the tools, the last window noted (when it still exists), else null.
+HWND ProcessPressTarget(HWND front);

@@ -1,5 +1,5 @@
 ; Windows installer of Halvesta Remote Control, built on Debian with makensis.
-; makensis -INPUTCHARSET UTF8 -DBIN=<folder with remote.exe and the REMOT*.DLL> -DRES=<resources folder> -DICON=<remote.ico>
+; makensis -INPUTCHARSET UTF8 -DBIN=<folder with remote.exe and the REMOT*.DLL> -DRES=<resources folder> -DDOCS=<docs folder> -DICON=<remote.ico>
 ;          -DVERSION=<x.y.z> -DOUT=<setup.exe> remote.nsi
 ;
 ; Two install modes (NSIS's MultiUser.nsh):
@@ -267,6 +267,7 @@ Section "$(SectionProgram)" SecProgram
   File "${BIN}\REMOT033.DLL"
   File "${BIN}\REMOT034.DLL"
   File "/oname=profiles.sample.ini" "${RES}\profiles.ini"
+  File "${DOCS}\user-guide.md"
   ${IfNot} ${FileExists} "$INSTDIR\profiles.ini"
     File "${RES}\profiles.ini"
   ${EndIf}
@@ -295,6 +296,7 @@ Section "$(SectionProgram)" SecProgram
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\remote.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Edit profiles.lnk" "$WINDIR\notepad.exe" '"$INSTDIR\profiles.ini"'
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Check profiles.lnk" "$INSTDIR\remote.exe" "/check"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\User guide.lnk" "$WINDIR\notepad.exe" '"$INSTDIR\user-guide.md"'
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Uninstall.lnk" "$INSTDIR\uninstall.exe" "$3"
 SectionEnd
 
@@ -401,6 +403,7 @@ Section "Uninstall"
   Delete "$INSTDIR\REMOT033.DLL"
   Delete "$INSTDIR\REMOT034.DLL"
   Delete "$INSTDIR\profiles.sample.ini"
+  Delete "$INSTDIR\user-guide.md"
   Delete "$INSTDIR\uninstall.exe"
   ; profiles.ini stays: it holds the user's settings. The folder goes only when it is empty.
   RMDir "$INSTDIR"
@@ -420,6 +423,7 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\Edit profiles.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\Check profiles.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\User guide.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\Uninstall.lnk"
   RMDir "$SMPROGRAMS\${PRODUCT}"
 SectionEnd

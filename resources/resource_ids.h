@@ -1,7 +1,8 @@
 // Resource and control identifiers shared by the program and its language modules.
 #pragma once
 
-#define IDI_REMOTE 101  // the program's icon (in remote.exe)
+#define IDI_REMOTE 101       // the program's icon (in remote.exe)
+#define IDI_REMOTE_AWAY 102  // the tray's icon while the receiver is away or no port is set
 
 #define IDS_MENU_EXIT 1      // tray menu: Exit (item 100)
 #define IDS_MENU_SETUP 2     // tray menu: Setup (item 101)
@@ -96,10 +97,11 @@
 #define IDC_TEST 1012       // opens the test dialog
 #define IDC_NOTIFY 1011     // show notifications (optional: without it notices stay on)
 // Optional: a module without them offers COM1..COM4 only.
-#define IDC_PORT_OTHER 1013    // radio button after COM4, same group: a port from the list
-#define IDC_PORT_LIST 1014     // drop-down list of the ports above COM4 ("COM7"; item data 7)
-#define IDC_STATUS_OTHER 1015  // status text of the port the list shows
-#define IDC_LANGUAGE 1030      // the language modules beside the program, by their own names (optional)
+#define IDC_PORT_OTHER 1013     // radio button after COM4, same group: a port from the list
+#define IDC_PORT_LIST 1014      // drop-down list of the ports above COM4 ("COM7"; item data 7)
+#define IDC_STATUS_OTHER 1015   // status text of the port the list shows
+#define IDC_DETECT_RESULT 1032  // what the last detection found, when it found nothing (optional)
+#define IDC_LANGUAGE 1030       // the language modules beside the program, by their own names (optional)
 
 #define IDD_TEST 105    // receiver test dialog
 #define IDC_IDLE1 1016  // idle pair: visible except during a flash
@@ -114,6 +116,7 @@
 #define IDC_ACTIVITY_LIST 1100    // list of the events, newest last
 #define IDC_ACTIVITY_COPY 1101    // all lines to the clipboard
 #define IDC_ACTIVITY_ASSIGN 1102  // Assign dialog for the selected (or newest) key press
+#define IDC_ACTIVITY_TEXT 1103    // the line above the list (optional: the layout moves it when there)
 
 #define IDD_ASSIGN 107           // assign a line to a key press; optional (a module without it has no Assign)
 #define IDC_ASSIGN_KEY 1200      // "Key9"
@@ -133,6 +136,61 @@
 #define IDC_ASSIGN_PREVIEW 1214  // the exact line to be written, or why there is none
 #define IDC_ASSIGN_NOW 1215      // the line the key has there now
 
+// The Activity window's own texts (380-399; the lines' and notices' words are below 380).
+#define IDS_ACTIVITY_CAPTION 380   // the program's name: its message box, the notices' title
+#define IDS_ACTIVITY_NO_PRESS 381  // Assign with no press in the log
+
+// The Assign dialog's texts (400-499).
+#define IDS_ASSIGN_CAPTION 400       // caption of its message boxes
+#define IDS_ASSIGN_PRESS_KEYS 401    // no keys in the Keys box yet
+#define IDS_ASSIGN_CHOOSE_NAMED 402  // no named key chosen
+#define IDS_ASSIGN_NAME_PROGRAM 403  // no program named
+#define IDS_ASSIGN_CHOOSE_WHAT 404   // nothing chosen
+#define IDS_ASSIGN_NOW 405           // %1 section, %2 key, %3 its value
+#define IDS_ASSIGN_NOW_NOTHING 406   // %1 section
+#define IDS_ASSIGN_NO_TITLE 407
+#define IDS_ASSIGN_NO_PROGRAM 408
+#define IDS_ASSIGN_REPLACE 409  // %1 key, %2 section, %3 now, %4 new
+#define IDS_ASSIGN_FILTER 411   // the Browse box's file types, "|" between the parts
+#define IDS_KEYLINE_MODIFIER_ALONE 413
+#define IDS_KEYLINE_NO_NAME 414         // %1 the key's code (hex)
+#define IDS_KEYLINE_NO_COMBINATION 415  // %1 the key's code (hex)
+#define IDS_KEYLINE_TOO_LONG 416
+#define IDS_ASSIGN_PATTERN 417     // %1 the title pattern written for a title a section cannot hold
+#define IDS_ASSIGN_NO_PATTERN 418  // the title cannot be told apart even as a pattern
+// The named keys of the list (420-459), in the list's order.
+#define IDS_KEY_VOLUME_UP 420
+#define IDS_KEY_VOLUME_DOWN 421
+#define IDS_KEY_MUTE 422
+#define IDS_KEY_PLAY_PAUSE 423
+#define IDS_KEY_STOP 424
+#define IDS_KEY_NEXT_TRACK 425
+#define IDS_KEY_PREVIOUS_TRACK 426
+#define IDS_KEY_SPACE 427
+#define IDS_KEY_ENTER 428
+#define IDS_KEY_ESC 429
+#define IDS_KEY_TAB 430
+#define IDS_KEY_BACKSPACE 431
+#define IDS_KEY_UP 432
+#define IDS_KEY_DOWN 433
+#define IDS_KEY_LEFT 434
+#define IDS_KEY_RIGHT 435
+#define IDS_KEY_PAGE_UP 436
+#define IDS_KEY_PAGE_DOWN 437
+#define IDS_KEY_HOME 438
+#define IDS_KEY_END 439
+#define IDS_KEY_INSERT 440
+#define IDS_KEY_DELETE 441
+#define IDS_KEY_BROWSER_BACK 442
+#define IDS_KEY_BROWSER_FORWARD 443
+#define IDS_KEY_WINDOWS 444
+#define IDS_KEY_MENU 445
+
+// The setup dialog's own texts (680-699).
+#define IDS_SETUP_NOT_THERE 680    // the status text of a port that is missing or busy
+#define IDS_SETUP_NO_RECEIVER 688  // a detection that found no receiver
+#define IDS_SETUP_ASK_NO_PORT 689  // %1 the port configured before
+#define IDS_SETUP_CAPTION 690      // caption of the question
 // Held buttons and long presses (texts 800-899).
 #define IDS_HOLD_REPEATS_SKIPPED 800  // 801: plural; repeats of a press that did nothing (Activity)
 #define IDS_HOLD_PACE 802             // test dialog: %1 signals a second, %2 ms apart, longest gap %3 ms

@@ -32,6 +32,8 @@ static int setupOpen;                         // 1 while OpenSetupDialog runs
 static int selectedPort;                      // the port the Test button tries
 static int portAvailable[kSetupMaxPort + 1];  // [1..]: opened and read at dialog start
 static SetupWait* detectWait;                 // from dialog start to dialog end (null: none to be had)
+static int configuredPort;                    // the profile's port at dialog start
+static bool detectFoundNone;                  // the last detection found no receiver
 
 int OpenSetupDialog(HMODULE language, HWND owner) {
   if (setupOpen) return 0;
@@ -86,12 +88,14 @@ static void ReadAutostart(HWND dialog) {
 // Marks the ports that are missing or busy, lists the ports above COM4 that are there, and
 // checks the configured port when it is there.
 static void ProbePorts(HWND dialog) {
+  char notThere[16];
+  TextLoad(IDS_SETUP_NOT_THERE, notThere, sizeof notThere);
   ZeroMemory(portAvailable, sizeof portAvailable);
   for (int n = 1; n <= 4; n++) {
     portAvailable[n] = SetupProbePort(n);
     if (!portAvailable[n]) {
       EnableItem(dialog, IDC_PORT1 - 1 + n, FALSE);
-      SetDlgItemTextA(dialog, IDC_STATUS1 - 1 + n, "---");
+      SetDlgItemTextA(dialog, IDC_STATUS1 - 1 + n, notThere);
     }
   }
   if (SetupHasPortList(dialog)) {
@@ -106,7 +110,7 @@ static void ProbePorts(HWND dialog) {
     } else {
       EnableItem(dialog, IDC_PORT_OTHER, FALSE);
       EnableItem(dialog, IDC_PORT_LIST, FALSE);
-      SetDlgItemTextA(dialog, IDC_STATUS_OTHER, "---");
+      SetDlgItemTextA(dialog, IDC_STATUS_OTHER, notThere);
     }
   }
   if (selectedPort >= 1 && selectedPort <= kSetupMaxPort && portAvailable[selectedPort]) {
@@ -131,6 +135,8 @@ static void OnInit(HWND dialog) {
   EnableItem(dialog, IDC_TEST, FALSE);
   ReadAutostart(dialog);
   selectedPort = GetPrivateProfileIntA("default", "port", 0, gProfilePath);
+  configuredPort = selectedPort;
+  detectFoundNone = false;
   ProbePorts(dialog);
   ReadNotify(dialog);
   SetupLanguageList(dialog);
@@ -141,11 +147,17 @@ static void OnDetect(HWND dialog) {
   EnableWindow(detect, FALSE);
   EnableItem(dialog, IDC_TEST, FALSE);
   SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+  SetDlgItemTextA(dialog, IDC_DETECT_RESULT, "");
   int found = SetupDetectPort(dialog, portAvailable, &detectWait);
   if (found) {
     selectedPort = found;
     EnableItem(dialog, IDC_TEST, TRUE);
+  } else {
+    char text[256];
+    TextLoad(IDS_SETUP_NO_RECEIVER, text, sizeof text);
+    SetDlgItemTextA(dialog, IDC_DETECT_RESULT, text);
   }
+  detectFoundNone = found == 0;
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));
   EnableWindow(detect, TRUE);
   // Disabling the button took the keyboard focus away; give it back.
@@ -157,6 +169,17 @@ static void OnTest(HWND dialog) {
   DialogBoxParamA(gLanguageModule, MAKEINTRESOURCEA(IDD_TEST), dialog, TestDialogProc, 0);
   ReceiverStop();
   QueueClear();  // a key that arrived after the test dialog had cleared the queue
+}
+
+// After a detection that found nothing, OK with no port chosen while the profile named one asks
+// first. True when the port may be saved.
+static bool MaySaveNoPort(HWND dialog) {
+  if (!detectFoundNone || configuredPort == 0 || SetupCheckedPort(dialog) != 0) return true;
+  char text[512], port[16], caption[64];
+  snprintf(port, sizeof port, "%d", configuredPort);
+  TextFormat(text, sizeof text, IDS_SETUP_ASK_NO_PORT, {port});
+  TextLoad(IDS_SETUP_CAPTION, caption, sizeof caption);
+  return MessageBoxA(dialog, text, caption, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
 // Saves "Show notifications" as notify=1 or 0; a template without the box leaves the entry alone.
@@ -178,6 +201,7 @@ static int SaveNotify(HWND dialog) {
 // Saves the port, then the autostart choice, and closes the dialog. A save that fails is told and
 // keeps the dialog open; what was saved before it stays saved.
 static void OnOk(HWND dialog) {
+  if (!MaySaveNoPort(dialog)) return;
   char text[16], why[1024];
   snprintf(text, sizeof text, "%d", SetupCheckedPort(dialog));
   unsigned long error;

@@ -2,14 +2,20 @@
 // one, writing into a real profile file.
 #include "app/assign.h"
 
+#include <stdio.h>
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
+#include "actions/dispatch.h"
 #include "actions/profile.h"
 #include "actions/profiletext.h"
+#include "app/activity.h"
+#include "common/activitylog.h"
 #include "common/process.h"
 #include "dialog_driver.h"
 #include "resources/resource_ids.h"
@@ -89,6 +95,104 @@ TEST_F(AssignTest, WhereAndWhat) {
   }
 }
 
+// Real keys typed into the Keys box (the dialog in front, the box focused): each is taken as the
+// shortcut, and none of them acts on the dialog: Alt+C does not choose "Close the window", Esc
+// does not cancel, Enter does not press OK.
+TEST_F(AssignTest, KeysBoxTakesEveryKey) {
+  static const struct {
+    std::vector<WORD> down;  // pressed in order, released in reverse
+    WORD hotkey;
+    const char* line;
+  } kCases[] = {
+      {{VK_MENU, 'C'}, MAKEWORD('C', HOTKEYF_ALT), "Key9=KEYBOARD ALT+C+^C+^ALT"},
+      {{VK_SPACE}, MAKEWORD(VK_SPACE, 0), "Key9=KEYBOARD BLANK+^BLANK"},
+      {{VK_ESCAPE}, MAKEWORD(VK_ESCAPE, 0), "Key9=KEYBOARD ESC+^ESC"},
+      {{VK_RETURN}, MAKEWORD(VK_RETURN, 0), "Key9=KEYBOARD ENTER+^ENTER"},
+      {{VK_CONTROL, VK_TAB}, MAKEWORD(VK_TAB, HOTKEYF_CONTROL), "Key9=KEYBOARD CTRL+TAB+^TAB+^CTRL"},
+  };
+  for (const auto& c : kCases) {
+    WORD hotkey = 0;
+    std::string preview;
+    bool keys = false, others = true, open = false;
+    EXPECT_EQ(Run(press,
+                  [&](HWND d) {
+                    HWND box = GetDlgItem(d, IDC_ASSIGN_HOTKEY);
+                    SetForegroundWindow(d);
+                    SendMessageA(d, WM_NEXTDLGCTL, WPARAM(box), TRUE);
+                    WaitUntil([&] { return GetForegroundWindow() == d; });
+                    std::vector<INPUT> input(c.down.size(), INPUT{INPUT_KEYBOARD, {}});
+                    for (size_t i = 0; i < c.down.size(); i++) input[i].ki.wVk = c.down[i];
+                    for (size_t i = c.down.size(); i-- > 0;) {
+                      input.push_back({INPUT_KEYBOARD, {}});
+                      input.back().ki.wVk = c.down[i];
+                      input.back().ki.dwFlags = KEYEVENTF_KEYUP;
+                    }
+                    SendInput(UINT(input.size()), input.data(), sizeof(INPUT));
+                    WaitUntil([&] { return LOWORD(SendMessageA(box, HKM_GETHOTKEY, 0, 0)) == c.hotkey; });
+                    Sleep(200);  // whatever else the keys would do
+                    hotkey = LOWORD(SendMessageA(box, HKM_GETHOTKEY, 0, 0)) & ~(HOTKEYF_EXT << 8);
+                    preview = ItemText(d, IDC_ASSIGN_PREVIEW);
+                    keys = ItemChecked(d, IDC_ASSIGN_KEYS);
+                    others = ItemChecked(d, IDC_ASSIGN_CLOSE) || ItemChecked(d, IDC_ASSIGN_WINDOW) ||
+                             ItemChecked(d, IDC_ASSIGN_EVERY);
+                    open = IsWindowVisible(d) != 0;
+                    PostClick(d, IDCANCEL);
+                  }),
+              0)
+        << c.line;
+    EXPECT_EQ(hotkey, c.hotkey) << c.line;
+    EXPECT_EQ(preview, c.line);
+    EXPECT_TRUE(keys) << c.line;
+    EXPECT_FALSE(others) << c.line;
+    EXPECT_TRUE(open) << c.line;
+  }
+}
+
+// "Where" starts at the narrowest place known; a title holding "]" is served through a title
+// pattern, shown before it is written, and the lookup then finds the line for that title.
+TEST_F(AssignTest, WhereStartsNarrowAndBracketTitles) {
+  static const struct {
+    AssignPress press;
+    int where;
+  } kStarts[] = {{{9, "Untitled - Notepad", "notepad.exe"}, IDC_ASSIGN_APP},
+                 {{9, "Untitled - Notepad", ""}, IDC_ASSIGN_WINDOW},
+                 {{9, "", ""}, IDC_ASSIGN_EVERY}};
+  for (const auto& c : kStarts) {
+    bool checked = false;
+    Run(c.press, [&](HWND d) {
+      checked = ItemChecked(d, c.where);
+      PostClick(d, IDCANCEL);
+    });
+    EXPECT_TRUE(checked) << c.where;
+  }
+  AssignPress bracket = {9, "Report.doc [Compatibility Mode] - Writer", "writer.exe"};
+  std::string preview;
+  EXPECT_EQ(Run(bracket,
+                [&](HWND d) {
+                  Click(d, IDC_ASSIGN_WINDOW);
+                  Click(d, IDC_ASSIGN_CLOSE);
+                  preview = ItemText(d, IDC_ASSIGN_PREVIEW);
+                  PostClick(d, IDOK);
+                }),
+            1);
+  EXPECT_NE(preview.find("[Report.doc [Compatibility Mode* - Writer]"), std::string::npos) << preview;
+  char line[kProfileValueSize];
+  EXPECT_EQ(ProfileLookup(gProfilePath, bracket.title, "", 9, line), 1);
+  EXPECT_STREQ(line, "CLOSE");
+  // Nothing but "]": no section can serve it, and the dialog says so.
+  AssignPress brackets = {9, "]]", "writer.exe"};
+  bool ok = true;
+  Run(brackets, [&](HWND d) {
+    Click(d, IDC_ASSIGN_WINDOW);
+    Click(d, IDC_ASSIGN_CLOSE);
+    preview = ItemText(d, IDC_ASSIGN_PREVIEW);
+    ok = ItemEnabled(d, IDOK);
+    PostClick(d, IDCANCEL);
+  });
+  EXPECT_FALSE(ok);
+  EXPECT_NE(preview.find("not even as a pattern"), std::string::npos) << preview;
+}
+
 // A key the notation cannot write (F16) is refused in the preview, and OK stays off; the named
 // list holds only keys the table can write (no browser keys).
 TEST_F(AssignTest, RefusedKeyAndNamedList) {
@@ -114,25 +218,26 @@ TEST_F(AssignTest, RefusedKeyAndNamedList) {
 TEST_F(AssignTest, ReplaceOnlyAfterConfirm) {
   dir.Write("profiles.ini", "[default]\r\nKey9=KEYBOARD F5+^F5\r\n");
   std::string now, box;
-  EXPECT_EQ(
-      Run(press,
-          [&](HWND d) {
-            now = ItemText(d, IDC_ASSIGN_NOW);
-            Click(d, IDC_ASSIGN_CLOSE);
-            PostClick(d, IDOK);
-            HWND ask =
-                WaitForMessageBox(GetWindowThreadProcessId(d, nullptr), "Halvesta Remote Control - Assign");
-            box = MessageBoxText(ask);
-            PostMessageA(ask, WM_COMMAND, IDNO, 0);
-            WaitUntil([&] { return !IsWindow(ask); });
-            EXPECT_TRUE(IsWindowVisible(d));
-            EXPECT_NE(File().find("Key9=KEYBOARD F5+^F5"), std::string::npos);
-            PostClick(d, IDOK);
-            ask = WaitForMessageBox(GetWindowThreadProcessId(d, nullptr), "Halvesta Remote Control - Assign");
-            PostMessageA(ask, WM_COMMAND, IDYES, 0);
-          }),
-      1);
+  EXPECT_EQ(Run(press,
+                [&](HWND d) {
+                  Click(d, IDC_ASSIGN_EVERY);
+                  now = ItemText(d, IDC_ASSIGN_NOW);
+                  Click(d, IDC_ASSIGN_CLOSE);
+                  PostClick(d, IDOK);
+                  HWND ask =
+                      WaitForMessageBox(GetWindowThreadProcessId(d, nullptr), "Halvesta Remote Control");
+                  box = MessageBoxText(ask);
+                  PostMessageA(ask, WM_COMMAND, IDNO, 0);
+                  WaitUntil([&] { return !IsWindow(ask); });
+                  EXPECT_TRUE(IsWindowVisible(d));
+                  EXPECT_NE(File().find("Key9=KEYBOARD F5+^F5"), std::string::npos);
+                  PostClick(d, IDOK);
+                  ask = WaitForMessageBox(GetWindowThreadProcessId(d, nullptr), "Halvesta Remote Control");
+                  PostMessageA(ask, WM_COMMAND, IDYES, 0);
+                }),
+            1);
   EXPECT_EQ(now, "Now in [default]: Key9=KEYBOARD F5+^F5");
+  box.erase(std::remove(box.begin(), box.end(), '\r'), box.end());
   EXPECT_EQ(box, "Key9 in [default] now reads:\nKEYBOARD F5+^F5\n\nReplace it with\nCLOSE ?");
   EXPECT_EQ(File(), "[default]\r\nKey9=CLOSE\r\n");
 }
@@ -193,10 +298,52 @@ TEST_F(AssignTest, Encodings) {
     ASSERT_TRUE(text);
     EXPECT_EQ(encoding, f.encoding);
     EXPECT_EQ(std::string(text, size),
-              "[default]\r\n; caf\xE9\r\n[Caf\xE9 - Notepad]\r\nKey12=KEYBOARD CTRL+S+^S+^CTRL\r\n")
+              "[default]\r\n; caf\xE9\r\n\r\n[Caf\xE9 - Notepad]\r\nKey12=KEYBOARD CTRL+S+^S+^CTRL\r\n")
         << f.encoding;
     free(text);
   }
+}
+
+// The Activity window keeps the selected event selected while new events arrive and the oldest
+// leave (the log keeps 200), and lets go of it only once it has left the log.
+TEST_F(AssignTest, ActivitySelectionStaysOnItsEvent) {
+  gLanguageModule = language;
+  ActivityLogClear();
+  int logged = 0;
+  auto add = [&](int count) {
+    for (int i = 0; i < count; i++) {
+      ActivityEvent e = {};
+      e.kind = kActivityPress;
+      e.code = 5;
+      e.result = kActivityKeysSent;
+      e.detail = 2;
+      snprintf(e.title, sizeof e.title, "Window %d", ++logged);
+      ActivityLogAdd(&e);
+    }
+  };
+  add(250);
+  ASSERT_EQ(ActivityWindowOpen(language, nullptr), 0);
+  HWND window = ActivityWindowHandle();
+  HWND list = GetDlgItem(window, IDC_ACTIVITY_LIST);
+  ActivityOnNewEvents(nullptr);
+  ASSERT_EQ(ListView_GetItemCount(list), 200);
+  ListView_SetItemState(list, 199, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  auto selected = [&] {
+    int item = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+    char text[64] = "";
+    if (item >= 0) ListView_GetItemText(list, item, 2, text, sizeof text);
+    return std::string(text);
+  };
+  for (int round = 0; round < 19; round++) {  // 190 more: the selected event is the oldest but 9
+    add(10);
+    ActivityOnNewEvents(nullptr);
+    ASSERT_EQ(selected(), "Window 250") << round;
+  }
+  add(60);  // 300 after it: it has left
+  ActivityOnNewEvents(nullptr);
+  EXPECT_EQ(selected(), "");
+  DestroyWindow(window);
+  gLanguageModule = nullptr;
 }
 
 }  // namespace

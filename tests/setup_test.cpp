@@ -919,6 +919,66 @@ TEST_F(SetupDialogTest, DetectionFindsTheFirstPortThatAnswersOnCts) {
   }
 }
 
+// A detection that finds nothing says so; OK after it with no port chosen asks before it saves no
+// port when one was configured (yes: 0 saved; no: the dialog stays, the profile untouched). No
+// question without a detection, nor when no port was configured, nor once a port is chosen.
+TEST_F(SetupDialogTest, OkAfterADetectionThatFoundNothingAsksBeforeSavingNoPort) {
+  static const struct {
+    const char* name;
+    const char* profile;
+    bool detect;
+    int choose;  // a port clicked after the detection, 0 none
+    int answer;  // IDYES, IDNO, or 0 when no question may come
+    INT_PTR result;
+    const char* port;
+  } kCases[] = {
+      {"question, yes: no port saved", "[default]\nport=3\n", true, 0, IDYES, IDOK, "0"},
+      {"question, no: the dialog stays", "[default]\nport=3\n", true, 0, IDNO, IDCANCEL, "3"},
+      {"no detection: the design's write of 0", "[default]\nport=7\n", false, 0, 0, IDOK, "0"},
+      {"no port configured: nothing to lose", "[default]\nport=0\n", true, 0, 0, IDOK, "0"},
+      {"a port chosen after the detection", "[default]\nport=3\n", true, 2, 0, IDOK, "2"},
+  };
+  DWORD self = GetCurrentThreadId();
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    for (int n = 1; n <= kFakeCount; n++) {
+      fake[n] = FakePort();
+      fake[n].kind = n <= 4 ? 'p' : '-';
+      fake[n].dcb = StartDcb();
+    }
+    gSetupPorts = kFakePorts;
+    Profile(c.profile);
+    std::string said, asked;
+    bool openAfterNo = false;
+    INT_PTR result = Run([&](HWND d) {
+      fakeDialog = d;
+      if (c.detect) Click(d, IDC_DETECT);
+      said = ItemText(d, IDC_DETECT_RESULT);
+      if (c.choose) Click(d, IDC_PORT1 - 1 + c.choose);
+      PostClick(d, IDOK);
+      if (!c.answer) return;
+      HWND box = WaitForMessageBox(self, "Halvesta Remote Control");
+      ASSERT_NE(box, nullptr);
+      asked = MessageBoxText(box);
+      PostMessageA(box, WM_COMMAND, c.answer, 0);
+      WaitUntil([&] { return !IsWindow(box); });
+      openAfterNo = IsWindowVisible(d) != 0;
+      if (c.answer == IDNO) PostClick(d, IDCANCEL);
+    });
+    gSetupPorts = kSetupPlatformPorts;
+    EXPECT_EQ(said.find("No receiver answered"), c.detect ? 0u : std::string::npos) << said;
+    EXPECT_EQ(asked.empty(), c.answer == 0) << asked;
+    if (c.answer) {
+      EXPECT_NE(asked.find("COM3"), std::string::npos) << asked;
+    }
+    if (c.answer == IDNO) {
+      EXPECT_TRUE(openAfterNo);
+    }
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(Port(), c.port);
+  }
+}
+
 // --- Detection on the real cable ---
 
 int spyOpens, spyCloses, spyRtsRaised;

@@ -82,3 +82,30 @@ TEST(TitleMatches, WholeTitleWithStarAndQuestionMark) {
         << "[" << c.pattern.substr(0, 40) << "] " << c.title.substr(0, 40);
   }
 }
+
+// The section that serves a title: the title itself, or, for a title a section header cannot hold
+// ("]" would end it), a title pattern that the lookup matches against that title.
+TEST(Title, SectionNameOfATitle) {
+  static const struct {
+    const char* title;
+    int form;
+    const char* section;
+  } kCases[] = {
+      {"Untitled - Notepad", 1, "Untitled - Notepad"},
+      {"Doc [Compatibility Mode]", 2, "Doc [Compatibility Mode*"},
+      {"[Draft] Doc [Compatibility Mode]", 2, "[Draft? Doc [Compatibility Mode*"},
+      {"a]b]c", 2, "a?b*c"},
+      {"a]b*", 2, "a?b*"},  // a star of its own already makes it a pattern
+      {"] ]", -1, ""},
+      {"", -1, ""},
+      {"two\nlines", -1, ""},
+  };
+  for (const auto& c : kCases) {
+    char out[64] = "x";
+    EXPECT_EQ(TitleSectionName(c.title, out, sizeof out), c.form) << c.title;
+    EXPECT_STREQ(out, c.section);
+    if (c.form == 2) {
+      EXPECT_TRUE(TitleMatches(out, strlen(out), c.title, strlen(c.title))) << c.title;
+    }
+  }
+}

@@ -247,23 +247,31 @@ TEST_F(MainWindowTest, CloseFromOutsideRemovesTheIconAndEndsTheLoop) {
   window_ = nullptr;
 }
 
-TEST(TrayTipText, OneTextPerReceiverState) {
+TEST(TrayTipText, OneTextAndIconPerReceiverState) {
   struct {
     int state, port;
     const char* tip;
+    int icon;
   } rows[] = {
-      {kReceiverOpen, 7, "Halvesta Remote Control - COM7"},
-      {kReceiverWaiting, 7, "Halvesta Remote Control - waiting for COM7"},
-      {kReceiverNoPort, 0, "Halvesta Remote Control - no port set"},
-      {kReceiverNoise, 12, "Halvesta Remote Control - noise on COM12, keys ignored"},
-      {kReceiverWaiting, 256, "Halvesta Remote Control - waiting for COM256"},
+      {kReceiverOpen, 7, "Halvesta Remote Control - COM7", 101},
+      {kReceiverWaiting, 7, "Halvesta Remote Control - waiting for COM7", 102},
+      {kReceiverNoPort, 0, "Halvesta Remote Control - no port set", 102},
+      {kReceiverNoise, 12, "Halvesta Remote Control - noise on COM12, keys ignored", 101},
+      {kReceiverWaiting, 256, "Halvesta Remote Control - waiting for COM256", 102},
   };
   for (auto& r : rows) {
     char tip[64];
     memset(tip, 'x', sizeof tip);
     TrayTipText(r.state, r.port, tip);
     EXPECT_STREQ(tip, r.tip) << r.state;
+    EXPECT_EQ(TrayIconFor(r.state), r.icon) << r.state;
   }
+}
+
+// remote.exe holds both icons the tray shows.
+TEST_F(MainWindowTest, BothTrayIconsAreInTheProgram) {
+  EXPECT_NE(LoadIconA(gProgramInstance, MAKEINTRESOURCEA(101)), nullptr);
+  EXPECT_NE(LoadIconA(gProgramInstance, MAKEINTRESOURCEA(102)), nullptr);
 }
 
 // Wine broadcasts no device arrivals: the notification is sent here as the system would.

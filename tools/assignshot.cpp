@@ -1,7 +1,7 @@
 // Opens the Assign dialog of a language module (the English one unless a code is given) for a sample
 // press, as the Activity window does, so that tools/screenshots.sh can take its picture. The line
 // goes into the profiles.ini of the current folder.
-// Usage: assignshot.exe [code]      (ends when the dialog is closed)
+// Usage: assignshot.exe [code [title [program]]]      (ends when the dialog is closed)
 #include <windows.h>
 
 #include <commctrl.h>
@@ -17,5 +17,7 @@ int main(int argc, char** argv) {
   gLanguageModule = language;
   GetFullPathNameA("profiles.ini", MAX_PATH, gProfilePath, nullptr);
   AssignPress press = {9, "Big Buck Bunny - VLC media player", "vlc.exe"};
+  if (argc > 2) lstrcpynA(press.title, argv[2], sizeof press.title);
+  if (argc > 3) lstrcpynA(press.program, argv[3], sizeof press.program);
   return AssignDialogRun(language, nullptr, &press) < 0 ? 1 : 0;
 }

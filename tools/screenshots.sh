@@ -6,8 +6,12 @@
 #   docs/test-dialog.png   the test dialog while a button is held (the indicator lit, the receiver's pace)
 #   docs/tray-menu.png     the tray icon with its menu open, enlarged twice
 #   docs/activity.png      the Activity window with a few real presses
+#   docs/activity-resized.png  the same window made larger (the list grows with it)
+#   docs/activity-144dpi.png   the same at 144 DPI on the 1024 x 768 screen (it fits the work area)
 #   docs/notice.png        the notice for a button with no entry, beside the tray icon
 #   docs/assign-dialog.png the Assign dialog for a press in a media player (tools/assignshot.cpp)
+#   docs/assign-long.png   the Assign dialog for a window with a long title and program, starting a
+#                          program with a long path
 #   docs/restart.png       Setup's question after another language was chosen
 #   build/screenshots*/setup-task.png  the setup dialog of an installation whose logon task starts it
 # Usage: bash tools/screenshots.sh [CODE]     (builds first if needed; leaves nothing running)
@@ -21,16 +25,17 @@ trap remote_cleanup EXIT
 BUILD="${REMOTE_BUILD_DIR:-$REMOTE_ROOT/build}"
 CODE="${1:-001}"
 # The captions the pictures are found by, and the language another one is switched to for the
-# restart question, per language.
+# restart question, per language. The captions name the program one way, in every language.
+P="Halvesta Remote Control"
 case "$CODE" in
-  001) SETUP="Remote Control Setup" TEST="Receiver Test" ACTIVITY="Remote Control Activity"
-       ASSIGN="Assign a Button" CAPTION="Language" OTHER="Deutsch" ;;
-  049) SETUP="Einstellungen der Fernbedienung" TEST="Empfängertest" ACTIVITY="Aktivität der Fernbedienung"
-       ASSIGN="Taste zuweisen" CAPTION="Sprache" OTHER="English" ;;
-  033) SETUP="Paramètres de la télécommande" TEST="Test du récepteur" ACTIVITY="Activité de la télécommande"
-       ASSIGN="Affecter une touche" CAPTION="Langue" OTHER="English" ;;
-  034) SETUP="Configuración del mando a distancia" TEST="Prueba del receptor"
-       ACTIVITY="Actividad del mando a distancia" ASSIGN="Asignar un botón" CAPTION="Idioma" OTHER="English" ;;
+  001) SETUP="$P - Setup" TEST="$P - Receiver Test" ACTIVITY="$P - Activity"
+       ASSIGN="$P - Assign" CAPTION="Language" OTHER="Deutsch" ;;
+  049) SETUP="$P - Einstellungen" TEST="$P - Empfängertest" ACTIVITY="$P - Aktivität"
+       ASSIGN="$P - Taste zuweisen" CAPTION="Sprache" OTHER="English" ;;
+  033) SETUP="$P - Paramètres" TEST="$P - Test du récepteur" ACTIVITY="$P - Activité"
+       ASSIGN="$P - Affecter une touche" CAPTION="Langue" OTHER="English" ;;
+  034) SETUP="$P - Configuración" TEST="$P - Prueba del receptor"
+       ACTIVITY="$P - Actividad" ASSIGN="$P - Asignar un botón" CAPTION="Idioma" OTHER="English" ;;
   *) echo "unknown language code $CODE (001, 049, 033, 034)" >&2; exit 2 ;;
 esac
 case "$CODE" in
@@ -146,9 +151,29 @@ drive command 102 >/dev/null
 drive wait-title "$ACTIVITY" 20000 >/dev/null
 sleep 1
 shoot_window "$ACTIVITY" "$DOCS/activity.png"
+drive size "$ACTIVITY" 940 520 >/dev/null
+sleep 1
+shoot_window "$ACTIVITY" "$DOCS/activity-resized.png"
 drive press "$ACTIVITY" 2 >/dev/null
 remote_close_sink
 drive command 100 >/dev/null
+wait "$APP_PID" 2>/dev/null || true
+
+remote_log "the Activity window at 144 DPI"
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+remote_run_app "$APP"
+remote_open_sink "Song.mp3 - Media Player" "$WORK/sink.log"
+remote_press --key 12
+remote_press --key 9
+drive command 102 >/dev/null
+drive wait-title "$ACTIVITY" 20000 >/dev/null
+sleep 1
+shoot_window "$ACTIVITY" "$DOCS/activity-144dpi.png"
+drive press "$ACTIVITY" 2 >/dev/null
+remote_close_sink
+drive command 100 >/dev/null
+wait "$APP_PID" 2>/dev/null || true
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
 
 remote_log "the Assign dialog"
 mkdir -p "$WORK/assign"
@@ -164,4 +189,18 @@ sleep 1
 shoot_window "$ASSIGN" "$DOCS/assign-dialog.png"
 drive press "$ASSIGN" 2 >/dev/null
 drive gone "$ASSIGN" 10000 >/dev/null
-remote_log "written into $DOCS: setup-dialog.png test-dialog.png tray-menu.png activity.png notice.png assign-dialog.png restart.png"
+
+remote_log "the Assign dialog with long names"
+LONG_TITLE="Quarterly report for the regional sales meeting, final version (3) [Compatibility Mode] - Word Processor"
+(cd "$WORK/assign" && exec wine "$BUILD/bin/assignshot.exe" "$CODE" "$LONG_TITLE" \
+  "contoso-office-word-processor-2019.exe" >/dev/null 2>&1) &
+REMOTE_PIDS+=($!)
+drive wait-title "$ASSIGN" 20000 >/dev/null
+drive press "$ASSIGN" 1203 >/dev/null # IDC_ASSIGN_WINDOW: the title pattern
+drive press "$ASSIGN" 1211 >/dev/null # IDC_ASSIGN_START
+drive set-text "$ASSIGN" 1212 'C:\Program Files\Contoso Tools\Audio Equalizer Professional\bin\equalizer-control.exe' >/dev/null
+sleep 1
+shoot_window "$ASSIGN" "$DOCS/assign-long.png"
+drive press "$ASSIGN" 2 >/dev/null
+drive gone "$ASSIGN" 10000 >/dev/null
+remote_log "written into $DOCS: setup-dialog.png test-dialog.png tray-menu.png activity.png activity-resized.png activity-144dpi.png notice.png assign-dialog.png assign-long.png restart.png"

@@ -65,7 +65,7 @@ check "HKCU uninstall entry has DisplayVersion $VERSION" test "$(regval "HKCU\\$
 check "HKCU uninstall entry uninstalls this mode" \
   test "$(regval "HKCU\\$UNINST" UninstallString)" = "\"$APP_WIN\\uninstall.exe\" /CurrentUser"
 check "nothing written to HKLM" hklm_untouched
-for f in "$MENU_NAME" "Edit profiles" "Check profiles" Uninstall; do
+for f in "$MENU_NAME" "Edit profiles" "Check profiles" "User guide" Uninstall; do
   check "user's Start menu entry $f" test -f "$MENU/$f.lnk"
 done
 check "installed files are stripped and carry version $VERSION" shipped_as_built "$APP"
@@ -77,6 +77,9 @@ check "the portable zip holds every module and a .reg file per language" python3
 names = set(zipfile.ZipFile(sys.argv[1]).namelist())
 sys.exit(not {'REMOT%s.DLL' % c for c in ('001', '049', '033', '034')} | {'language%s.reg' % c for c in ('001', '049', '033', '034')} <= names)" \
   "$BUILD/dist/remote-portable-$VERSION.zip"
+check "the guide is installed and in the portable zip" python3 -c "import sys, zipfile
+sys.exit(zipfile.ZipFile(sys.argv[1]).read('user-guide.md') != open(sys.argv[2], 'rb').read())" \
+  "$BUILD/dist/remote-portable-$VERSION.zip" "$APP/user-guide.md"
 
 # --- the installed program acts on a key (needs the HKCU Language value) ---------------------
 APP_PID=

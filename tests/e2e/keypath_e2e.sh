@@ -103,15 +103,26 @@ expect_keys "empty entry in the window's section falls back to default" "down 0x
 expect_keys "key in no section: nothing" "" --key 2
 expect_keys "noise before a packet does not hide it" "$CTRL_A" --key 1 --garbage 2
 expect_keys "two keys in a row" "$CTRL_A down 0x44 up 0x44" --key 1 --key 3
-remote_close_sink
 # Key2 was the run's first press with no entry, so its notice was shown (one a minute of each kind),
 # and no notice came after it: clicking it (NIN_BALLOONUSERCLICK) opens the Assign dialog for it.
+# A shortcut assigned there without touching "Where" goes into the program's section, and the next
+# press, without a click into the window, acts there: the dialog gave the front back.
 drive tray 1029 >/dev/null || true
-expect "notice click: the Assign dialog for that press" "Key2" "$(drive wait-item 'Assign a Button' 1200 5000 Key2)"
+expect "notice click: the Assign dialog for that press" "Key2" "$(drive wait-item 'Halvesta Remote Control - Assign' 1200 5000 Key2)"
 expect "notice click: its window and program" "^text 'Key Path Direct'.*text 'keysink.exe'" \
-  "$(drive item 'Assign a Button' 1201) $(drive item 'Assign a Button' 1202)"
-drive press "Assign a Button" 2 || true
-check "notice click: Cancel closes the dialog" drive gone 'Assign a Button' 5000
+  "$(drive item 'Halvesta Remote Control - Assign' 1201) $(drive item 'Halvesta Remote Control - Assign' 1202)"
+expect "notice click: Where starts at This program" "checked 1" "$(drive item 'Halvesta Remote Control - Assign' 1204)"
+drive hotkey "Halvesta Remote Control - Assign" 1207 83 2 || true # Ctrl+S
+sleep 0.3
+drive press "Halvesta Remote Control - Assign" 1 || true
+check "notice click: OK closes the dialog" drive gone 'Halvesta Remote Control - Assign' 5000
+expect "notice click: the line is in the program's section" "\[keysink\.exe\] Key2=KEYBOARD CTRL\+S" \
+  "$(tr -d '\r' <"$WORK/app/profiles.ini" | tr '\n' ' ')"
+expect "notice click: the front is back in the window" "title 'Key Path Direct'" "$(drive foreground)"
+expect_keys "notice click: the next press acts in the window" "down 0x11 down 0x53 up 0x53 up 0x11" --key 2
+remote_close_sink
+# The alias tests below want Key2 of keysink.exe unassigned again.
+sed -i '/^\[keysink\.exe\]/,$d' "$WORK/app/profiles.ini"
 
 remote_open_sink "Keypath - notes.txt"
 expect_keys "alias section" "down 0x42 up 0x42" --key 2
@@ -166,11 +177,11 @@ expect_keys "activity: a press that acts" "down 0x44 up 0x44" --key 3
 expect_keys "activity: EXEC of a missing program" "" --key 78
 expect_keys "activity: a press with no entry" "" --key 77
 drive command 102 >/dev/null
-expect "activity: tray command 102 opens the window" "^dialog 'Remote Control Activity' visible 1" "$(drive dialog 5000)"
+expect "activity: tray command 102 opens the window" "^dialog 'Halvesta Remote Control - Activity' visible 1" "$(drive dialog 5000)"
 drive command 102 >/dev/null
 app_wpid="$(drive window 0 | sed 's/.* pid //')"
 expect "activity: a second command opens no second window" "^dialogs 1$" "$(drive dialogs "$app_wpid")"
-drive press "Remote Control Activity" 1101 || true
+drive press "Halvesta Remote Control - Activity" 1101 || true
 sleep 0.5
 copied="$(drive clipboard)"
 TAB=$'\t'
@@ -186,21 +197,21 @@ expect "activity: times hh:mm:ss.mmm" "[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\.[0-9]{3
 echo "$copied" >"$WORK/activity.txt"
 
 # Assign with nothing selected: the newest press, Key77 with no entry; "This program", Ctrl+S.
-drive press "Remote Control Activity" 1102 || true
-expect "assign: the dialog for the newest press" "Key77" "$(drive wait-item 'Assign a Button' 1200 5000 Key77)"
-drive press "Assign a Button" 1204 || true       # This program
-drive press "Assign a Button" 1206 || true       # Keys
-drive hotkey "Assign a Button" 1207 83 2 || true # Ctrl+S
+drive press "Halvesta Remote Control - Activity" 1102 || true
+expect "assign: the dialog for the newest press" "Key77" "$(drive wait-item 'Halvesta Remote Control - Assign' 1200 5000 Key77)"
+drive press "Halvesta Remote Control - Assign" 1204 || true       # This program
+drive press "Halvesta Remote Control - Assign" 1206 || true       # Keys
+drive hotkey "Halvesta Remote Control - Assign" 1207 83 2 || true # Ctrl+S
 sleep 0.5
 # The write fails (a folder named profiles.ini beside the program): the box names the file, the dialog
 # stays open with the choice made, and nothing is touched.
 mv "$WORK/app/profiles.ini" "$WORK/profiles.saved"
 mkdir "$WORK/app/profiles.ini"
 ls -A "$WORK/app" >"$WORK/app-before.txt"
-drive press "Assign a Button" 1 || true
+drive press "Halvesta Remote Control - Assign" 1 || true
 expect "assign: a failed write names the file and why" \
   'could not be saved in\|[A-Z]:\\.*\\app\\profiles\.ini\|\|[A-Z][^|]+\|\|' "$(drive messagebox 5000)"
-expect "assign: the dialog stays open" "^text 'Key77'" "$(drive item 'Assign a Button' 1200)"
+expect "assign: the dialog stays open" "^text 'Key77'" "$(drive item 'Halvesta Remote Control - Assign' 1200)"
 folder_untouched() {
   [ -d "$WORK/app/profiles.ini" ] && [ -z "$(ls -A "$WORK/app/profiles.ini")" ] &&
     cmp -s "$WORK/app-before.txt" <(ls -A "$WORK/app")
@@ -209,11 +220,19 @@ check "assign: the folder and its neighbours are left as they were" folder_untou
 rmdir "$WORK/app/profiles.ini"
 mv "$WORK/profiles.saved" "$WORK/app/profiles.ini"
 # Nothing of the choice is lost: OK again writes the same line.
-drive press "Assign a Button" 1 || true
-check "assign: the dialog closes" drive gone 'Assign a Button' 5000
+drive press "Halvesta Remote Control - Assign" 1 || true
+check "assign: the dialog closes" drive gone 'Halvesta Remote Control - Assign' 5000
 expect "assign: the profile holds the line" "\[keysink.exe\].*Key77=KEYBOARD CTRL\+S" \
   "$(tr -d '\r' <"$WORK/app/profiles.ini" | tr '\n' ' ')"
-drive press "Remote Control Activity" 2 || true
+# The Activity window in front is no target: a press then acts on the window the user was in.
+drive command 102 >/dev/null
+expect "activity in front" "title 'Halvesta Remote Control - Activity'" "$(drive foreground)"
+expect_keys "activity in front: the press acts on the window behind" "down 0x11 down 0x53 up 0x53 up 0x11" --key 77
+drive press "Halvesta Remote Control - Activity" 1101 || true
+sleep 0.5
+expect "activity in front: the press is the window's" "${TAB}Key77${TAB}Activity Sink${TAB}keysink.exe${TAB}\[keysink.exe\]" \
+  "$(drive clipboard | tail -n 3)"
+drive press "Halvesta Remote Control - Activity" 2 || true
 remote_close_sink
 remote_open_sink "Activity Sink"
 expect_keys "assign: the next press types Ctrl+S" "down 0x11 down 0x53 up 0x53 up 0x11" --key 77
@@ -247,9 +266,10 @@ sleep 0.5
 expect_keys "after re-plugging, one press is one key" "$CTRL_A" --key 1
 # The last notice was the receiver's (gone, perhaps back): clicking it opens the activity.
 drive tray 1029 >/dev/null || true
-expect "notice click: the Activity window" "^dialog 'Remote Control Activity' visible 1" "$(drive dialog 5000)"
-drive press "Remote Control Activity" 2 || true
-check "notice click: the window closes" drive gone 'Remote Control Activity' 5000
+# (The window is there from its creation on, and shows once laid out: wait for its list to show.)
+expect "notice click: the Activity window" "visible 1" "$(drive wait-item 'Halvesta Remote Control - Activity' 1100 5000 'visible 1')"
+drive press "Halvesta Remote Control - Activity" 2 || true
+check "notice click: the window closes" drive gone 'Halvesta Remote Control - Activity' 5000
 
 # --- resume from sleep: the old port stays open but silent, COM1 now names a new pair -------------
 remote_start_cable "$WORK/cable3"

@@ -23,8 +23,8 @@ PROFILE="$APP/profiles.ini"
 # No "port" entry: the program opens the setup dialog by itself.
 printf '[default]\r\nKey12=KEYBOARD L+^L\r\nKey5=KEYBOARD F+^F\r\n' >"$PROFILE"
 
-SETUP="Remote Control Setup"
-TEST="Receiver Test"
+SETUP="Halvesta Remote Control - Setup"
+TEST="Halvesta Remote Control - Receiver Test"
 RUN_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 KEY_L="down 0x4C up 0x4C"
 KEY_F="down 0x46 up 0x46"
@@ -199,7 +199,7 @@ user_language() { wine reg query "$USER_KEY" /v Language 2>/dev/null | tr -d '\r
 wine reg delete "$USER_KEY" /v Language /f >/dev/null 2>&1
 remote_app "$APP" REMOT049.DLL REMOT033.DLL REMOT034.DLL
 remote_language 001
-SETUP_DE="Einstellungen der Fernbedienung"
+SETUP_DE="Halvesta Remote Control - Einstellungen"
 remote_launch 'C:\app\remote.exe' 'C:\'
 drive window 15000 "$PID" >/dev/null
 drive command 101 >/dev/null
@@ -236,10 +236,10 @@ expect "design module: its own Setup" "^dialog 'Design Setup'" "$(drive dialog 1
 close_dialog_with "Design Setup" 2 >/dev/null
 remote_press --key 30
 drive command 102 >/dev/null
-check "design module: the Activity window opens, in English" drive wait-title "Remote Control Activity" 5000
-drive press "Remote Control Activity" 1102 >/dev/null
-expect "design module: Assign opens for the press" "Key30" "$(drive wait-item 'Assign a Button' 1200 5000 Key30)"
-close_dialog_with "Assign a Button" 2 >/dev/null
+check "design module: the Activity window opens, in English" drive wait-title "Halvesta Remote Control - Activity" 5000
+drive press "Halvesta Remote Control - Activity" 1102 >/dev/null
+expect "design module: Assign opens for the press" "Key30" "$(drive wait-item 'Halvesta Remote Control - Assign' 1200 5000 Key30)"
+close_dialog_with "Halvesta Remote Control - Assign" 2 >/dev/null
 drive command 100 >/dev/null
 expect "design module: Exit ends the program" "^exit 0$" "$(remote_exit_code "$PID")"
 

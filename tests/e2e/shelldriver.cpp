@@ -50,6 +50,8 @@
 //   clipboard                        print the clipboard's text (CF_TEXT)
 //   hotkey <title> <id> <vk> <mods>  set a hotkey control of that dialog (HKM_SETHOTKEY) and tell the
 //                                    dialog, as a user's keys do
+//   set-text <title> <id> <text>     put text into an edit control of that dialog, as typing does
+//   size <title> <width> <height>    resize that top-level window, as a drag of its frame does
 //   watch <title> <id> <ms>          print "watching", then poll the control every few ms and print
 //                                    "shown after N ms" once it is visible, or "never shown"
 #include <windows.h>
@@ -654,6 +656,17 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "watch" && argc == 5) return Watch(argv[2], atoi(argv[3]), atoi(argv[4]));
+  if (command == "set-text" && argc == 5) {
+    HWND item = DialogItem(argv[2], atoi(argv[3]));
+    return item && SendMessageA(item, WM_SETTEXT, 0, LPARAM(argv[4])) ? 0 : 1;
+  }
+  if (command == "size" && argc == 5) {
+    HWND window = FindTop(nullptr, argv[2], 0);
+    return window && SetWindowPos(window, nullptr, 0, 0, atoi(argv[3]), atoi(argv[4]),
+                                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE)
+               ? 0
+               : 1;
+  }
   printf("unknown command\n");
   return 2;
 }

@@ -11,8 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   unsigned vk = data[0] | (data[1] & 1) << 8, mods = data[2];
   size_t outSize = size > 3 ? data[3] % kKeyLineMax + 1 : kKeyLineMax;
   char* line = static_cast<char*>(malloc(outSize));
-  char why[128];
-  if (KeyLineFromHotkey(vk, mods, line, outSize, why, sizeof why) == 0) {
+  int result = KeyLineFromHotkey(vk, mods, line, outSize);
+  if (result == 0) {
     if (strncmp(line, "KEYBOARD ", 9) != 0) abort();
     INPUT records[kKeyLineMax];
     INPUT* out = records;
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     size_t count = size_t(out - records);
     if (down != 0 || count < 2 || records[count / 2 - 1].ki.wVk != vk) abort();
-  } else if (!why[0]) {
+  } else if (result < kKeyLineTooLong || result > kKeyLineModifierAlone || (outSize && line[0])) {
     abort();
   }
   free(line);
