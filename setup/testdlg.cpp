@@ -114,7 +114,7 @@ static void OnKey(HWND dialog, int code, uint32_t time) {
   TextFormat(verdict, sizeof verdict, fits ? IDS_HOLD_PACE_FITS : IDS_HOLD_PACE_SHORT, {release, wanted});
   snprintf(text, sizeof text, "%s %s", paceText, verdict);
   SetDlgItemTextA(dialog, IDC_TEST_PACE, text);
-  EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), test.suggested != test.release);
+  EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), !fits);
 }
 
 // The Set button: the release time the last held press wants goes into [default].
