@@ -16,7 +16,6 @@
 #include "actions/keyparse.h"
 #include "actions/profiletext.h"
 
-
 typedef ProfileSpan Span;
 
 static bool SameName(Span a, Span b) {

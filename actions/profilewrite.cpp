@@ -8,8 +8,30 @@
 // text itself: the file is read whole, decoded to UTF-8 (UTF-16) or kept as it is (UTF-8, ANSI),
 // the section, key and value are brought into the same form, the one line is replaced or added,
 // and the text goes back in the encoding it came in. Every other byte stays as it was.
+//
+// A save never leaves a mixed file. Rewritten in place, a profile cut off by a crash, a forced
+// shutdown or a power cut would keep a stray tail of the old text or end in NUL bytes, after which
+// the program refuses the whole file. So the new text goes to a new file beside the profile
+// ("profiles.ini.new") and is flushed to the disk; the profile's text is copied to
+// "profiles.ini.bak" (one generation back); the new file gets the profile's permissions, attributes
+// and creation time, and then takes its place in one step: a rename that replaces it, written
+// through. A crash at any moment leaves the old profile or the new one; at worst a stray
+// "profiles.ini.new", which nothing reads and the next save replaces.
+//
+// Not ReplaceFileA, although it carries permissions and attributes over itself: it moves the
+// profile to the backup's name first and the new file to the profile's name second, two steps.
+// Under Wine a process killed between them left no profile at all (the crash test found it at its
+// first kill); on Windows, too, it is two renames. A rename that replaces is one step on NTFS and
+// under Wine (rename(2)).
+//
+// A profile held open by another program (an editor saving it, a virus scanner) refuses to be read
+// (a sharing violation) or replaced (access denied): the save is tried again for about a second,
+// then given up with the file as it was (its backup may then hold the same text). A profile that is a hard link or a reparse point (a symbolic link, a
+// junction's file) is written in place, as before: replaced, the link would be cut and the other
+// names would keep the old text.
 #include <windows.h>
 
+#include <aclapi.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -42,20 +64,6 @@ static void Put(WriteBuffer* b, const char* text, size_t length) {
 
 static void PutText(WriteBuffer* b, const char* text) {
   Put(b, text, strlen(text));
-}
-
-static void Why(char* why, size_t whySize, const char* text, DWORD error) {
-  if (!error) {
-    snprintf(why, whySize, "%s", text);
-    return;
-  }
-  char reason[256];
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                           reason, sizeof reason, nullptr);
-  while (n > 0 && (reason[n - 1] == '\r' || reason[n - 1] == '\n' || reason[n - 1] == ' ')) n--;
-  reason[n] = '\0';
-  snprintf(why, whySize, "%s%s (error %lu)", text, n ? reason : "Unknown error",
-           static_cast<unsigned long>(error));
 }
 
 // ANSI text in the working form of the file: UTF-8 for UTF-8 and UTF-16 files, else as it is.
@@ -136,51 +144,179 @@ static bool OneLine(const char* text) {
   return !strchr(text, '\r') && !strchr(text, '\n');
 }
 
-int ProfileWriteString(const char* path, const char* section, const char* key, const char* value, char* why,
-                       size_t whySize) {
-  why[0] = '\0';
-  if (!section || !section[0] || !key || !key[0] || strchr(key, '=') || strchr(section, ']') ||
-      !OneLine(section) || !OneLine(key) || (value && !OneLine(value))) {
-    Why(why, whySize, "The entry is not one line of the form key=value.", 0);
-    return -1;
-  }
-  HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+BOOL(WINAPI* gProfileFlush)(HANDLE) = FlushFileBuffers;
+
+enum { kRetries = 10, kRetryWaitMs = 100 };  // about a second for a profile another program holds
+
+static bool InUse(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// The profile as it is: its bytes (malloc'ed, null when it does not exist), and whether it must be
+// written in place (a hard link or a reparse point).
+struct Original {
+  char* raw;
+  DWORD size, attributes;
+  FILETIME created;
+  bool exists, inPlace;
+};
+
+static int ReadOriginal(const char* path, Original* o, DWORD* error) {
+  *o = {};
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    Why(why, whySize, "", GetLastError());
-    return -1;
+    *error = GetLastError();
+    return *error == ERROR_FILE_NOT_FOUND ? 0 : kProfileWriteRead;
   }
-  DWORD high = 0;
-  DWORD size = GetFileSize(file, &high);
-  if (size == INVALID_FILE_SIZE || high || size > (64u << 20)) {
+  o->exists = true;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file, &info)) {
+    *error = GetLastError();
     CloseHandle(file);
-    Why(why, whySize, "The file is too large for a profile.", 0);
-    return -1;
+    return kProfileWriteRead;
   }
-  char* raw = static_cast<char*>(malloc(size_t(size) + 1));
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+    CloseHandle(file);
+    return kProfileWriteReadOnly;
+  }
+  o->attributes = info.dwFileAttributes;
+  o->created = info.ftCreationTime;
+  o->inPlace = info.nNumberOfLinks > 1 || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  if (info.nFileSizeHigh || info.nFileSizeLow > (64u << 20)) {
+    CloseHandle(file);
+    return kProfileWriteTooLarge;
+  }
+  o->size = info.nFileSizeLow;
+  o->raw = static_cast<char*>(malloc(size_t(o->size) + 1));
   DWORD done = 0;
-  while (raw && done < size) {
+  while (o->raw && done < o->size) {
     DWORD got = 0;
-    if (!ReadFile(file, raw + done, size - done, &got, nullptr) || got == 0) break;
+    if (!ReadFile(file, o->raw + done, o->size - done, &got, nullptr) || got == 0) break;
     done += got;
   }
-  if (!raw || done != size) {
-    DWORD error = raw ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
-    free(raw);
-    CloseHandle(file);
-    Why(why, whySize, "", error ? error : ERROR_READ_FAULT);
-    return -1;
+  *error = !o->raw ? ERROR_NOT_ENOUGH_MEMORY : done != o->size ? GetLastError() : 0;
+  CloseHandle(file);
+  if (done == o->size && o->raw) return 0;
+  if (!*error) *error = ERROR_READ_FAULT;
+  return kProfileWriteRead;
+}
+
+// The whole text into file from its start, then flushed.
+static bool WriteAll(HANDLE file, const char* text, size_t length) {
+  DWORD written = 0;
+  return SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
+         WriteFile(file, text, DWORD(length), &written, nullptr) && written == length && SetEndOfFile(file) &&
+         gProfileFlush(file);
+}
+
+// A linked profile, rewritten where it is. A longer file gets its room first: a full disk then fails
+// before any byte of the file changed.
+static int WriteInPlace(const char* path, const char* text, size_t length, DWORD oldSize, DWORD* error) {
+  HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    *error = GetLastError();
+    return kProfileWriteRead;
+  }
+  bool ok = (length <= oldSize ||
+             (SetFilePointer(file, LONG(length), nullptr, FILE_BEGIN) == length && SetEndOfFile(file))) &&
+            WriteAll(file, text, length);
+  *error = ok ? 0 : GetLastError();
+  CloseHandle(file);
+  if (ok) return 0;
+  if (!*error) *error = ERROR_WRITE_FAULT;
+  return kProfileWriteWrite;
+}
+
+// The profile's DACL (its own entries and whether it inherits) onto the new file. 0, or a system
+// error code; a profile whose permissions cannot be read keeps the folder's, as a new file would.
+static DWORD CarryPermissions(const char* path, const char* fresh) {
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoA(path, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                            &descriptor) != ERROR_SUCCESS)
+    return 0;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(descriptor, &control, &revision);
+  SECURITY_INFORMATION what =
+      DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                 : UNPROTECTED_DACL_SECURITY_INFORMATION);
+  DWORD set =
+      SetNamedSecurityInfoA(const_cast<char*>(fresh), SE_FILE_OBJECT, what, nullptr, nullptr, dacl, nullptr);
+  LocalFree(descriptor);
+  return set;
+}
+
+// The text into path + ".new", flushed, then put in the profile's place, the profile's text kept
+// as path + ".bak".
+static int WriteBeside(const char* path, const char* text, size_t length, const Original& original,
+                       DWORD* error) {
+  char fresh[MAX_PATH + 8], backup[MAX_PATH + 8];
+  snprintf(fresh, sizeof fresh, "%s%s", path, kProfileNewSuffix);
+  snprintf(backup, sizeof backup, "%s%s", path, kProfileBackupSuffix);
+  // A left-over of a save cut off earlier is not reused as it is: it may be read-only or hidden.
+  SetFileAttributesA(fresh, FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(fresh);
+  HANDLE file = CreateFileA(fresh, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    *error = GetLastError();
+    return kProfileWriteCreate;
+  }
+  bool ok = WriteAll(file, text, length);
+  *error = ok ? 0 : GetLastError();
+  if (ok && original.exists) SetFileTime(file, &original.created, nullptr, nullptr);
+  if (!CloseHandle(file) && ok) {
+    ok = false;
+    *error = GetLastError();
+  }
+  if (!ok) {
+    DeleteFileA(fresh);
+    if (!*error) *error = ERROR_WRITE_FAULT;
+    return kProfileWriteWrite;
+  }
+  int step = kProfileWriteReplace;
+  if (original.exists) {
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    *error = CarryPermissions(path, fresh);
+    if (!*error && (original.attributes & kept) && !SetFileAttributesA(fresh, original.attributes & kept))
+      *error = GetLastError();
+    // The backup of an earlier save may have been made read-only or hidden by hand: it is ours.
+    if (!*error) {
+      SetFileAttributesA(backup, FILE_ATTRIBUTE_NORMAL);
+      if (!CopyFileA(path, backup, FALSE)) {
+        *error = GetLastError();
+        step = kProfileWriteBackup;
+      }
+    }
+  }
+  if (!*error && !MoveFileExA(fresh, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    *error = GetLastError();
+  if (!*error) return 0;
+  SetFileAttributesA(fresh, FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(fresh);
+  return step;
+}
+
+// One try of the whole save: read, edit, write.
+static int WriteOnce(const char* path, const char* section, const char* key, const char* value,
+                     DWORD* error) {
+  Original original;
+  int read = ReadOriginal(path, &original, error);
+  if (read < 0) return read;
+  *error = 0;
+  char* raw = original.raw ? original.raw : static_cast<char*>(malloc(1));
+  DWORD size = original.size;
+  if (!raw) {
+    *error = ERROR_NOT_ENOUGH_MEMORY;
+    return kProfileWriteWrite;
   }
   int encoding = ProfileTextEncoding(raw, size);
   if (encoding == kProfileUtf16NoBom || encoding == kProfileNulBytes) {
     free(raw);
-    CloseHandle(file);
-    Why(why, whySize,
-        encoding == kProfileUtf16NoBom
-            ? "The file is saved as UTF-16 without a byte order mark: save it again as UTF-8 or Unicode."
-            : "The file holds NUL bytes, which a text file does not: remove them, or save it again as text.",
-        0);
-    return -1;
+    return encoding == kProfileUtf16NoBom ? kProfileWriteUtf16NoBom : kProfileWriteNulBytes;
   }
 
   // The working text: UTF-8 for UTF-8 and UTF-16 files, the bytes themselves for ANSI.
@@ -232,24 +368,31 @@ int ProfileWriteString(const char* path, const char* section, const char* key, c
   free(raw);
   if (edited.failed || decoded.failed) {
     free(edited.data);
-    CloseHandle(file);
-    Why(why, whySize, "", ERROR_NOT_ENOUGH_MEMORY);
-    return -1;
+    *error = ERROR_NOT_ENOUGH_MEMORY;
+    return kProfileWriteWrite;
   }
-  // A longer file gets its room first: a full disk then fails before any byte of the file changed.
-  DWORD written = 0;
-  bool ok = (edited.length <= size ||
-             (SetFilePointer(file, LONG(edited.length), nullptr, FILE_BEGIN) == edited.length &&
-              SetEndOfFile(file))) &&
-            SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
-            WriteFile(file, edited.data, DWORD(edited.length), &written, nullptr) &&
-            written == edited.length && SetEndOfFile(file);
-  DWORD error = ok ? 0 : GetLastError();
+  int written = original.inPlace ? WriteInPlace(path, edited.data, edited.length, size, error)
+                                 : WriteBeside(path, edited.data, edited.length, original, error);
   free(edited.data);
-  CloseHandle(file);
-  if (!ok) {
-    Why(why, whySize, "", error ? error : ERROR_WRITE_FAULT);
-    return -1;
+  return written;
+}
+
+int ProfileWriteString(const char* path, const char* section, const char* key, const char* value,
+                       unsigned long* error) {
+  *error = 0;
+  if (!section || !section[0] || !key || !key[0] || strchr(key, '=') || strchr(section, ']') ||
+      !OneLine(section) || !OneLine(key) || (value && !OneLine(value)))
+    return kProfileWriteBadEntry;
+  for (int attempt = 0;; attempt++) {
+    DWORD code = 0;
+    int result = WriteOnce(path, section, key, value, &code);
+    if (result == 0) return 0;
+    // A rename over a file another program holds open is refused as access denied: tried again too.
+    bool again = InUse(code) || (result == kProfileWriteReplace && code == ERROR_ACCESS_DENIED);
+    if (!again || attempt == kRetries) {
+      *error = code;
+      return InUse(code) ? kProfileWriteInUse : result;
+    }
+    Sleep(kRetryWaitMs);
   }
-  return 0;
 }

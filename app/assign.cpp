@@ -17,6 +17,7 @@
 #include "actions/profiletext.h"
 #include "common/process.h"
 #include "resources/resource_ids.h"
+#include "setup/savetext.h"
 
 namespace {
 
@@ -189,11 +190,12 @@ bool OnOk(HWND dialog, AssignState* state) {
     if (MessageBoxA(dialog, text, kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
       return false;
   }
-  char why[512];
-  if (ProfileWriteString(gProfilePath, section, key, state->line, why, sizeof why) < 0) {
-    snprintf(text, sizeof text, "The line could not be saved in\n%s\n\n%s\n\nChoose again, or Cancel.",
-             gProfilePath, why);
-    MessageBoxA(dialog, text, "OVRA Remote Error", MB_OK | MB_ICONERROR);
+  unsigned long error;
+  int result = ProfileWriteString(gProfilePath, section, key, state->line, &error);
+  if (result < 0) {
+    char why[1024];
+    SaveReasonText(why, sizeof why, result, error, gProfilePath);
+    SaveShowFailure(dialog, IDS_SAVE_LINE, gProfilePath, why);
     return false;
   }
   return true;

@@ -14,7 +14,9 @@
 #include "common/text.h"
 #include "resources/resource_ids.h"
 
-// The text of each kind of problem; a section's problem names no key.
+// The text of each kind of problem; a section's problem names no key. A new kind of problem: its
+// code in actions/profilecheck.h, its text's id (500-599) in resources/resource_ids.h, its English
+// in resources/texts001.inc (and every other module's textsNNN.inc), and its case here.
 static int ProblemTextId(int kind) {
   switch (kind) {
     case kCheckNoKeyword:

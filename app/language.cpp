@@ -13,10 +13,15 @@
 // A module whose texts need a code page that this system's ANSI functions cannot show is let go
 // again, as a file that does not load: the English module serves instead.
 //
-// The code is used verbatim in the file name. A value that is not a zero-terminated string is cut at
-// the end of what was read; one that fills the whole 128-byte buffer without a terminator counts as
-// too long, like a longer value. A file name that would not fit into the path buffer is treated as
-// a file that does not load.
+// Run with administrator rights, the program reads the machine's value only: the user's own key is
+// open to every program the user runs.
+//
+// The code is a name, not a path: only letters, digits, '-' and '_', at most 32 of them, are put
+// into the file name; any other code ("\..\..\x", "C:x") would name a file outside the program's
+// folder, and takes the English module, as a code whose file does not load. A value that is not a
+// zero-terminated string is cut at the end of what was read; one that fills the whole 128-byte
+// buffer without a terminator counts as too long, like a longer value. A file name that would not
+// fit into the path buffer is treated as a file that does not load.
 #include "app/shell.h"
 
 #include "common/langmodule.h"
@@ -60,9 +65,20 @@ static int LanguageSetFileName(char* path, size_t folderLength, const char* cons
   return 0;
 }
 
-HMODULE LoadLanguageModule(HINSTANCE instance) {
+int LanguageCodeValid(const char* code) {
+  size_t n = 0;
+  for (; code[n]; n++) {
+    char c = code[n];
+    bool name =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+    if (!name || n >= kLanguageCodeMax) return 0;
+  }
+  return 1;
+}
+
+HMODULE LoadLanguageModule(HINSTANCE instance, bool machineOnly) {
   char code[128];
-  int user = LanguageReadCode(HKEY_CURRENT_USER, code, sizeof code);
+  int user = machineOnly ? kCodeAbsent : LanguageReadCode(HKEY_CURRENT_USER, code, sizeof code);
   int read = user == 0 ? 0 : LanguageReadCode(HKEY_LOCAL_MACHINE, code, sizeof code);
   if (read == kCodeAbsent) read = user;
   if (read < 0) return nullptr;
@@ -74,7 +90,8 @@ HMODULE LoadLanguageModule(HINSTANCE instance) {
 
   const char* first[] = {"REMOT", code, ".DLL"};
   HMODULE module = nullptr;
-  if (LanguageSetFileName(path, folder, first, 3) == 0) module = LoadLibraryA(path);
+  if (LanguageCodeValid(code) && LanguageSetFileName(path, folder, first, 3) == 0)
+    module = LoadLibraryA(path);
   if (module && LanguageModuleShows(module)) return module;
   if (module) FreeLibrary(module);
   const char* fallback[] = {kFallbackName};

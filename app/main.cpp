@@ -3,6 +3,7 @@
 // "remote.exe /check" it only checks the profile and ends.
 #include "app/activity.h"
 #include "app/check.h"
+#include "app/guard.h"
 #include "app/shell.h"
 
 #include <commctrl.h>
@@ -16,7 +17,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   if (CheckRequested(commandLine)) return CheckRun(instance);
   InitCommonControls();
   gProgramInstance = instance;
-  gLanguageModule = LoadLanguageModule(instance);
+  // Run with administrator rights, only from a place that administrators alone may change.
+  char folder[MAX_PATH], unsafe[MAX_PATH];
+  int length = ProcessModulePath(instance, folder);
+  while (length > 0 && folder[length - 1] != '\\') folder[--length] = '\0';
+  if (length < 0) folder[0] = '\0';
+  int elevated = 0;
+  if (GuardCheckStart(folder, &elevated, unsafe) < 0) {
+    GuardRefuse(unsafe);
+    return -1;
+  }
+  gLanguageModule = LoadLanguageModule(instance, elevated != 0);
   if (!gLanguageModule) {
     ShowStartupError(nullptr, kStartNoLanguage);
     return 0;

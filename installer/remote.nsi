@@ -19,6 +19,11 @@
 ;     language module, and writes the chosen one as the language value the program needs to start
 ;     ("Language" = "001", "049", "033" or "034");
 ;   - optionally starts the program with Windows (the same "OVRARemote" value the setup dialog manages);
+;   - for all users only, optionally ("Also control programs that run as administrator", or /AdminTask
+;     on the command line): starts it at every user's logon through a scheduled task with the highest
+;     rights that user has, instead of the Run value. Elevated, the program starts only from a folder
+;     that administrators alone may change, which Program Files is and the user's own folder is not;
+;     so a just-for-me installation never offers it;
 ;   - adds Start menu entries and an uninstaller with its entry in the list of installed programs;
 ;   - starts the program at the end (the finish page's check box, on by default; a silent install
 ;     starts it when it was running before), as the user who runs setup, never elevated.
@@ -35,6 +40,9 @@ SetCompressor /SOLID lzma
 !define RUNKEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define UNINSTKEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\HalvestaRemote"
 !define CLASS "HalvestaRemoteTBClass"
+; The logon task of an installation for all users, and the value that tells the setup dialog of it.
+!define TASKNAME "Halvesta Remote Control"
+!define TASKVALUE "LogonTask"
 ; How long the program gets to answer its Exit command, and then to end (milliseconds).
 !define CLOSE_ANSWER_MS 2000
 !define CLOSE_WAIT_MS 10000
@@ -58,6 +66,7 @@ SetCompressor /SOLID lzma
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include WinMessages.nsh
+!include Sections.nsh
 
 Name "${PRODUCT}"
 OutFile "${OUT}"
@@ -79,6 +88,7 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 !define MUI_COMPONENTSPAGE_NODESC
 
 !insertmacro MULTIUSER_PAGE_INSTALLMODE
+!define MUI_PAGE_CUSTOMFUNCTION_PRE ComponentsPre
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -119,6 +129,14 @@ LangString SectionAutostart ${LANG_ENGLISH} "Start with Windows"
 LangString SectionAutostart ${LANG_GERMAN} "Mit Windows starten"
 LangString SectionAutostart ${LANG_FRENCH} "Démarrer avec Windows"
 LangString SectionAutostart ${LANG_SPANISH} "Iniciar con Windows"
+LangString SectionAdminTask ${LANG_ENGLISH} "Also control programs that run as administrator"
+LangString SectionAdminTask ${LANG_GERMAN} "Auch Programme steuern, die als Administrator laufen"
+LangString SectionAdminTask ${LANG_FRENCH} "Contrôler aussi les programmes exécutés en tant qu'administrateur"
+LangString SectionAdminTask ${LANG_SPANISH} "Controlar también los programas que se ejecutan como administrador"
+LangString TaskFailed ${LANG_ENGLISH} "The logon task could not be created (schtasks: $0). ${PRODUCT} will not start at logon by itself."
+LangString TaskFailed ${LANG_GERMAN} "Die Anmeldeaufgabe konnte nicht angelegt werden (schtasks: $0). ${PRODUCT} startet bei der Anmeldung nicht von selbst."
+LangString TaskFailed ${LANG_FRENCH} "La tâche d'ouverture de session n'a pas pu être créée (schtasks : $0). ${PRODUCT} ne démarrera pas seul à l'ouverture de session."
+LangString TaskFailed ${LANG_SPANISH} "No se pudo crear la tarea de inicio de sesión (schtasks: $0). ${PRODUCT} no se iniciará solo al iniciar sesión."
 LangString Closing ${LANG_ENGLISH} "Closing the running ${PRODUCT}"
 LangString Closing ${LANG_GERMAN} "Die laufende ${PRODUCT} wird beendet"
 LangString Closing ${LANG_FRENCH} "Fermeture de ${PRODUCT} en cours d'exécution"
@@ -224,6 +242,7 @@ Function .onInit
   ${EndIf}
   Call PreselectLanguage
   !insertmacro MUI_LANGDLL_DISPLAY
+  Call AdminTaskOption
 FunctionEnd
 
 Section "$(SectionProgram)" SecProgram
@@ -267,9 +286,58 @@ Section "$(SectionProgram)" SecProgram
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Uninstall.lnk" "$INSTDIR\uninstall.exe" "$3"
 SectionEnd
 
-Section "$(SectionAutostart)" SecAutostart
-  WriteRegStr SHCTX "${RUNKEY}" "OVRARemote" "$INSTDIR\remote.exe"
+Section /o "$(SectionAdminTask)" SecAdminTask
+  ; The task starts the program at every user's logon, elevated for administrators: there is no Run
+  ; value then (it would start a second, unelevated copy first).
+  DetailPrint "Creating the logon task ${TASKNAME}"
+  InitPluginsDir
+  FileOpen $0 "$PLUGINSDIR\task.xml" w
+  FileWriteUTF16LE /BOM $0 '<?xml version="1.0" encoding="UTF-16"?>$\r$\n\
+<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">$\r$\n\
+  <RegistrationInfo><Description>Starts ${PRODUCT} at logon, with the highest rights the user has.</Description></RegistrationInfo>$\r$\n\
+  <Triggers><LogonTrigger><Enabled>true</Enabled></LogonTrigger></Triggers>$\r$\n\
+  <Principals><Principal id="Users"><GroupId>S-1-5-32-545</GroupId><RunLevel>HighestAvailable</RunLevel></Principal></Principals>$\r$\n\
+  <Settings><MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy><DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries><StopIfGoingOnBatteries>false</StopIfGoingOnBatteries><ExecutionTimeLimit>PT0S</ExecutionTimeLimit><Enabled>true</Enabled></Settings>$\r$\n\
+  <Actions Context="Users"><Exec><Command>"$INSTDIR\remote.exe"</Command></Exec></Actions>$\r$\n\
+</Task>$\r$\n'
+  FileClose $0
+  nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /Create /TN "${TASKNAME}" /XML "$PLUGINSDIR\task.xml" /F'
+  Pop $0
+  ${If} $0 != 0
+    DetailPrint "schtasks ended with $0: the logon task was not created"
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$(TaskFailed)" /SD IDOK
+  ${Else}
+    WriteRegStr HKLM "${LANGKEY}" "${TASKVALUE}" "${TASKNAME}"
+    DeleteRegValue HKLM "${RUNKEY}" "OVRARemote"
+  ${EndIf}
 SectionEnd
+
+Section "$(SectionAutostart)" SecAutostart
+  ${IfNot} ${SectionIsSelected} ${SecAdminTask}
+    WriteRegStr SHCTX "${RUNKEY}" "OVRARemote" "$INSTDIR\remote.exe"
+  ${EndIf}
+SectionEnd
+
+; The task is for installations for all users only; /AdminTask chooses it (also silently).
+Function AdminTaskOption
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/AdminTask" $1
+  ${IfNot} ${Errors}
+  ${AndIf} $MultiUser.InstallMode == "AllUsers"
+    !insertmacro SelectSection ${SecAdminTask}
+  ${EndIf}
+  Call ComponentsPre
+FunctionEnd
+
+Function ComponentsPre
+  ${If} $MultiUser.InstallMode != "AllUsers"
+    !insertmacro UnselectSection ${SecAdminTask}
+    !insertmacro SetSectionFlag ${SecAdminTask} ${SF_RO}
+  ${Else}
+    !insertmacro ClearSectionFlag ${SecAdminTask} ${SF_RO}
+  ${EndIf}
+FunctionEnd
 
 ; Deletes the autostart value under $0 (HKCU or HKLM) when it starts this folder's program; the
 ; setup dialog may have written it there.
@@ -306,6 +374,15 @@ FunctionEnd
 
 Section "Uninstall"
   Call un.CloseRunningProgram
+  ; The logon task first: it must not start a program that is going away.
+  ${If} $MultiUser.InstallMode == "AllUsers"
+    ReadRegStr $0 HKLM "${LANGKEY}" "${TASKVALUE}"
+    ${If} $0 != ""
+      nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /Delete /TN "$0" /F'
+      Pop $1
+      DeleteRegValue HKLM "${LANGKEY}" "${TASKVALUE}"
+    ${EndIf}
+  ${EndIf}
   Delete "$INSTDIR\remote.exe"
   Delete "$INSTDIR\REMOT001.DLL"
   Delete "$INSTDIR\REMOT049.DLL"

@@ -60,6 +60,25 @@
 #define IDS_CHECK_SHADOWED 515
 #define IDS_CHECK_NO_CLASS 516
 #define IDS_CHECK_LONG_PATTERN 517
+// Saving the profile and the other settings (setup/savetext.h).
+#define IDS_SAVE_FAILED 700          // %1 what, %2 the file or key, %3 why
+#define IDS_SAVE_PORT 701            // what: the port
+#define IDS_SAVE_NOTIFY 702          // what: the "Show notifications" choice
+#define IDS_SAVE_AUTOSTART 703       // what: the "Start with Windows" choice
+#define IDS_SAVE_LINE 704            // what: the Assign dialog's line
+#define IDS_SAVE_SYSTEM 705          // why: %1 the system's text, %2 its error code
+#define IDS_SAVE_UNKNOWN 706         // the system has no text for the code
+#define IDS_SAVE_BAD_ENTRY 707       // why, by the profile writer's result
+#define IDS_SAVE_TOO_LARGE 708
+#define IDS_SAVE_UTF16_NO_BOM 709
+#define IDS_SAVE_NUL_BYTES 710
+#define IDS_SAVE_IN_USE 711          // %1 the system's text, %2 its error code
+#define IDS_SAVE_READ_ONLY 712
+#define IDS_SAVE_CREATE 713          // %1 the new file, %2 the system's text, %3 its error code
+#define IDS_SAVE_WRITE 714           // the same
+#define IDS_SAVE_REPLACE 715         // the same
+#define IDS_AUTOSTART_TASK 716       // Setup's note when a scheduled task starts the program
+#define IDS_SAVE_BACKUP 717          // %1 the backup, %2 the system's text, %3 its error code
 #define IDS_CHECK_HOLD_VALUE 518  // a .hold or hold= value that names no way of acting on a held button
 #define IDS_CHECK_TIMING 519      // a timing of [default] that is no number from 50 to 5000
 

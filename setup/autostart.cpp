@@ -11,6 +11,11 @@
 // the user cannot remove is reported, not silently left on; the same for any write that fails.
 // Writing to the machine's key also removes a copy in the user's key, and a user whose machine key
 // already starts the program gets no copy: a second start would only find the first one running.
+//
+// An installation for all users may start the program through a scheduled task instead, with the
+// highest rights each user has ("Also control programs that run as administrator"). The installer
+// then writes the task's name as "LogonTask" beside the language value; Setup shows the start as
+// the task's and writes no Run value, which would start a second, unelevated copy first.
 #include "setup/autostart.h"
 
 #include "common/process.h"
@@ -136,4 +141,16 @@ int AutostartSave(int on, const char** failedKey, LONG* error) {
   if (machine != ERROR_SUCCESS) return AutostartFail(kMachineRunName, machine, failedKey, error);
   if (user != ERROR_SUCCESS) return AutostartFail(kUserRunName, user, failedKey, error);
   return 0;
+}
+
+int AutostartByTask() {
+  HKEY key;
+  if (gAutostartOpenKey(HKEY_LOCAL_MACHINE, "Software\\Halvesta Systems\\Tessil OVRA", 0, KEY_QUERY_VALUE,
+                        &key) != ERROR_SUCCESS)
+    return 0;
+  char name[MAX_PATH];
+  DWORD size = sizeof name, type = 0;
+  LONG read = RegQueryValueExA(key, "LogonTask", nullptr, &type, (BYTE*)name, &size);
+  RegCloseKey(key);
+  return read == ERROR_SUCCESS && type == REG_SZ && size > 1 ? 1 : 0;
 }

@@ -14,3 +14,7 @@ int AutostartRead();
 // Writes the value (on) or removes it wherever it is (off). 0, or -1 with the key that refused
 // ("HKEY_...\...\Run") and the system's error code.
 int AutostartSave(int on, const char** failedKey, LONG* error);
+// 1 when an installation for all users starts the program at logon through its scheduled task (the
+// machine's "LogonTask" value under the maker's key names the task): the Run values are then not
+// the program's to manage. 0 otherwise.
+int AutostartByTask();

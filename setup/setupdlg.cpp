@@ -24,6 +24,7 @@
 #include "setup/detect.h"
 #include "setup/langchoice.h"
 #include "setup/portchoice.h"
+#include "setup/savetext.h"
 #include "setup/setup.h"
 
 // Used on the main thread only.
@@ -70,6 +71,14 @@ static void PlaceDialog(HWND dialog) {
 // Sets the check box from the autostart value; with neither Run key to read it keeps the
 // template's state.
 static void ReadAutostart(HWND dialog) {
+  if (AutostartByTask()) {  // the installation's task starts it: shown, not changed here
+    char text[256];
+    TextLoad(IDS_AUTOSTART_TASK, text, sizeof text);
+    SetDlgItemTextA(dialog, IDC_AUTOSTART, text);
+    CheckDlgButton(dialog, IDC_AUTOSTART, BST_CHECKED);
+    EnableItem(dialog, IDC_AUTOSTART, FALSE);
+    return;
+  }
   int on = AutostartRead();
   if (on >= 0) CheckDlgButton(dialog, IDC_AUTOSTART, on ? BST_CHECKED : BST_UNCHECKED);
 }
@@ -105,8 +114,6 @@ static void ProbePorts(HWND dialog) {
     EnableItem(dialog, IDC_TEST, TRUE);
   }
 }
-
-static void ShowSaveError(HWND dialog, const char* what, const char* where, DWORD error);
 
 int SetupNotificationsOn() {
   return GetPrivateProfileIntA("default", "notify", 1, gProfilePath) != 0;
@@ -152,34 +159,17 @@ static void OnTest(HWND dialog) {
   QueueClear();  // a key that arrived after the test dialog had cleared the queue
 }
 
-// Tells that a save failed: what could not be written where, and why.
-static void ShowSaveReason(HWND dialog, const char* what, const char* where, const char* why) {
-  char text[1024];
-  snprintf(text, sizeof text, "%s could not be saved in\n%s\n\n%s\n\nChoose again, or Cancel.", what, where,
-           why);
-  MessageBoxA(dialog, text, "OVRA Remote Error", MB_OK | MB_ICONERROR);
-}
-
-// The same with the system's reason for `error`.
-static void ShowSaveError(HWND dialog, const char* what, const char* where, DWORD error) {
-  char reason[256];
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                           reason, sizeof reason, nullptr);
-  while (n > 0 && (reason[n - 1] == '\r' || reason[n - 1] == '\n' || reason[n - 1] == ' ')) n--;
-  reason[n] = 0;
-  char why[320];
-  snprintf(why, sizeof why, "%s (error %lu)", n ? reason : "Unknown error", error);
-  ShowSaveReason(dialog, what, where, why);
-}
-
 // Saves "Show notifications" as notify=1 or 0; a template without the box leaves the entry alone.
 // Returns 0, or -1 after telling why it could not be saved.
 static int SaveNotify(HWND dialog) {
   if (!GetDlgItem(dialog, IDC_NOTIFY)) return 0;
   const char* text = IsDlgButtonChecked(dialog, IDC_NOTIFY) == BST_CHECKED ? "1" : "0";
-  char why[256];
-  if (ProfileWriteString(gProfilePath, "default", "notify", text, why, sizeof why) < 0) {
-    ShowSaveReason(dialog, "\"Show notifications\"", gProfilePath, why);
+  unsigned long error;
+  int result = ProfileWriteString(gProfilePath, "default", "notify", text, &error);
+  if (result < 0) {
+    char why[1024];
+    SaveReasonText(why, sizeof why, result, error, gProfilePath);
+    SaveShowFailure(dialog, IDS_SAVE_NOTIFY, gProfilePath, why);
     return -1;
   }
   return 0;
@@ -188,25 +178,28 @@ static int SaveNotify(HWND dialog) {
 // Saves the port, then the autostart choice, and closes the dialog. A save that fails is told and
 // keeps the dialog open; what was saved before it stays saved.
 static void OnOk(HWND dialog) {
-  char text[16];
+  char text[16], why[1024];
   snprintf(text, sizeof text, "%d", SetupCheckedPort(dialog));
-  char why[512];
-  if (ProfileWriteString(gProfilePath, "default", "port", text, why, sizeof why) < 0) {
-    ShowSaveReason(dialog, "The port", gProfilePath, why);
+  unsigned long error;
+  int result = ProfileWriteString(gProfilePath, "default", "port", text, &error);
+  if (result < 0) {
+    SaveReasonText(why, sizeof why, result, error, gProfilePath);
+    SaveShowFailure(dialog, IDS_SAVE_PORT, gProfilePath, why);
     return;
   }
   if (SaveNotify(dialog) < 0) return;
   const char* key;
-  LONG error;
-  if (AutostartSave(IsDlgButtonChecked(dialog, IDC_AUTOSTART) == BST_CHECKED, &key, &error) < 0) {
-    ShowSaveError(dialog, "\"Start with Windows\"", key, DWORD(error));
+  LONG failed;
+  if (!AutostartByTask() &&
+      AutostartSave(IsDlgButtonChecked(dialog, IDC_AUTOSTART) == BST_CHECKED, &key, &failed) < 0) {
+    SaveSystemText(why, sizeof why, DWORD(failed));
+    SaveShowFailure(dialog, IDS_SAVE_AUTOSTART, key, why);
     return;
   }
-  int language = SetupLanguageSave(dialog, &key, &error);
+  int language = SetupLanguageSave(dialog, &key, &failed);
   if (language < 0) {
-    char what[64];
-    TextLoad(IDS_LANGUAGE_SETTING, what, sizeof what);
-    ShowSaveError(dialog, what, key, DWORD(error));
+    SaveSystemText(why, sizeof why, DWORD(failed));
+    SaveShowFailure(dialog, IDS_LANGUAGE_SETTING, key, why);
     return;
   }
   if (language > 0) SetupLanguageAskRestart(dialog);

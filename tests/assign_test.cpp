@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "actions/profile.h"
@@ -153,6 +154,7 @@ TEST_F(AssignTest, FailedWriteIsTold) {
                   PostClick(d, IDCANCEL);
                 }),
             0);
+  box.erase(std::remove(box.begin(), box.end(), '\r'), box.end());  // the formatter's line ends
   EXPECT_EQ(box.find(std::string("The line could not be saved in\n") + gProfilePath + "\n\n"), 0u) << box;
   EXPECT_GT(box.size(), strlen(gProfilePath) + 60);
   EXPECT_TRUE(open);

@@ -18,6 +18,7 @@
 #include "actions/interp.h"
 #include "actions/profile.h"
 #include "app/shell.h"
+#include "setup/savetext.h"
 #include "receiver/keyqueue.h"
 #include "test_support.h"
 
@@ -389,10 +390,13 @@ TEST(ProfileWrite, WritesOneLineInTheFilesOwnEncoding) {
     SCOPED_TRACE(c.name);
     std::string path = dir.File("write" + std::to_string(n++) + ".ini");
     if (c.before != "(missing)") dir.Write("write" + std::to_string(n - 1) + ".ini", c.before);
-    char why[256] = "stale";
-    ASSERT_EQ(ProfileWriteString(path.c_str(), c.section, c.key, c.value, why, sizeof why), 0) << why;
-    EXPECT_STREQ(why, "");
+    unsigned long error = 99;
+    ASSERT_EQ(ProfileWriteString(path.c_str(), c.section, c.key, c.value, &error), 0) << error;
+    EXPECT_EQ(error, 0u);
     EXPECT_EQ(ReadAll(path), c.after);
+    // The text before stays as the backup (none for a file that was not there); nothing else is left.
+    EXPECT_EQ(ReadAll(path + ".bak"), c.before);
+    EXPECT_EQ(ReadAll(path + ".new"), "(missing)");
     // Read back as it was given, by the program and (where it can) by the platform.
     char ours[kProfileValueSize];
     ASSERT_EQ(ProfileRefresh(path.c_str()), 0);
@@ -413,32 +417,219 @@ TEST(ProfileWrite, RefusesFilesItCannotReadAndEntriesOfMoreThanOneLine) {
     const char* section;
     const char* key;
     const char* value;
-    const char* why;
+    int result;
   } cases[] = {
       {Utf16("[default]\r\nport=2\r\nKey1=KEYBOARD A\r\n", false, false), "default", "port", "3",
-       "saved as UTF-16 without a byte order mark: save it again as UTF-8 or Unicode"},
-      {Utf16("[default]\r\nport=2\r\n", true, false), "default", "port", "3",
-       "UTF-16 without a byte order mark"},
-      {std::string("[default]\r\nKey1=KEYBOARD A+") + '\0' + "^A\r\n", "default", "port", "3", "NUL bytes"},
-      {"[default]\r\n", "default", "port", "3\r\nKey1=KEYBOARD A", "one line"},
-      {"[default]\r\n", "de]fault", "port", "3", "one line"},
-      {"[default]\r\n", "default", "po=rt", "3", "one line"},
+       kProfileWriteUtf16NoBom},
+      {Utf16("[default]\r\nport=2\r\n", true, false), "default", "port", "3", kProfileWriteUtf16NoBom},
+      {std::string("[default]\r\nKey1=KEYBOARD A+") + '\0' + "^A\r\n", "default", "port", "3",
+       kProfileWriteNulBytes},
+      {"[default]\r\n", "default", "port", "3\r\nKey1=KEYBOARD A", kProfileWriteBadEntry},
+      {"[default]\r\n", "de]fault", "port", "3", kProfileWriteBadEntry},
+      {"[default]\r\n", "default", "po=rt", "3", kProfileWriteBadEntry},
   };
   TempDir dir;
   for (const Refused& c : cases) {
     std::string path = dir.Write("refused.ini", c.before);
-    char why[256] = "";
-    EXPECT_EQ(ProfileWriteString(path.c_str(), c.section, c.key, c.value, why, sizeof why), -1);
-    EXPECT_NE(std::string(why).find(c.why), std::string::npos) << why;
+    unsigned long error = 99;
+    EXPECT_EQ(ProfileWriteString(path.c_str(), c.section, c.key, c.value, &error), c.result);
+    EXPECT_EQ(error, 0u);
     EXPECT_EQ(ReadAll(path), c.before);
+    EXPECT_EQ(ReadAll(path + ".bak"), "(missing)");
   }
   // A folder where the file should be: the system's reason.
   std::string folder = dir.File("folder.ini");
   ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-  char why[256] = "";
-  EXPECT_EQ(ProfileWriteString(folder.c_str(), "default", "port", "1", why, sizeof why), -1);
-  EXPECT_NE(std::string(why).find("(error 5)"), std::string::npos) << why;
+  unsigned long error = 0;
+  EXPECT_EQ(ProfileWriteString(folder.c_str(), "default", "port", "1", &error), kProfileWriteRead);
+  EXPECT_EQ(error, unsigned(ERROR_ACCESS_DENIED));
   RemoveDirectoryA(folder.c_str());
+}
+
+static BOOL WINAPI FailingFlush(HANDLE) {
+  SetLastError(ERROR_DISK_FULL);
+  return FALSE;
+}
+
+// Each point where a save can fail, made to fail for real (the flush through its stand-in): the
+// profile and its backup stay byte for byte, nothing is left beside them, and the user's text
+// names what failed and the system's reason.
+TEST(ProfileWrite, EachFailureLeavesTheProfileAsItWas) {
+  const std::string before = "[default]\r\nport=2\r\n", backup = "[default]\r\nport=1\r\n";
+  struct Case {
+    const char* name;
+    std::function<HANDLE(const std::string& path)> arrange;  // a handle it holds open, or null
+    int result;
+    unsigned long error;
+    const char* told;  // in the text the user reads ("|" between parts)
+    DWORD minimumMs;   // how long the save kept trying
+  } cases[] = {
+      {"the new file cannot be made (a folder has its name)",
+       [](const std::string& p) { return CreateDirectoryA((p + ".new").c_str(), nullptr), HANDLE(nullptr); },
+       kProfileWriteCreate, ERROR_ACCESS_DENIED, "profiles.ini.new|could not be made beside it", 0},
+      {"the flush fails", [](const std::string&) { return gProfileFlush = FailingFlush, HANDLE(nullptr); },
+       kProfileWriteWrite, ERROR_DISK_FULL, "profiles.ini.new|(error 112). The file is as it was.", 0},
+      {"the backup cannot be made (a folder has its name)",
+       [](const std::string& p) {
+         MoveFileA((p + ".bak").c_str(), (p + ".bak.kept").c_str());
+         return CreateDirectoryA((p + ".bak").c_str(), nullptr), HANDLE(nullptr);
+       },
+       kProfileWriteBackup, ERROR_ACCESS_DENIED, "profiles.ini.bak|could not be copied to its backup", 0},
+      {"the replacement is refused: another program holds the profile, sharing reading and writing only",
+       [](const std::string& p) {
+         return CreateFileA(p.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+       },
+       kProfileWriteReplace, ERROR_ACCESS_DENIED, "profiles.ini.new|could not take the file's place", 900},
+      {"another program holds it open without sharing",
+       [](const std::string& p) {
+         return CreateFileA(p.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+       },
+       kProfileWriteInUse, ERROR_SHARING_VIOLATION, "Another program has the file open", 900},
+      {"the profile is read-only",
+       [](const std::string& p) {
+         return SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_READONLY), HANDLE(nullptr);
+       },
+       kProfileWriteReadOnly, 0, "read-only", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    std::string path = dir.Write("profiles.ini", before);
+    dir.Write("profiles.ini.bak", backup);
+    HANDLE held = c.arrange(path);
+    DWORD start = GetTickCount();
+    unsigned long error = 0;
+    int result = ProfileWriteString(path.c_str(), "default", "port", "3", &error);
+    DWORD took = GetTickCount() - start;
+    gProfileFlush = FlushFileBuffers;
+    if (held) CloseHandle(held);
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(error, c.error);
+    EXPECT_GE(took, c.minimumMs);
+    EXPECT_LT(took, 3000u);
+    EXPECT_EQ(ReadAll(path), before);
+    // The backup is the earlier one, or (the replacement failed) the profile's own text.
+    if (GetFileAttributesA((path + ".bak.kept").c_str()) == INVALID_FILE_ATTRIBUTES) {
+      EXPECT_EQ(ReadAll(path + ".bak"), c.result == kProfileWriteReplace ? before : backup);
+    }
+    DWORD fresh = GetFileAttributesA((path + ".new").c_str());
+    EXPECT_TRUE(fresh == INVALID_FILE_ATTRIBUTES || (fresh & FILE_ATTRIBUTE_DIRECTORY)) << "a new file left";
+    char why[1024];
+    SaveReasonText(why, sizeof why, result, error, path.c_str());
+    std::string told = c.told;
+    for (size_t from = 0, bar; from != std::string::npos; from = bar == std::string::npos ? bar : bar + 1) {
+      bar = told.find('|', from);
+      EXPECT_NE(std::string(why).find(told.substr(from, bar - from)), std::string::npos) << why;
+    }
+    RemoveDirectoryA((path + ".new").c_str());
+    RemoveDirectoryA((path + ".bak").c_str());
+    DeleteFileA((path + ".bak.kept").c_str());
+  }
+}
+
+static DWORD WINAPI LetGoLater(void* handle) {
+  Sleep(300);
+  CloseHandle(handle);
+  return 0;
+}
+
+// A program that lets go of the profile within the second: the save goes through.
+TEST(ProfileWrite, AProfileHeldForAMomentIsSavedWhenLetGo) {
+  TempDir dir;
+  std::string path = dir.Write("profiles.ini", "[default]\r\nport=2\r\n");
+  HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  HANDLE letGo = CreateThread(nullptr, 0, LetGoLater, held, 0, nullptr);
+  unsigned long error = 0;
+  EXPECT_EQ(ProfileWriteString(path.c_str(), "default", "port", "3", &error), 0);
+  WaitForSingleObject(letGo, 5000);
+  CloseHandle(letGo);
+  EXPECT_EQ(ReadAll(path), "[default]\r\nport=3\r\n");
+}
+
+// One generation of backup; a left-over new file of a save cut off is not read and is replaced; the
+// profile's hidden attribute is kept; a hard-linked profile is written in place, so that every name
+// of it shows the new text.
+TEST(ProfileWrite, BackupLeftOversAndLinks) {
+  TempDir dir;
+  std::string path = dir.Write("profiles.ini", "[default]\r\nport=1\r\n");
+  std::string left = dir.Write("profiles.ini.new", "[default]\r\nport=9\r\nleft over");
+  SetFileAttributesA(left.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+  char value[16];
+  ASSERT_EQ(ProfileRefresh(path.c_str()), 0);
+  EXPECT_EQ(ProfileGet("default", "port", value, sizeof value - 1), 1);
+  EXPECT_STREQ(value, "1");
+  unsigned long error = 0;
+  ASSERT_EQ(ProfileWriteString(path.c_str(), "default", "port", "2", &error), 0) << error;
+  ASSERT_EQ(ProfileWriteString(path.c_str(), "default", "port", "3", &error), 0) << error;
+  EXPECT_EQ(ReadAll(path), "[default]\r\nport=3\r\n");
+  EXPECT_EQ(ReadAll(path + ".bak"), "[default]\r\nport=2\r\n");
+  EXPECT_EQ(ReadAll(left), "(missing)");
+  ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  ASSERT_EQ(ProfileWriteString(path.c_str(), "default", "port", "3", &error), 0) << error;
+  EXPECT_EQ(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN, DWORD(FILE_ATTRIBUTE_HIDDEN));
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  std::string other = dir.File("linked.ini");
+  ASSERT_TRUE(CreateHardLinkA(other.c_str(), path.c_str(), nullptr));
+  DeleteFileA((path + ".bak").c_str());
+  ASSERT_EQ(ProfileWriteString(path.c_str(), "default", "port", "4", &error), 0) << error;
+  EXPECT_EQ(ReadAll(path), "[default]\r\nport=4\r\n");
+  EXPECT_EQ(ReadAll(other), ReadAll(path));
+  EXPECT_EQ(ReadAll(path + ".bak"), "(missing)");
+}
+
+// A process that saves in a loop, killed at random moments: the profile is always the old text or
+// the new one. The child is this test program, run with REMOTE_SAVE_LOOP naming the profile.
+TEST(ProfileWrite, ChildSavesInALoop) {
+  char path[MAX_PATH];
+  if (!GetEnvironmentVariableA("REMOTE_SAVE_LOOP", path, sizeof path))
+    GTEST_SKIP() << "run by the crash test";
+  unsigned long error;
+  // The first save changes the file, whichever text it has.
+  for (int i = ReadAll(path).find("port=2") != std::string::npos;; i++)
+    ProfileWriteString(path, "default", "port", i % 2 ? "1" : "2", &error);
+}
+
+TEST(ProfileWrite, AKilledSaveLeavesTheOldTextOrTheNew) {
+  TempDir dir;
+  // Large enough that a kill often lands while the text is being written.
+  std::string body;
+  for (int i = 0; i < 4000; i++)
+    body += "Key" + std::to_string(i % 128) + "=KEYBOARD A+^A ; line " + std::to_string(i) + "\r\n";
+  const std::string one = "[default]\r\nport=1\r\n" + body, two = "[default]\r\nport=2\r\n" + body;
+  std::string path = dir.Write("profiles.ini", one);
+  char program[MAX_PATH];
+  GetModuleFileNameA(nullptr, program, MAX_PATH);
+  std::string command = std::string("\"") + program + "\" --gtest_filter=ProfileWrite.ChildSavesInALoop";
+  SetEnvironmentVariableA("REMOTE_SAVE_LOOP", path.c_str());
+  srand(GetTickCount());
+  int kills = 0;
+  DWORD start = GetTickCount();
+  while (kills < 30 && GetTickCount() - start < 15000) {
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child;
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                               nullptr, &startup, &child));
+    // The child's first save changes the file; then it is killed at a random moment.
+    std::string first = ReadAll(path);
+    for (int i = 0; i < 400 && ReadAll(path) == first; i++) Sleep(5);
+    Sleep(DWORD(rand() % 40));
+    TerminateProcess(child.hProcess, 1);
+    WaitForSingleObject(child.hProcess, 5000);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    kills++;
+    std::string now = ReadAll(path);
+    ASSERT_TRUE(now == one || now == two) << "after kill " << kills << ": " << now.size() << " bytes";
+  }
+  SetEnvironmentVariableA("REMOTE_SAVE_LOOP", nullptr);
+  printf("%d kills, the profile whole after each\n", kills);
+  EXPECT_GE(kills, 10);
 }
 
 // ---- The dispatch thread with real windows, threads and events ----

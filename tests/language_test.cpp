@@ -119,25 +119,69 @@ class LanguageTest : public ::testing::Test {
 TEST_F(LanguageTest, ChoosesTheModuleNamedByTheCodeElseTheEnglishOne) {
   struct Case {
     std::string code;
-    const char* present;  // extra module file beside the program, or null
-    const char* expected;
+    std::string present;   // extra module file beside the program, or empty
+    std::string expected;  // empty: no module
   } cases[] = {
-      {"001", nullptr, "REMOT001.DLL"},
-      {"002", nullptr, "REMOT001.DLL"},
+      {"001", "", "REMOT001.DLL"},
+      {"002", "", "REMOT001.DLL"},
       {"002", "REMOT002.DLL", "REMOT002.DLL"},
       {"", "REMOT.DLL", "REMOT.DLL"},
-      {"", nullptr, "REMOT001.DLL"},
-      {std::string(127, '7'), nullptr, "REMOT001.DLL"},  // the longest code that is read
-      {std::string(128, '8'), nullptr, nullptr},         // too long: no module at all
-      {std::string(300, '9'), nullptr, nullptr},
+      {"", "", "REMOT001.DLL"},
+      {std::string(32, '7'), "REMOT" + std::string(32, '7') + ".DLL",
+       "REMOT" + std::string(32, '7') + ".DLL"},
+      {std::string(33, '7'), "REMOT" + std::string(33, '7') + ".DLL", "REMOT001.DLL"},  // longer than a name
+      {std::string(127, '7'), "", "REMOT001.DLL"},  // the longest code that is read
+      {std::string(128, '8'), "", ""},              // too long: no module at all
+      {std::string(300, '9'), "", ""},
+      {"en-GB_2", "REMOTen-GB_2.DLL", "REMOTEN-GB_2.DLL"},
   };
   for (const Case& c : cases) {
     SetCode(c.code);
-    if (c.present) CopyModuleAs(c.present);
-    EXPECT_EQ(Loaded(), c.expected ? Beside(c.expected) : "none") << "code '" << c.code << "'";
+    if (!c.present.empty()) CopyModuleAs(c.present);
+    EXPECT_EQ(Loaded(), c.expected.empty() ? "none" : Beside(c.expected)) << "code '" << c.code << "'";
     for (const std::string& file : copies_) DeleteFileA(file.c_str());
     copies_.clear();
   }
+}
+
+// A code that is a path, not a name, never reaches the file name: a module planted where it points
+// is not loaded, the English one is.
+TEST_F(LanguageTest, ACodeThatIsAPathTakesTheEnglishModule) {
+  // "REMOT" + "\..\planted\x" + ".DLL" would be planted\x.DLL beside the program.
+  std::string planted = ProgramFolder() + "planted";
+  CreateDirectoryA(planted.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileA((ProgramFolder() + "REMOT001.DLL").c_str(), (planted + "\\x.DLL").c_str(), FALSE));
+  CopyModuleAs("REMOT..DLL");
+  const std::string cases[] = {
+      "\\..\\planted\\x",   "/../planted/x", "a/b", "a\\b", "..", ".", "C:x", "x y", "x.y", "x:", "\xE9",
+      std::string(33, 'x'),
+  };
+  for (const std::string& code : cases) {
+    EXPECT_FALSE(LanguageCodeValid(code.c_str())) << code;
+    SetCode(code);
+    EXPECT_EQ(Loaded(), Beside("REMOT001.DLL")) << "code '" << code << "'";
+  }
+  for (const char* good : {"001", "049", "de-CH", "pt_BR", "", "abcdefghijklmnopqrstuvwxyz012345"})
+    EXPECT_TRUE(LanguageCodeValid(good)) << good;
+  DeleteFileA((planted + "\\x.DLL").c_str());
+  RemoveDirectoryA(planted.c_str());
+}
+
+// Run with administrator rights the user's value is never read.
+TEST_F(LanguageTest, MachineOnlyNeverReadsTheUsersValue) {
+  CopyModuleAs("REMOT002.DLL");
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
+  SetCode("002", HKEY_CURRENT_USER);
+  HMODULE module = LoadLanguageModule(GetModuleHandleA(nullptr), true);
+  EXPECT_EQ(module, nullptr);
+  if (module) FreeLibrary(module);
+  SetCode("001");
+  module = LoadLanguageModule(GetModuleHandleA(nullptr), true);
+  ASSERT_NE(module, nullptr);
+  char path[MAX_PATH] = "";
+  GetModuleFileNameA(module, path, MAX_PATH);
+  FreeLibrary(module);
+  EXPECT_EQ(std::string(CharUpperA(path)), Beside("REMOT001.DLL"));
 }
 
 // The user's own value comes first; without a usable one the machine's, then the user's again (no module).

@@ -473,6 +473,35 @@ TEST_F(SetupDialogTest, AutostartValueFollowsTheCheckBox) {
   }
 }
 
+// An installation for all users whose scheduled task starts the program: the box shows that, cannot
+// be changed, and OK writes no Run value (a second, unelevated start).
+TEST_F(SetupDialogTest, ATaskOfTheInstallationStartsTheProgram) {
+  const char kMaker[] = "Software\\Halvesta Systems\\Tessil OVRA";
+  HKEY key;
+  ASSERT_EQ(
+      RegCreateKeyExA(HKEY_LOCAL_MACHINE, kMaker, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+      ERROR_SUCCESS);
+  RegSetValueExA(key, "LogonTask", 0, REG_SZ, (const BYTE*)"Halvesta Remote Control", 24);
+  Profile("[default]\n");
+  WriteRunValue(RunValue());
+  WriteRunValue(RunValue(), HKEY_CURRENT_USER);
+  bool checked = false, enabled = true;
+  std::string text;
+  Run([&](HWND d) {
+    checked = ItemChecked(d, IDC_AUTOSTART);
+    enabled = ItemEnabled(d, IDC_AUTOSTART);
+    text = ItemText(d, IDC_AUTOSTART);
+    PostClick(d, IDOK);
+  });
+  RegDeleteValueA(key, "LogonTask");
+  RegCloseKey(key);
+  EXPECT_TRUE(checked);
+  EXPECT_FALSE(enabled);
+  EXPECT_EQ(text, "Started at logon by the installation's task");
+  EXPECT_EQ(ReadRunValue(), RunValue());
+  EXPECT_EQ(ReadRunValue(HKEY_CURRENT_USER), RunValue());
+}
+
 // --- Saves that fail: told, and the dialog stays open ---
 
 struct FailedSaveCase {

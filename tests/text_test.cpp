@@ -2,6 +2,7 @@
 // built from the same list the program keeps), and the loader's rules (placeholders in a
 // translation's order, the program's English for a text a module lacks, plural forms).
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <string.h>
 #include <windows.h>
 
@@ -263,6 +264,75 @@ TEST_F(EnglishModule, Notices) {
     NoticeText(&c.e, text, sizeof text);
     EXPECT_STREQ(text, c.text);
   }
+}
+
+// A module with a few texts, some with their placeholders in another order, and French plurals.
+class TestModule : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gLanguageModule = LoadLibraryA("texttest.dll");
+    ASSERT_NE(gLanguageModule, nullptr);
+  }
+  void TearDown() override {
+    FreeLibrary(gLanguageModule);
+    gLanguageModule = nullptr;
+  }
+};
+
+TEST_F(TestModule, PlaceholdersComeOutInTheTranslationsOrder) {
+  ActivityEvent refused = Press(9, kActivityKeysRefused, 5);
+  refused.sent = 2;
+  EXPECT_EQ(Column(refused, 6), "after 2 sent: refused by the system (error 5)");
+  ActivityEvent none = Press(9, kActivityNoEntry);
+  strcpy(none.program, "vlc.exe");
+  char text[256];
+  NoticeText(&none, text, sizeof text);
+  EXPECT_STREQ(text, "In vlc.exe, Key9 does nothing.");
+  ProfileProblem shadowed = Problem(kCheckShadowed, 12, "YouTube*", "", "Yo*");
+  CheckDescribe(&shadowed, text, sizeof text);
+  EXPECT_STREQ(text, "[Yo*] first, so [YouTube*] (line 12) never serves");
+}
+
+TEST_F(TestModule, ATextTheModuleLacksIsTheProgramsEnglish) {
+  EXPECT_EQ(Column(Press(9, kActivityNoAnswer), 6), "window did not answer within 2 s");
+  char tip[kTrayTipSize];
+  TrayTipText(1, 3, tip);
+  EXPECT_STREQ(tip, "Halvesta Remote Control - COM3");
+  char text[16] = "x";
+  EXPECT_EQ(TextLoad(9999, text, sizeof text), 0);  // neither has it: empty
+  EXPECT_STREQ(text, "");
+}
+
+TEST_F(TestModule, PluralFormsByTheModulesRule) {
+  const struct {
+    long count;
+    const char* french;
+    const char* english;
+  } cases[] = {
+      {0, "0 probleme trouve", "0 problems found"},
+      {1, "1 probleme trouve", "1 problem found"},
+      {2, "2 problemes trouves", "2 problems found"},
+  };
+  for (const auto& c : cases) {
+    char count[16], text[64];
+    snprintf(count, sizeof count, "%ld", c.count);
+    TextFormatCount(text, sizeof text, IDS_CHECK_COUNT, c.count, {count});
+    EXPECT_STREQ(text, c.french);
+    HMODULE french = gLanguageModule;
+    gLanguageModule = nullptr;  // the program's English: "1" only
+    TextFormatCount(text, sizeof text, IDS_CHECK_COUNT, c.count, {count});
+    gLanguageModule = french;
+    EXPECT_STREQ(text, c.english);
+  }
+}
+
+TEST(Text, CutToTheBufferAndPercentSignsKept) {
+  char small[8];
+  EXPECT_EQ(TextFormat(small, sizeof small, IDS_ACTIVITY_NOT_STARTED, {"File not found", "2"}), 7);
+  EXPECT_STREQ(small, "program");
+  char text[64];
+  TextFormat(text, sizeof text, IDS_ACTIVITY_ANSWERED, {"%1%%"});
+  EXPECT_STREQ(text, "sent; the window answered %1%%");
 }
 
 }  // namespace

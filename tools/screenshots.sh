@@ -9,6 +9,7 @@
 #   docs/notice.png        the notice for a button with no entry, beside the tray icon
 #   docs/assign-dialog.png the Assign dialog for a press in a media player (tools/assignshot.cpp)
 #   docs/restart.png       Setup's question after another language was chosen
+#   build/screenshots*/setup-task.png  the setup dialog of an installation whose logon task starts it
 # Usage: bash tools/screenshots.sh [CODE]     (builds first if needed; leaves nothing running)
 #   CODE: the language module, 001 (English, the default) or 049, 033, 034. The German pictures go
 #   to docs/de/, the French and Spanish ones to build/screenshots-CODE/shots/ (to look at), and the
@@ -104,6 +105,17 @@ drive press "$TEST" 2 >/dev/null
 drive gone "$TEST" 10000 >/dev/null
 drive press "$SETUP" 2 >/dev/null
 drive gone "$SETUP" 10000 >/dev/null
+
+remote_log "the setup dialog when the installation's logon task starts the program"
+TASK_KEY='HKLM\Software\Halvesta Systems\Tessil OVRA'
+wine reg add "$TASK_KEY" /v LogonTask /d 'Halvesta Remote Control' /f >/dev/null 2>&1
+drive command 101 >/dev/null
+drive wait-title "$SETUP" 20000 >/dev/null
+sleep 1
+shoot_window "$SETUP" "$WORK/setup-task.png"
+drive press "$SETUP" 2 >/dev/null
+drive gone "$SETUP" 10000 >/dev/null
+wine reg delete "$TASK_KEY" /v LogonTask /f >/dev/null 2>&1
 
 remote_log "the restart question after another language was chosen"
 drive command 101 >/dev/null

@@ -8,7 +8,9 @@
 #   - /AllUsers still installs into Program Files and HKLM, and its uninstaller removes that;
 #   - the language: English where Windows' display language has no module, German on a German
 #     Windows (preselected, and silently taken); every module is installed; the portable zip holds
-#     the modules and one .reg file per language.
+#     the modules and one .reg file per language;
+#   - /AllUsers /AdminTask registers the logon task instead of the Run value, and its uninstaller
+#     removes it; just for me never gets a task.
 # Usage: install_e2e.sh BUILD_DIR
 set -euo pipefail
 source "$(dirname "$0")/../../tools/lib.sh"
@@ -153,5 +155,26 @@ check "all users: uninstall removed the program" test ! -e "$ALL/remote.exe"
 check "all users: uninstall removed HKLM values" hklm_untouched
 check "all users: uninstall removed the maker's HKLM key" nokey 'HKLM\Software\Halvesta Systems'
 check "all users: uninstall removed the common Start menu entries" test ! -e "$ALL_MENU"
+
+# --- all users with the logon task for programs that run as administrator ---------------------
+# Wine registers the task (its file keeps the description, not the trigger, principal or command):
+# that it starts the program elevated at each logon only a real Windows can show.
+TASKFILE="$WINEPREFIX/drive_c/windows/system32/tasks/Halvesta Remote Control"
+wine "$SETUP" /S /AllUsers /AdminTask
+check "admin task: the scheduled task is registered" test -f "$TASKFILE"
+check "admin task: it is this installation's task" grep -q "Starts Halvesta Remote Control at logon" "$TASKFILE"
+check "admin task: no Run value beside it" test -z "$(regval "HKLM\\$RUN_VALUE" OVRARemote)"
+check "admin task: the setup dialog is told of it" \
+  test "$(regval "HKLM\\$LANG_VALUE" LogonTask)" = "Halvesta Remote Control"
+uninstall_from "$ALL" /S
+check "admin task: uninstall removed the task" test ! -e "$TASKFILE"
+check "admin task: uninstall removed the HKLM values" hklm_untouched
+check "admin task: uninstall removed the maker's HKLM key" nokey 'HKLM\Software\Halvesta Systems'
+# Just for me there is no task, even when asked: elevated from the user's own folder it would not start.
+wine "$SETUP" /S /AdminTask
+check "just for me, /AdminTask: no task" test ! -e "$TASKFILE"
+check "just for me, /AdminTask: the Run value as usual" \
+  test "$(regval "HKCU\\$RUN_VALUE" OVRARemote)" = "$APP_WIN\\remote.exe"
+uninstall_from "$APP" /S /CurrentUser
 
 remote_e2e_end

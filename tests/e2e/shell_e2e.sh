@@ -49,6 +49,18 @@ for setting in "no key" "no value" "no module file"; do
   done
 done
 
+# --- A language code that is a path is not used: a module planted where it points never loads ---
+# "REMOT" + "\..\planted\x" + ".DLL" is C:\nodll\planted\x.DLL; beside the program there is no module.
+mkdir -p "$DRIVE_C/nodll/planted"
+cp "$BUILD/bin/REMOT001.DLL" "$DRIVE_C/nodll/planted/x.DLL"
+drive language '\..\planted\x' >/dev/null
+remote_launch 'C:\nodll\remote.exe' 'C:\elsewhere'
+expect "code naming a path: the planted module is not loaded" "^text 'Language file missing !' buttons 1 icons 0 pid $PID$" \
+  "$(drive messagebox 10000)"
+expect "code naming a path: exit code 0, as without a module" "^exit 0$" "$(remote_exit_code "$PID")"
+rm -r "$DRIVE_C/nodll/planted"
+drive language 001 >/dev/null
+
 # --- The shipped registry file selects the English module ---
 cp "$REMOTE_ROOT/resources/language001.reg" "$DRIVE_C/language001.reg"
 wine regedit /S 'C:\language001.reg' >/dev/null 2>&1

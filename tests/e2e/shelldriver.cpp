@@ -194,9 +194,12 @@ static BOOL CALLBACK ReadBoxChild(HWND child, LPARAM data) {
   char name[64] = "", text[8192] = "";
   GetClassNameA(child, name, sizeof name);
   GetWindowTextA(child, text, sizeof text);
+  // Line ends as "|" (the text module's formatter makes "\r\n" of "\n").
+  char* to = text;
   for (char* c = text; *c; c++) {
-    if (*c == '\n') *c = '|';
+    if (*c != '\r') *to++ = *c == '\n' ? '|' : *c;
   }
+  *to = '\0';
   LONG style = GetWindowLongA(child, GWL_STYLE);
   if (_stricmp(name, "Button") == 0 && IsWindowVisible(child)) parts->buttons++;
   if (_stricmp(name, "Static") == 0) {

@@ -1,0 +1,21 @@
+# The program's pure code: no platform calls, no platform library, built for Windows as the library
+# remote_pure (under remote_core, the platform code) and natively for the sanitizer and fuzz runs
+# (tests/native). One source a line: a new pure module is one more line here, and nothing else.
+# tools/checklayers.py fails the tests when one of them includes <windows.h> outside an #ifdef _WIN32.
+set(REMOTE_PURE_SOURCES
+  receiver/bch.cpp
+  receiver/packet.cpp
+  receiver/keyring.cpp
+  receiver/retry.cpp
+  receiver/noise.cpp
+  receiver/press.cpp
+  actions/title.cpp
+  actions/keyparse.cpp
+  actions/keygroups.cpp
+  actions/profiletext.cpp
+  actions/profilecheck.cpp
+  actions/keyline.cpp
+  actions/hold.cpp
+  common/activity.cpp
+  app/notice.cpp
+)
