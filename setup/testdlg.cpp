@@ -30,6 +30,7 @@
 #include "receiver/link.h"
 #include "receiver/press.h"
 #include "resources/resource_ids.h"
+#include "setup/savetext.h"
 #include "setup/setup.h"
 
 enum { kFlashMs = 200, kEndWaitMs = 2000 };
@@ -120,10 +121,12 @@ static void OnKey(HWND dialog, int code, uint32_t time) {
 // The Set button: the release time the last held press wants goes into [default].
 static void OnSetRelease(HWND dialog) {
   if (!test.suggested) return;
-  char value[16], why[256], text[384];
+  char value[16], why[1024], text[1280];
   snprintf(value, sizeof value, "%u", unsigned(test.suggested));
-  if (ProfileWriteString(gProfilePath, "default", kHoldTimingNames[kHoldRelease], value, why, sizeof why) <
-      0) {
+  unsigned long error = 0;
+  int result = ProfileWriteString(gProfilePath, "default", kHoldTimingNames[kHoldRelease], value, &error);
+  if (result < 0) {
+    SaveReasonText(why, sizeof why, result, error, gProfilePath);
     TextFormat(text, sizeof text, IDS_HOLD_RELEASE_FAILED, {why});
   } else {
     test.release = test.suggested;
