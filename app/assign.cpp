@@ -65,6 +65,7 @@ const struct {
 
 struct AssignState {
   const AssignPress* press;
+  int what;                       // the "what" choice the "when held" choice was last preset for
   char line[kActionLineMax + 1];  // the value to be written; empty when there is none
   char windowSection[256];        // the section "This window" names; empty when none can
   int windowForm;                 // TitleSectionName's result for the title
@@ -183,9 +184,40 @@ void CurrentValue(const char* section, const char* key, char* out, size_t size) 
   free(text);
 }
 
+// "When held": the policy chosen, by name; and whether the line is the button's long press.
+const char* const kHoldNames[] = {"every", "once", "repeat"};
+int ChosenHold(HWND dialog) {
+  for (int i = 0; i < 3; i++)
+    if (IsDlgButtonChecked(dialog, IDC_ASSIGN_HOLD_EVERY + i) == BST_CHECKED) return i;
+  return -1;
+}
+bool ForLongPress(HWND dialog) {
+  return IsDlgButtonChecked(dialog, IDC_ASSIGN_LONG) == BST_CHECKED;
+}
+// The entry the line goes into: "Key9", or "Key9.long" for a long press.
+void EntryKey(HWND dialog, const AssignState* state, char* key, size_t size) {
+  snprintf(key, size, "Key%d%s", state->press->code, ForLongPress(dialog) ? ".long" : "");
+}
+
+// Presets "When held" from the "what" chosen: once for closing a window or starting a program,
+// repeat for keys.
+void PresetHold(HWND dialog, AssignState* state) {
+  int what = IDC_ASSIGN_KEYS;
+  while (what < IDC_ASSIGN_START && IsDlgButtonChecked(dialog, what) != BST_CHECKED) what++;
+  if (what == state->what) return;
+  state->what = what;
+  bool once = what == IDC_ASSIGN_CLOSE || what == IDC_ASSIGN_START;
+  CheckRadioButton(dialog, IDC_ASSIGN_HOLD_EVERY, IDC_ASSIGN_HOLD_REPEAT,
+                   once ? IDC_ASSIGN_HOLD_ONCE : IDC_ASSIGN_HOLD_REPEAT);
+}
+
 void Refresh(HWND dialog, AssignState* state) {
-  char key[16], why[512], now[kActionLineMax + 64], shown[kActionLineMax + 600];
-  snprintf(key, sizeof key, "Key%d", state->press->code);
+  char key[24], why[512], now[kActionLineMax + 64], shown[kActionLineMax + 600];
+  PresetHold(dialog, state);
+  EntryKey(dialog, state, key, sizeof key);
+  bool hold = !ForLongPress(dialog) && ChosenHold(dialog) >= 0;
+  for (int id = IDC_ASSIGN_HOLD_EVERY; id <= IDC_ASSIGN_HOLD_REPEAT; id++)
+    EnableWindow(GetDlgItem(dialog, id), !ForLongPress(dialog));
   const char* section = ChosenSection(dialog, state);
   BuildLine(dialog, state->line, sizeof state->line, why, sizeof why);
   bool window = IsDlgButtonChecked(dialog, IDC_ASSIGN_WINDOW) == BST_CHECKED;
@@ -193,7 +225,9 @@ void Refresh(HWND dialog, AssignState* state) {
     state->line[0] = 0;
     TextLoad(IDS_ASSIGN_NO_PATTERN, shown, sizeof shown);
   } else if (state->line[0]) {
-    int n = snprintf(shown, sizeof shown, "%s=%s", key, state->line);
+    int n = hold ? snprintf(shown, sizeof shown, "%s=%s\r\n%s.hold=%s", key, state->line, key,
+                            kHoldNames[ChosenHold(dialog)])
+                 : snprintf(shown, sizeof shown, "%s=%s", key, state->line);
     if (window && state->windowForm == 2 && n > 0 && size_t(n) + 2 < sizeof shown) {
       snprintf(shown + n, sizeof shown - size_t(n), "\r\n");
       TextFormat(shown + n + 2, sizeof shown - size_t(n) - 2, IDS_ASSIGN_PATTERN, {section});
@@ -326,8 +360,8 @@ void OnBrowse(HWND dialog) {
 bool OnOk(HWND dialog, AssignState* state) {
   Refresh(dialog, state);
   if (!state->line[0]) return false;
-  char key[16], now[kActionLineMax + 1], text[2 * kActionLineMax + 600], caption[128];
-  snprintf(key, sizeof key, "Key%d", state->press->code);
+  char key[24], now[kActionLineMax + 1], text[2 * kActionLineMax + 600], caption[128];
+  EntryKey(dialog, state, key, sizeof key);
   const char* section = ChosenSection(dialog, state);
   CurrentValue(section, key, now, sizeof now);
   if (now[0] && strcmp(now, state->line) != 0) {
@@ -337,6 +371,12 @@ bool OnOk(HWND dialog, AssignState* state) {
   }
   unsigned long error;
   int result = ProfileWriteString(gProfilePath, section, key, state->line, &error);
+  // What the button does while held, beside the line (a long press runs once anyway).
+  char holdKey[32];
+  snprintf(holdKey, sizeof holdKey, "%s.hold", key);
+  int hold = ChosenHold(dialog);
+  if (result >= 0 && !ForLongPress(dialog) && hold >= 0)
+    result = ProfileWriteString(gProfilePath, section, holdKey, kHoldNames[hold], &error);
   if (result < 0) {
     char why[1024];
     SaveReasonText(why, sizeof why, result, error, gProfilePath);
@@ -387,7 +427,9 @@ INT_PTR CALLBACK AssignDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         CheckRadioButton(dialog, IDC_ASSIGN_KEYS, IDC_ASSIGN_START, IDC_ASSIGN_START);
       break;
     default:
-      if (id < IDC_ASSIGN_WINDOW || id > IDC_ASSIGN_START) return FALSE;
+      if ((id < IDC_ASSIGN_WINDOW || id > IDC_ASSIGN_START) &&
+          (id < IDC_ASSIGN_HOLD_EVERY || id > IDC_ASSIGN_LONG))
+        return FALSE;
   }
   Refresh(dialog, state);
   return TRUE;

@@ -191,6 +191,13 @@
 #define IDS_SETUP_NO_RECEIVER 688  // a detection that found no receiver
 #define IDS_SETUP_ASK_NO_PORT 689  // %1 the port configured before
 #define IDS_SETUP_CAPTION 690      // caption of the question
+// Assign: what the button does while held, and the long press (optional: a module without them
+// writes the line alone).
+#define IDC_ASSIGN_HOLD_EVERY 1230   // every signal acts
+#define IDC_ASSIGN_HOLD_ONCE 1231    // once per press
+#define IDC_ASSIGN_HOLD_REPEAT 1232  // repeat after a delay
+#define IDC_ASSIGN_LONG 1233         // the line is the button's long press (KeyN.long)
+
 // Held buttons and long presses (texts 800-899).
 #define IDS_HOLD_REPEATS_SKIPPED 800  // 801: plural; repeats of a press that did nothing (Activity)
 #define IDS_HOLD_PACE 802             // test dialog: %1 signals a second, %2 ms apart, longest gap %3 ms

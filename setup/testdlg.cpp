@@ -115,7 +115,7 @@ static void OnKey(HWND dialog, int code, uint32_t time) {
   TextFormat(verdict, sizeof verdict, fits ? IDS_HOLD_PACE_FITS : IDS_HOLD_PACE_SHORT, {release, wanted});
   snprintf(text, sizeof text, "%s %s", paceText, verdict);
   SetDlgItemTextA(dialog, IDC_TEST_PACE, text);
-  EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), test.suggested != test.release);
+  EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), !fits);
 }
 
 // The Set button: the release time the last held press wants goes into [default].
@@ -124,9 +124,9 @@ static void OnSetRelease(HWND dialog) {
   char value[16], why[1024], text[1280];
   snprintf(value, sizeof value, "%u", unsigned(test.suggested));
   unsigned long error = 0;
-  int saved = ProfileWriteString(gProfilePath, "default", kHoldTimingNames[kHoldRelease], value, &error);
-  if (saved < 0) {
-    SaveReasonText(why, sizeof why, saved, error, gProfilePath);
+  int result = ProfileWriteString(gProfilePath, "default", kHoldTimingNames[kHoldRelease], value, &error);
+  if (result < 0) {
+    SaveReasonText(why, sizeof why, result, error, gProfilePath);
     TextFormat(text, sizeof text, IDS_HOLD_RELEASE_FAILED, {why});
   } else {
     test.release = test.suggested;

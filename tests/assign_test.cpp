@@ -52,17 +52,21 @@ void SetHotkey(HWND dialog, unsigned vk, unsigned mods) {
                (LPARAM)GetDlgItem(dialog, IDC_ASSIGN_HOTKEY));
 }
 
-// Each "where" with each kind of "what": the preview shows the exact line, OK writes it there.
+// Each "where" with each kind of "what": the preview shows the exact line and what the button does
+// while held, OK writes both there (a long press: its line alone, as Key9.long).
 TEST_F(AssignTest, WhereAndWhat) {
   enum { kKeys, kNamed, kClose, kStart };
   static const struct {
     int where, what;
     const char *section, *value;
+    int held;          // a "When held" choice or the long press box clicked last; 0 none
+    const char* hold;  // Key9.hold written
   } kCases[] = {
-      {IDC_ASSIGN_EVERY, kKeys, "default", "KEYBOARD CTRL+SHIFT+S+^S+^SHIFT+^CTRL"},
-      {IDC_ASSIGN_APP, kNamed, "notepad.exe", "KEYBOARD MUTE+^MUTE"},
-      {IDC_ASSIGN_WINDOW, kClose, "Untitled - Notepad", "CLOSE"},
-      {IDC_ASSIGN_EVERY, kStart, "default", "EXEC \"C:\\Program Files\\Player\\play.exe\""},
+      {IDC_ASSIGN_EVERY, kKeys, "default", "KEYBOARD CTRL+SHIFT+S+^S+^SHIFT+^CTRL", 0, "repeat"},
+      {IDC_ASSIGN_APP, kNamed, "notepad.exe", "KEYBOARD MUTE+^MUTE", IDC_ASSIGN_HOLD_ONCE, "once"},
+      {IDC_ASSIGN_WINDOW, kClose, "Untitled - Notepad", "CLOSE", 0, "once"},
+      {IDC_ASSIGN_EVERY, kStart, "default", "EXEC \"C:\\Program Files\\Player\\play.exe\"", 0, "once"},
+      {IDC_ASSIGN_EVERY, kClose, "default", "CLOSE", IDC_ASSIGN_LONG, ""},  // a long press: Key9.long
   };
   for (const auto& c : kCases) {
     dir.Write("profiles.ini", "[default]\r\nport=1\r\n; mine\r\n");
@@ -79,6 +83,7 @@ TEST_F(AssignTest, WhereAndWhat) {
                     if (c.what == kClose) Click(d, IDC_ASSIGN_CLOSE);
                     if (c.what == kStart)
                       SetDlgItemTextA(d, IDC_ASSIGN_PATH, "C:\\Program Files\\Player\\play.exe");
+                    if (c.held) Click(d, c.held);
                     preview = ItemText(d, IDC_ASSIGN_PREVIEW);
                     now = ItemText(d, IDC_ASSIGN_NOW);
                     PostClick(d, IDOK);
@@ -86,11 +91,14 @@ TEST_F(AssignTest, WhereAndWhat) {
               1)
         << c.value;
     EXPECT_EQ(app, "This &program (notepad.exe)");
-    EXPECT_EQ(preview, std::string("Key9=") + c.value);
+    const std::string key = c.held == IDC_ASSIGN_LONG ? "Key9.long" : "Key9";
+    EXPECT_EQ(preview, key + "=" + c.value + (c.hold[0] ? "\r\nKey9.hold=" + std::string(c.hold) : ""));
     EXPECT_EQ(now, std::string("Now in [") + c.section + "]: nothing");
-    char value[256] = "";
-    GetPrivateProfileStringA(c.section, "Key9", "", value, sizeof value, gProfilePath);
+    char value[256] = "", hold[32] = "";
+    GetPrivateProfileStringA(c.section, key.c_str(), "", value, sizeof value, gProfilePath);
     EXPECT_STREQ(value, c.value);
+    GetPrivateProfileStringA(c.section, "Key9.hold", "", hold, sizeof hold, gProfilePath);
+    EXPECT_STREQ(hold, c.hold);  // "When held", preset from the line or chosen; none for a long press
     EXPECT_NE(File().find("port=1\r\n; mine\r\n"), std::string::npos);
   }
 }
@@ -239,7 +247,7 @@ TEST_F(AssignTest, ReplaceOnlyAfterConfirm) {
   EXPECT_EQ(now, "Now in [default]: Key9=KEYBOARD F5+^F5");
   box.erase(std::remove(box.begin(), box.end(), '\r'), box.end());
   EXPECT_EQ(box, "Key9 in [default] now reads:\nKEYBOARD F5+^F5\n\nReplace it with\nCLOSE ?");
-  EXPECT_EQ(File(), "[default]\r\nKey9=CLOSE\r\n");
+  EXPECT_EQ(File(), "[default]\r\nKey9=CLOSE\r\nKey9.hold=once\r\n");
 }
 
 // A write that fails (profiles.ini is a folder) says which file and why; the dialog stays open.
@@ -298,7 +306,8 @@ TEST_F(AssignTest, Encodings) {
     ASSERT_TRUE(text);
     EXPECT_EQ(encoding, f.encoding);
     EXPECT_EQ(std::string(text, size),
-              "[default]\r\n; caf\xE9\r\n\r\n[Caf\xE9 - Notepad]\r\nKey12=KEYBOARD CTRL+S+^S+^CTRL\r\n")
+              "[default]\r\n; caf\xE9\r\n\r\n[Caf\xE9 - Notepad]\r\nKey12=KEYBOARD CTRL+S+^S+^CTRL\r\n"
+              "Key12.hold=repeat\r\n")
         << f.encoding;
     free(text);
   }

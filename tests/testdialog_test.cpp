@@ -4,6 +4,8 @@
 // is seen in order, whatever the timing.
 #include <gtest/gtest.h>
 #include <windows.h>
+
+#include <mmsystem.h>
 // after windows.h
 #include <tlhelp32.h>
 
@@ -16,11 +18,13 @@
 #include <vector>
 
 #include "app/shell.h"
+#include "common/process.h"
 #include "dialog_driver.h"
 #include "receiver/keyqueue.h"
 #include "receiver/link.h"
 #include "resources/resource_ids.h"
 #include "setup/setup.h"
+#include "test_support.h"
 
 namespace {
 
@@ -253,6 +257,43 @@ TEST_F(TestDialogTest, CancelDuringAFlashWithKeysWaitingEndsTheThreadWithoutAnot
   EXPECT_EQ(QueueTake(&e), 0);
   EXPECT_GE(newThreads, 1);
   EXPECT_EQ(threadsLeft, 0);
+}
+
+// A button held at 110 ms a signal (the reader's stamps): the dialog shows the receiver's pace and
+// whether the profile's release time fits it; when it does not, Set writes one that does.
+TEST_F(TestDialogTest, HeldButtonShowsThePaceAndSetWritesAReleaseTimeThatFits) {
+  struct Case {
+    const char* profile;
+    const char* verdict;
+    bool canSet;
+    const char* written;  // release= after Set is pressed (when it can be)
+  } cases[] = {
+      {"[default]\r\n", "The release time of 250 ms fits this receiver.", false, ""},
+      {"[default]\r\nrelease=120\r\n", "The release time of 120 ms is too short for it: 170 ms would fit.",
+       true, "170"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    snprintf(gProfilePath, sizeof gProfilePath, "%s", dir.Write("profiles.ini", c.profile).c_str());
+    std::string pace;
+    bool canSet = false;
+    Run([&](HWND d) {
+      DWORD now = timeGetTime();
+      for (DWORD t : {0, 110, 220, 330, 440}) QueuePut({1, 12, now - 440 + t});
+      SetEvent(gKeyReadyEvent);
+      WaitUntil([&] { return ItemText(d, IDC_TEST_PACE).rfind("Held:", 0) == 0; });
+      pace = ItemText(d, IDC_TEST_PACE);
+      canSet = ItemEnabled(d, IDC_TEST_RELEASE);
+      if (canSet) SendMessageA(d, WM_COMMAND, IDC_TEST_RELEASE, 0);
+      PostClick(d, IDCANCEL);
+    });
+    EXPECT_EQ(pace, std::string("Held: 9 signals a second, 110 ms apart (longest gap 110 ms). ") + c.verdict);
+    EXPECT_EQ(canSet, c.canSet);
+    char written[16];
+    GetPrivateProfileStringA("default", "release", "", written, sizeof written, gProfilePath);
+    EXPECT_STREQ(written, c.canSet ? c.written : (strstr(c.profile, "120") ? "120" : ""));
+  }
+  snprintf(gProfilePath, sizeof gProfilePath, "profiles.ini");
 }
 
 TEST_F(TestDialogTest, WithoutEventsTheDialogOpensNeverFlashesAndCancelClosesIt) {

@@ -1,6 +1,6 @@
 // Arbitrary profile texts through the profile check: no read outside the text (it is exactly as
-// big as given, without a terminator), the message stays inside its buffer and is terminated,
-// and the message and the problem list agree on the count.
+// big as given, without a terminator), every problem has a line and a known kind, and the count
+// returned is the number of problems reported. (The report's words are the program's, app/check.cpp.)
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -19,10 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int reported = 0;
   int count = ProfileCheckText(text, size, Count, &reported);
   if (count != reported) abort();
-  static char message[kCheckMessageSize];
-  size_t outSize = 1 + (size ? data[0] : 0) * 64;  // small buffers too
-  if (ProfileCheckMessage(text, size, message, outSize) != count) abort();
-  if (strlen(message) >= outSize) abort();
   free(text);
   return 0;
 }
