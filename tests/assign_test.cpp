@@ -149,7 +149,7 @@ TEST_F(AssignTest, KeysBoxTakesEveryKey) {
               0)
         << c.line;
     EXPECT_EQ(hotkey, c.hotkey) << c.line;
-    EXPECT_EQ(preview, c.line);
+    EXPECT_EQ(preview, std::string(c.line) + "\r\nKey9.hold=repeat");  // keys preset to repeat when held
     EXPECT_TRUE(keys) << c.line;
     EXPECT_FALSE(others) << c.line;
     EXPECT_TRUE(open) << c.line;
