@@ -115,6 +115,19 @@ remote_launch 'C:\check\remote.exe' 'C:\elsewhere' '/check'
 expect_same "/check without a profile" "text 'C:\check\profiles.ini||The file cannot be read.||1 problem found' buttons 1 icons 1 pid $PID" \
   "$(drive messagebox 10000 'Halvesta Remote Control - Profile check')"
 expect "/check without a profile: exit code 1" "^exit 1$" "$(remote_exit_code "$PID")"
+# With the German module chosen the report is German and still names the line (the caption is
+# found by its ASCII beginning: "Profilprüfung"). The user's value, imported above, comes first.
+USER_KEY='HKCU\Software\Halvesta Systems\Tessil OVRA'
+remote_app "$DRIVE_C/check" remote.exe REMOT049.DLL
+printf '[default]\r\nKey200=CLOSE\r\n' >"$DRIVE_C/check/profiles.ini"
+wine reg add "$USER_KEY" /v Language /d 049 /f >/dev/null 2>&1
+remote_launch 'C:\check\remote.exe' 'C:\elsewhere' '/check'
+expect "/check in German: the line named, the count in German" \
+  "^text 'C:.check.profiles.ini..Zeile 2, \[default\] Key200: keine Taste .*\(Key0 bis Key127\)..1 Problem gefunden' buttons 1" \
+  "$(drive messagebox 10000 'Halvesta Remote Control - Profilpr*' | iconv -f CP1252 -t UTF-8)"
+expect "/check in German: exit code 1" "^exit 1$" "$(remote_exit_code "$PID")"
+wine reg add "$USER_KEY" /v Language /d 001 /f >/dev/null 2>&1
+rm "$DRIVE_C/check/profiles.ini"
 
 # --- The tray menu: either button opens it at the cursor; other mouse messages do nothing ---
 drive cursor 300 200 >/dev/null

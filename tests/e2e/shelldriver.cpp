@@ -81,7 +81,11 @@ static BOOL CALLBACK FindTopLevel(HWND window, LPARAM data) {
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
   if (find->className && strcmp(name, find->className) != 0) return TRUE;
-  if (find->title && strcmp(title, find->title) != 0) return TRUE;
+  if (find->title) {  // a title ending in '*' is matched by its beginning
+    size_t n = strlen(find->title);
+    bool prefix = n > 0 && find->title[n - 1] == '*';
+    if (prefix ? strncmp(title, find->title, n - 1) != 0 : strcmp(title, find->title) != 0) return TRUE;
+  }
   if (find->pid && pid != find->pid) return TRUE;
   find->window = window;
   return FALSE;
