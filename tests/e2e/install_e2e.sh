@@ -125,6 +125,10 @@ echo "setup with an unanswering window took $(($(date +%s) - started)) s"
 check "and the installation is still complete" test "$(regval "HKCU\\$UNINST" DisplayVersion)" = "$VERSION"
 kill "$HUNG_PID" 2>/dev/null || true
 wait "$HUNG_PID" 2>/dev/null || true
+# The unanswering window counted as a running program, so setup starts the program again, through
+# explorer.exe and in its own time: wait for it and end it, so the uninstall below does not race it.
+timeout 60 wine "$BUILD/bin/shelldriver.exe" window 20000 >/dev/null 2>&1 || true
+timeout 60 wine "$BUILD/bin/shelldriver.exe" exit-timed 20000 >/dev/null 2>&1 || true
 
 # --- uninstall, just for me ------------------------------------------------------------------
 uninstall_from "$APP" /S /CurrentUser
