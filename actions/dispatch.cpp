@@ -17,6 +17,7 @@
 #include "actions/profile.h"
 #include "actions/profiletext.h"
 #include "common/activitylog.h"
+#include "common/format.h"
 #include "common/process.h"
 #include "receiver/keyqueue.h"
 #include "receiver/press.h"
@@ -28,7 +29,7 @@ static const char kClassPrefix[] = "class:";
 static const char kFrameHost[] = "ApplicationFrameHost.exe";
 
 static void Served(char* served, const char* name) {
-  if (served) snprintf(served, kTitleSize, "%s", name);
+  if (served) FormatText(served, kTitleSize, "%s", name);
 }
 
 // One lookup. `program` is the program's file name and `windowClass` the window's class; when
@@ -41,7 +42,7 @@ static int LookupFor(const char* path, const char* title, const char* windowClas
   Served(served, "");
   if (ProfileRefresh(path) < 0) return 0;
   char key[24];
-  snprintf(key, sizeof key, "Key%d%s", code, suffix);
+  FormatText(key, sizeof key, "Key%d%s", code, suffix);
 
   // A window without a title has no section of its own: an empty section name would read the
   // lines above the file's first section header.
@@ -52,7 +53,7 @@ static int LookupFor(const char* path, const char* title, const char* windowClas
   }
 
   char cut[kTitleSize];
-  snprintf(cut, sizeof cut, "%s", title);
+  FormatText(cut, sizeof cut, "%s", title);
   if (CutAliasTitle(cut)) {
     char alias[kTitleSize];
     if (ProfileGet(kAliasSection, cut, alias, sizeof alias - 1) == 1) {
@@ -75,7 +76,7 @@ static int LookupFor(const char* path, const char* title, const char* windowClas
     windowClass = GetClassNameA(window, className, sizeof className) > 0 ? className : nullptr;
   if (windowClass && windowClass[0]) {
     char section[kTitleSize + 8];
-    snprintf(section, sizeof section, "%s%s", kClassPrefix, windowClass);
+    FormatText(section, sizeof section, "%s%s", kClassPrefix, windowClass);
     found = ProfileGet(section, key, out, kActionLineMax);
     if (found) {
       if (found > 0) Served(served, section);
@@ -145,7 +146,7 @@ static int ProgramImageName(DWORD pid, char* out) {
   path[size] = '\0';
   const char* name = path + size;
   while (name > path && name[-1] != '\\' && name[-1] != '/') name--;
-  snprintf(out, MAX_PATH, "%s", name);
+  FormatText(out, MAX_PATH, "%s", name);
   return out[0] ? 0 : -1;
 }
 
@@ -184,7 +185,7 @@ int ProfileProgramName(HWND window, char* out) {
   DWORD appPid = app ? gProgramQueries.processOf(app) : 0;
   char name[MAX_PATH];
   if (appPid && appPid != pid && gProgramQueries.imageName(appPid, name) == 0)
-    snprintf(out, MAX_PATH, "%s", name);
+    FormatText(out, MAX_PATH, "%s", name);
   return 0;
 }
 
@@ -306,7 +307,7 @@ static int DispatchStep(int step) {
     ActivityEvent record;
     HWND window;
     DispatchRecord(&record, hold.code, &window);
-    snprintf(record.section, sizeof record.section, "%s", isLong ? held.longSection : held.section);
+    FormatText(record.section, sizeof record.section, "%s", isLong ? held.longSection : held.section);
     DispatchRun(&record, window, isLong ? held.longLine : held.line, isLong ? held.longFound : held.found,
                 held.enable);
   }
@@ -314,7 +315,7 @@ static int DispatchStep(int step) {
     ActivityEvent record;
     HWND window;
     DispatchRecord(&record, hold.code, &window);
-    snprintf(record.section, sizeof record.section, "%s", held.section);
+    FormatText(record.section, sizeof record.section, "%s", held.section);
     ActivityCopyField(record.line, sizeof record.line, held.line);
     record.result = kActivityRepeatsSkipped;
     record.detail = long(HoldSkipped(&hold));
@@ -330,12 +331,12 @@ static int DispatchBegin(KeyEvent e, const char* title, HWND window, const char*
   char key[24];
   char value[32];
   char byDefault[32];
-  snprintf(key, sizeof key, "Key%d.hold", e.code);
+  FormatText(key, sizeof key, "Key%d.hold", e.code);
   if (!section[0] || ProfileGet(section, key, value, sizeof value - 1) != 1) value[0] = '\0';
   ProfileGet(kDefaultSection, "hold", byDefault, sizeof byDefault - 1);
   const char* argument;
   int policy = HoldPolicyFor(value, byDefault, found == 1 ? ActionSplitLine(line, &argument) : kActionNone);
-  snprintf(key, sizeof key, "Key%d.long", e.code);
+  FormatText(key, sizeof key, "Key%d.long", e.code);
   held.longFound = 0;
   held.longLine[0] = '\0';
   if (ProfileAnyKey(key)) {
@@ -343,8 +344,8 @@ static int DispatchBegin(KeyEvent e, const char* title, HWND window, const char*
         Lookup(gProfilePath, title, nullptr, window, e.code, held.longLine, held.longSection, ".long");
   }
   if (policy != kHoldEvery || held.longFound != 0) {
-    snprintf(held.line, sizeof held.line, "%s", line);
-    snprintf(held.section, sizeof held.section, "%s", section);
+    FormatText(held.line, sizeof held.line, "%s", line);
+    FormatText(held.section, sizeof held.section, "%s", section);
     held.found = found;
     held.enable = e.enable;
   }

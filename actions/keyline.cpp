@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "actions/keyparse.h"
+#include "common/format.h"
 
 // Reads `text` through the parser; returns 1 when it gives exactly the `count` records of `want`
 // (key codes, releases as negative numbers) in one group.
@@ -34,16 +35,16 @@ int KeyLineToken(unsigned vk, char* out, size_t outSize) {
   char text[16];
   for (const KeyName& row : kKeyNames) {
     if (row.vk != vk) continue;
-    snprintf(text, sizeof text, "%s+^%s", row.name, row.name);
+    FormatText(text, sizeof text, "%s+^%s", row.name, row.name);
     if (ReadsAs(text, want, 2)) {
-      snprintf(out, outSize, "%s", row.name);
+      FormatText(out, outSize, "%s", row.name);
       return 0;
     }
   }
   if (vk > 0x20 && vk < 0x7F) {
-    snprintf(text, sizeof text, "%c+^%c", char(vk), char(vk));
+    FormatText(text, sizeof text, "%c+^%c", char(vk), char(vk));
     if (ReadsAs(text, want, 2)) {
-      snprintf(out, outSize, "%c", char(vk));
+      FormatText(out, outSize, "%c", char(vk));
       return 0;
     }
   }
@@ -68,11 +69,11 @@ int KeyLineFromHotkey(unsigned vk, unsigned mods, char* out, size_t outSize) {
   want[count++] = int(vk);
   want[count++] = -int(vk);
   char line[kKeyLineMax];
-  int n = snprintf(line, sizeof line, "KEYBOARD ");
-  for (int i = 0; i < held; i++) n += snprintf(line + n, sizeof line - n, "%s+", names[i]);
-  n += snprintf(line + n, sizeof line - n, "%s+^%s", key, key);
+  int n = FormatText(line, sizeof line, "KEYBOARD ");
+  for (int i = 0; i < held; i++) n += FormatText(line + n, sizeof line - n, "%s+", names[i]);
+  n += FormatText(line + n, sizeof line - n, "%s+^%s", key, key);
   for (int i = held; i-- > 0;) {
-    n += snprintf(line + n, sizeof line - n, "+^%s", names[i]);
+    n += FormatText(line + n, sizeof line - n, "+^%s", names[i]);
     want[count++] = -want[i];
   }
   if (!ReadsAs(line + 9, want, count)) return kKeyLineNoCombination;  // a token that ran into its neighbour

@@ -19,6 +19,7 @@
 
 #include "actions/profiletext.h"
 #include "actions/title.h"
+#include "common/format.h"
 
 enum { kProfileFatMs = 2000, kProfileFineMs = 50 };
 
@@ -260,7 +261,7 @@ int ProfileGetPattern(const char* title, const char* key, char* out, size_t max,
       continue;
     int found = ProfileValue(pattern.section, wantedKey, out, max);
     if (found == 0) continue;
-    if (served) snprintf(served, servedSize, "%.*s", int(name.length), name.text);
+    if (served) FormatText(served, servedSize, "%.*s", int(name.length), name.text);
     return found;
   }
   return 0;
@@ -268,7 +269,7 @@ int ProfileGetPattern(const char* title, const char* key, char* out, size_t max,
 
 int ProfileRefresh(const char* path) {
   if (ProfileCurrent(path)) return 0;
-  snprintf(profile.path, sizeof profile.path, "%s", path);
+  FormatText(profile.path, sizeof profile.path, "%s", path);
   return ProfileLoad(path);
 }
 

@@ -15,6 +15,7 @@
 #include "actions/keygroups.h"
 #include "actions/keyparse.h"
 #include "actions/profiletext.h"
+#include "common/format.h"
 
 typedef ProfileSpan Span;
 
@@ -123,11 +124,11 @@ static int KeysLeftDown(const char* argument, char* detail, size_t size) {
     int n;
     const char* separator = i ? ", " : "";
     if (name && SameName(held[i].token, {name, strlen(name)})) {
-      n = snprintf(detail + used, size - used, "%s%s", separator, name);
+      n = FormatText(detail + used, size - used, "%s%s", separator, name);
     } else if (name) {
-      n = snprintf(detail + used, size - used, "%s\"%s\" (%s)", separator, written, name);
+      n = FormatText(detail + used, size - used, "%s\"%s\" (%s)", separator, written, name);
     } else {
-      n = snprintf(detail + used, size - used, "%s\"%s\"", separator, written);
+      n = FormatText(detail + used, size - used, "%s\"%s\"", separator, written);
     }
     if (n < 0) break;
     used += size_t(n);
@@ -288,7 +289,7 @@ int ProfileCheckText(const char* text, size_t size, ProfileProblemFn report, voi
       bool pattern = memchr(section.text, '*', section.length) != nullptr;
       if (pattern && section.length > 255) {
         problem.kind = kCheckLongPattern;
-        snprintf(problem.detail, sizeof problem.detail, "%lu", static_cast<unsigned long>(section.length));
+        FormatText(problem.detail, sizeof problem.detail, "%lu", static_cast<unsigned long>(section.length));
       } else if (info.shadow.length) {
         problem.kind = kCheckShadowed;
         CopySpan(problem.detail, sizeof problem.detail, info.shadow);
@@ -335,7 +336,7 @@ int ProfileCheckText(const char* text, size_t size, ProfileProblemFn report, voi
         CopySpan(problem.detail, sizeof problem.detail, raw);
       } else if (raw.length > kActionLineMax) {
         problem.kind = kCheckTooLong;
-        snprintf(problem.detail, sizeof problem.detail, "%lu", static_cast<unsigned long>(raw.length));
+        FormatText(problem.detail, sizeof problem.detail, "%lu", static_cast<unsigned long>(raw.length));
       } else {
         CopySpan(value, sizeof value, raw);
         const char* argument;

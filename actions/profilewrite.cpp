@@ -38,6 +38,7 @@
 
 #include "actions/profile.h"
 #include "actions/profiletext.h"
+#include "common/format.h"
 
 // A growing byte buffer; `failed` once an allocation failed.
 struct WriteBuffer {
@@ -261,8 +262,8 @@ static DWORD CarryPermissions(const char* path, const char* fresh) {
 static int WriteBeside(const char* path, const char* text, size_t length, const Original& original,
                        DWORD* error) {
   char fresh[MAX_PATH + 8], backup[MAX_PATH + 8];
-  snprintf(fresh, sizeof fresh, "%s%s", path, kProfileNewSuffix);
-  snprintf(backup, sizeof backup, "%s%s", path, kProfileBackupSuffix);
+  FormatText(fresh, sizeof fresh, "%s%s", path, kProfileNewSuffix);
+  FormatText(backup, sizeof backup, "%s%s", path, kProfileBackupSuffix);
   // A left-over of a save cut off earlier is not reused as it is: it may be read-only or hidden.
   SetFileAttributesA(fresh, FILE_ATTRIBUTE_NORMAL);
   DeleteFileA(fresh);

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "app/notice.h"
+#include "common/format.h"
 #include "common/text.h"
 #include "resources/resource_ids.h"
 
@@ -13,8 +14,8 @@ void ActivityColumnName(int column, char* out, size_t size) {
 
 static void ResultText(const ActivityEvent* e, char* out, size_t size) {
   char detail[24], sent[24];
-  snprintf(detail, sizeof detail, "%ld", e->detail);
-  snprintf(sent, sizeof sent, "%d", e->sent);
+  FormatText(detail, sizeof detail, "%ld", e->detail);
+  FormatText(sent, sizeof sent, "%d", e->sent);
   switch (e->result) {
     case kActivityNoEntry:
       TextLoad(IDS_ACTIVITY_NOTHING_DONE, out, size);
@@ -65,19 +66,19 @@ static void ResultText(const ActivityEvent* e, char* out, size_t size) {
       return;
   }
   char result[16];
-  snprintf(result, sizeof result, "%d", e->result);
+  FormatText(result, sizeof result, "%d", e->result);
   TextFormat(out, size, IDS_ACTIVITY_RESULT_OTHER, {result});
 }
 
 static void ReceiverText(const ActivityEvent* e, char* out, size_t size) {
   char port[24];
-  snprintf(port, sizeof port, "%ld", e->detail);
+  FormatText(port, sizeof port, "%ld", e->detail);
   if (e->result >= kActivityPortOpened && e->result <= kActivityQuiet) {
     TextFormat(out, size, IDS_ACTIVITY_RECEIVER + e->result, {port});
     return;
   }
   char state[16];
-  snprintf(state, sizeof state, "%d", e->result);
+  FormatText(state, sizeof state, "%d", e->result);
   TextFormat(out, size, IDS_ACTIVITY_RECEIVER_OTHER, {state});
 }
 
@@ -89,34 +90,34 @@ void ActivityColumnText(const ActivityEvent* e, int column, char* out, size_t si
     case 0: {
       long long ms = (long long)(e->time % 86400000);
       if (ms < 0) ms += 86400000;
-      snprintf(out, size, "%02lld:%02lld:%02lld.%03lld", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
-               ms % 1000);
+      FormatText(out, size, "%02lld:%02lld:%02lld.%03lld", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
+                 ms % 1000);
       return;
     }
     case 1:
-      if (press) snprintf(out, size, "Key%d", e->code);  // the entry's name in the profile
+      if (press) FormatText(out, size, "Key%d", e->code);  // the entry's name in the profile
       if (e->kind == kActivityReceiver) TextLoad(IDS_ACTIVITY_EVENT_RECEIVER, out, size);
       if (e->kind == kActivityRejected) TextLoad(IDS_ACTIVITY_EVENT_PACKET, out, size);
       return;
     case 2:
-      if (press) snprintf(out, size, "%s", e->title);
+      if (press) FormatText(out, size, "%s", e->title);
       return;
     case 3:
-      if (press) snprintf(out, size, "%s", e->program);
+      if (press) FormatText(out, size, "%s", e->program);
       return;
     case 4:
-      if (press && e->section[0]) snprintf(out, size, "[%s]", e->section);
+      if (press && e->section[0]) FormatText(out, size, "[%s]", e->section);
       if (press && !e->section[0]) TextLoad(IDS_ACTIVITY_NO_ENTRY, out, size);
       return;
     case 5:
-      if (press) snprintf(out, size, "%s", e->line);
+      if (press) FormatText(out, size, "%s", e->line);
       return;
     case 6:
       if (press) ResultText(e, out, size);
       if (e->kind == kActivityReceiver) ReceiverText(e, out, size);
       if (e->kind == kActivityRejected) {
         char count[24];
-        snprintf(count, sizeof count, "%ld", e->detail);
+        FormatText(count, sizeof count, "%ld", e->detail);
         TextFormatCount(out, size, IDS_ACTIVITY_REJECTED, e->detail, {count});
       }
       return;
@@ -174,8 +175,8 @@ void NoticeText(const ActivityEvent* e, char* out, size_t size) {
   int kind = NoticeKindOf(e);
   if (kind < 0) return;
   char code[16], port[24], window[kActivityTitleSize];
-  snprintf(code, sizeof code, "%d", e->code);
-  snprintf(port, sizeof port, "%ld", e->detail);
+  FormatText(code, sizeof code, "%d", e->code);
+  FormatText(port, sizeof port, "%ld", e->detail);
   // The program of a press as the notice names it: its file, else its title, else "this window";
   // a program not started: the system's reason.
   if (kind == kNoticeNotStarted) {

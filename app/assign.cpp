@@ -22,6 +22,7 @@
 #include "actions/profile.h"
 #include "actions/profiletext.h"
 #include "actions/title.h"
+#include "common/format.h"
 #include "common/process.h"
 #include "common/text.h"
 #include "resources/resource_ids.h"
@@ -110,7 +111,7 @@ const char* ChosenSection(HWND dialog, const AssignState* state) {
 // The words for KeyLineFromHotkey's refusal of key vk.
 void RefusalText(int refusal, unsigned vk, char* why, size_t whySize) {
   char code[8];
-  snprintf(code, sizeof code, "%02X", vk);
+  FormatText(code, sizeof code, "%02X", vk);
   int id = refusal == kKeyLineModifierAlone ? IDS_KEYLINE_MODIFIER_ALONE
            : refusal == kKeyLineNoName      ? IDS_KEYLINE_NO_NAME
            : refusal == kKeyLineTooLong     ? IDS_KEYLINE_TOO_LONG
@@ -143,7 +144,7 @@ void BuildLine(HWND dialog, char* line, size_t size, char* why, size_t whySize) 
       KeyLine(vk, 0, line, size, why, whySize);
     }
   } else if (IsDlgButtonChecked(dialog, IDC_ASSIGN_CLOSE) == BST_CHECKED) {
-    snprintf(line, size, "CLOSE");
+    FormatText(line, size, "CLOSE");
   } else if (IsDlgButtonChecked(dialog, IDC_ASSIGN_START) == BST_CHECKED) {
     char path[MAX_PATH] = "";
     GetDlgItemTextA(dialog, IDC_ASSIGN_PATH, path, sizeof path);
@@ -152,7 +153,7 @@ void BuildLine(HWND dialog, char* line, size_t size, char* why, size_t whySize) 
     } else {
       // The line is the command line the program is started with: a path with blanks is quoted.
       bool quote = strchr(path, ' ') && path[0] != '"';
-      snprintf(line, size, quote ? "EXEC \"%s\"" : "EXEC %s", path);
+      FormatText(line, size, quote ? "EXEC \"%s\"" : "EXEC %s", path);
     }
   } else {
     TextLoad(IDS_ASSIGN_CHOOSE_WHAT, why, whySize);
@@ -177,7 +178,7 @@ void CurrentValue(const char* section, const char* key, char* out, size_t size) 
       seenSection = seenSection || inSection;
     } else if (inSection && line.kind == kProfileLineEntry && ProfileSameName(line.name, wantKey)) {
       ProfileSpan value = ProfileUnquote(line.value);
-      snprintf(out, size, "%.*s", int(value.length), value.text);
+      FormatText(out, size, "%.*s", int(value.length), value.text);
       break;
     }
   }
@@ -196,7 +197,7 @@ bool ForLongPress(HWND dialog) {
 }
 // The entry the line goes into: "Key9", or "Key9.long" for a long press.
 void EntryKey(HWND dialog, const AssignState* state, char* key, size_t size) {
-  snprintf(key, size, "Key%d%s", state->press->code, ForLongPress(dialog) ? ".long" : "");
+  FormatText(key, size, "Key%d%s", state->press->code, ForLongPress(dialog) ? ".long" : "");
 }
 
 // Presets "When held" from the "what" chosen: once for closing a window or starting a program,
@@ -225,15 +226,15 @@ void Refresh(HWND dialog, AssignState* state) {
     state->line[0] = 0;
     TextLoad(IDS_ASSIGN_NO_PATTERN, shown, sizeof shown);
   } else if (state->line[0]) {
-    int n = hold ? snprintf(shown, sizeof shown, "%s=%s\r\n%s.hold=%s", key, state->line, key,
-                            kHoldNames[ChosenHold(dialog)])
-                 : snprintf(shown, sizeof shown, "%s=%s", key, state->line);
+    int n = hold ? FormatText(shown, sizeof shown, "%s=%s\r\n%s.hold=%s", key, state->line, key,
+                              kHoldNames[ChosenHold(dialog)])
+                 : FormatText(shown, sizeof shown, "%s=%s", key, state->line);
     if (window && state->windowForm == 2 && n > 0 && size_t(n) + 2 < sizeof shown) {
-      snprintf(shown + n, sizeof shown - size_t(n), "\r\n");
+      FormatText(shown + n, sizeof shown - size_t(n), "\r\n");
       TextFormat(shown + n + 2, sizeof shown - size_t(n) - 2, IDS_ASSIGN_PATTERN, {section});
     }
   } else {
-    snprintf(shown, sizeof shown, "%s", why);
+    FormatText(shown, sizeof shown, "%s", why);
   }
   SetDlgItemTextA(dialog, IDC_ASSIGN_PREVIEW, shown);
   SendDlgItemMessageA(dialog, IDC_ASSIGN_PREVIEW, EM_LINESCROLL, 0, -0x7FFF);  // from its first line
@@ -254,7 +255,7 @@ void Refresh(HWND dialog, AssignState* state) {
 
 // `text` as it fits the width of control id, cut with "..." when it does not.
 void FitText(HWND dialog, int id, const char* text, char* out, size_t size) {
-  snprintf(out, size, "%s", text);
+  FormatText(out, size, "%s", text);
   HWND item = GetDlgItem(dialog, id);
   RECT box;
   if (!item || !GetClientRect(item, &box)) return;
@@ -287,7 +288,7 @@ void AddTip(HWND tips, HWND dialog, int id, const char* text) {
 void OnInit(HWND dialog, AssignState* state) {
   const AssignPress* press = state->press;
   char text[MAX_PATH + 64], none[64];
-  snprintf(text, sizeof text, "Key%d", press->code);
+  FormatText(text, sizeof text, "Key%d", press->code);
   SetDlgItemTextA(dialog, IDC_ASSIGN_KEY, text);
   TextLoad(IDS_ASSIGN_NO_TITLE, none, sizeof none);
   SetDlgItemTextA(dialog, IDC_ASSIGN_TITLE, press->title[0] ? press->title : none);
@@ -298,7 +299,7 @@ void OnInit(HWND dialog, AssignState* state) {
   GetDlgItemTextA(dialog, IDC_ASSIGN_APP, format, sizeof format);
   const char* at = strstr(format, "%s");
   if (at && !strstr(at + 2, "%")) {
-    snprintf(text, sizeof text, "%.*s%s%s", int(at - format), format, press->program, at + 2);
+    FormatText(text, sizeof text, "%.*s%s%s", int(at - format), format, press->program, at + 2);
     char fitted[sizeof text];
     FitText(dialog, IDC_ASSIGN_APP, text, fitted, sizeof fitted);
     SetDlgItemTextA(dialog, IDC_ASSIGN_APP, fitted);
@@ -324,7 +325,7 @@ void OnInit(HWND dialog, AssignState* state) {
   for (const auto& named : kNamedKeys) {
     if (KeyLineToken(named.vk, token, sizeof token) < 0) continue;
     TextLoad(named.name, name, sizeof name);
-    snprintf(text, sizeof text, "%s (%s)", name, token);
+    FormatText(text, sizeof text, "%s (%s)", name, token);
     LRESULT item = SendDlgItemMessageA(dialog, IDC_ASSIGN_NAMES, CB_ADDSTRING, 0, (LPARAM)text);
     SendDlgItemMessageA(dialog, IDC_ASSIGN_NAMES, CB_SETITEMDATA, item, named.vk);
   }
@@ -373,7 +374,7 @@ bool OnOk(HWND dialog, AssignState* state) {
   int result = ProfileWriteString(gProfilePath, section, key, state->line, &error);
   // What the button does while held, beside the line (a long press runs once anyway).
   char holdKey[32];
-  snprintf(holdKey, sizeof holdKey, "%s.hold", key);
+  FormatText(holdKey, sizeof holdKey, "%s.hold", key);
   int hold = ChosenHold(dialog);
   if (result >= 0 && !ForLongPress(dialog) && hold >= 0)
     result = ProfileWriteString(gProfilePath, section, holdKey, kHoldNames[hold], &error);

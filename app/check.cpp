@@ -11,6 +11,7 @@
 #include "actions/profilecheck.h"
 #include "actions/profiletext.h"
 #include "app/shell.h"
+#include "common/format.h"
 #include "common/text.h"
 #include "resources/resource_ids.h"
 
@@ -47,8 +48,8 @@ static int ProblemTextId(int kind) {
 
 void CheckDescribe(const ProfileProblem* p, char* out, size_t outSize) {
   char line[16], longest[16];
-  snprintf(line, sizeof line, "%d", p->line);
-  snprintf(longest, sizeof longest, "%d", int(kActionLineMax));
+  FormatText(line, sizeof line, "%d", p->line);
+  FormatText(longest, sizeof longest, "%d", int(kActionLineMax));
   TextFormat(out, outSize, ProblemTextId(p->kind), {line, p->section, p->key, p->detail, longest});
 }
 
@@ -60,7 +61,7 @@ struct ReportWriter {
 };
 
 static void Append(ReportWriter* w, const char* text) {
-  int n = snprintf(w->out + w->used, w->size - w->used, "%s", text);
+  int n = FormatText(w->out + w->used, w->size - w->used, "%s", text);
   if (n < 0) return;
   w->used += size_t(n);
   if (w->used >= w->size) w->used = w->size - 1;
@@ -92,12 +93,12 @@ int CheckReport(int encoding, const char* text, size_t size, char* out, size_t o
   } else {
     char count[16];
     if (problems > kCheckShownMax) {
-      snprintf(count, sizeof count, "%d", problems - kCheckShownMax);
+      FormatText(count, sizeof count, "%d", problems - kCheckShownMax);
       TextFormatCount(line, sizeof line, IDS_CHECK_MORE, problems - kCheckShownMax, {count});
       Append(&w, line);
       Append(&w, "\n");
     }
-    snprintf(count, sizeof count, "%d", problems);
+    FormatText(count, sizeof count, "%d", problems);
     Append(&w, "\n");
     TextFormatCount(line, sizeof line, IDS_CHECK_COUNT, problems, {count});
   }
@@ -125,7 +126,7 @@ int CheckRun(HINSTANCE instance) {
 
   char* message = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, kCheckMessageSize));
   if (!message) return -1;
-  int head = snprintf(message, kCheckMessageSize, "%s\n\n", path);
+  int head = FormatText(message, kCheckMessageSize, "%s\n\n", path);
   int problems = 1;
   // Read as the program reads it for each key, byte order marks included.
   size_t size = 0;
@@ -138,7 +139,7 @@ int CheckRun(HINSTANCE instance) {
     char unreadable[256], count[256];
     TextLoad(IDS_CHECK_UNREADABLE, unreadable, sizeof unreadable);
     TextFormatCount(count, sizeof count, IDS_CHECK_COUNT, 1, {"1"});
-    snprintf(message + head, kCheckMessageSize - head, "%s\n\n%s", unreadable, count);
+    FormatText(message + head, kCheckMessageSize - head, "%s\n\n%s", unreadable, count);
   }
   char caption[kCheckCaptionSize];
   TextLoad(IDS_CHECK_CAPTION, caption, sizeof caption);

@@ -8,6 +8,7 @@
 // place that is in fact safe, never the other way round. The account itself does not count when
 // it is the system's or a service's: those run above the user anyway.
 #include "app/guard.h"
+#include "common/format.h"
 
 #include <aclapi.h>
 #include <stdio.h>
@@ -139,7 +140,7 @@ static int CheckOne(const char* path, PSID user, char* unsafe) {
   int changeable = error != ERROR_SUCCESS || !descriptor || GuardChangeable(descriptor, user);
   if (descriptor) LocalFree(descriptor);
   if (!changeable) return 0;
-  snprintf(unsafe, MAX_PATH, "%s", path);
+  FormatText(unsafe, MAX_PATH, "%s", path);
   return -1;
 }
 
@@ -149,21 +150,21 @@ int GuardCheckStart(const char* folder, int* elevated, char* unsafe) {
   if (!*elevated) return 0;
   size_t length = strlen(folder);
   if (length == 0 || length + 16 >= MAX_PATH) {  // no folder to go by: the search path is anyone's
-    snprintf(unsafe, MAX_PATH, "%s", folder);
+    FormatText(unsafe, MAX_PATH, "%s", folder);
     return -1;
   }
   PSID user = gGuardQueries.user();
   char path[MAX_PATH];
-  snprintf(path, sizeof path, "%.*s", int(length - 1), folder);  // the folder itself
+  FormatText(path, sizeof path, "%.*s", int(length - 1), folder);  // the folder itself
   int result = CheckOne(path, user, unsafe);
-  snprintf(path, sizeof path, "%sprofiles.ini", folder);
+  FormatText(path, sizeof path, "%sprofiles.ini", folder);
   if (result == 0) result = CheckOne(path, user, unsafe);
   WIN32_FIND_DATAA found;
-  snprintf(path, sizeof path, "%sREMOT*.DLL", folder);
+  FormatText(path, sizeof path, "%sREMOT*.DLL", folder);
   HANDLE search = result == 0 ? FindFirstFileA(path, &found) : INVALID_HANDLE_VALUE;
   if (search != INVALID_HANDLE_VALUE) {
     do {
-      snprintf(path, sizeof path, "%s%s", folder, found.cFileName);
+      FormatText(path, sizeof path, "%s%s", folder, found.cFileName);
       result = CheckOne(path, user, unsafe);
     } while (result == 0 && FindNextFileA(search, &found));
     FindClose(search);
@@ -174,11 +175,12 @@ int GuardCheckStart(const char* folder, int* elevated, char* unsafe) {
 
 void GuardRefuse(const char* unsafe) {
   char text[1024];
-  snprintf(text, sizeof text,
-           "Halvesta Remote Control runs with administrator rights from a folder that other programs can "
-           "change:\n\n%s\n\nAny program could then run its own code with these rights, so it does not start "
-           "this way. To control programs that run as administrator, install it for all users, with the "
-           "component \"Also control programs that run as administrator\".",
-           unsafe);
+  FormatText(
+      text, sizeof text,
+      "Halvesta Remote Control runs with administrator rights from a folder that other programs can "
+      "change:\n\n%s\n\nAny program could then run its own code with these rights, so it does not start "
+      "this way. To control programs that run as administrator, install it for all users, with the "
+      "component \"Also control programs that run as administrator\".",
+      unsafe);
   MessageBoxA(nullptr, text, kErrorCaption, MB_OK | MB_ICONERROR);
 }

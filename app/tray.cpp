@@ -16,6 +16,7 @@
 #include "actions/keypath.h"
 #include "app/activity.h"
 #include "common/activitylog.h"
+#include "common/format.h"
 #include "common/text.h"
 #include "receiver/link.h"
 #include "common/text.h"
@@ -47,7 +48,7 @@ static bool sResumeHandled;     // a resume has restarted the key path since the
 void TrayTipText(int state, int port, char* tip) {
   if (state != kReceiverOpen && state != kReceiverWaiting && state != kReceiverNoise) state = kReceiverNoPort;
   char number[16];
-  snprintf(number, sizeof number, "%d", port);
+  FormatText(number, sizeof number, "%d", port);
   TextFormat(tip, kTrayTipSize, IDS_TIP_STATE + state, {number});
 }
 

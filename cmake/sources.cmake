@@ -17,5 +17,6 @@ set(REMOTE_PURE_SOURCES
   actions/keyline.cpp
   actions/hold.cpp
   common/activity.cpp
+  common/format.cpp
   app/notice.cpp
 )

@@ -37,6 +37,7 @@
 #include <string.h>
 
 #include "common/activitylog.h"
+#include "common/format.h"
 #include "common/process.h"
 #include "receiver/keyqueue.h"
 #include "receiver/noise.h"
@@ -256,7 +257,7 @@ int ReceiverStart(int mode, int number) {
     return -1;
   }
 
-  snprintf(portName, sizeof portName, number > 9 ? "\\\\.\\COM%d" : "COM%d", number);
+  FormatText(portName, sizeof portName, number > 9 ? "\\\\.\\COM%d" : "COM%d", number);
   DCB found;
   bool absent;
   HANDLE com = PortOpen(&found, &absent);

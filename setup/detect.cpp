@@ -31,6 +31,7 @@
 
 #include <stdio.h>
 
+#include "common/format.h"
 #include "resources/resource_ids.h"
 #include "setup/portchoice.h"
 
@@ -60,7 +61,7 @@ void SetupWaitFree(SetupWait* wait) {
 
 static HANDLE OpenPort(int port) {
   char name[16];
-  snprintf(name, sizeof name, port > 9 ? "\\\\.\\COM%d" : "COM%d", port);
+  FormatText(name, sizeof name, port > 9 ? "\\\\.\\COM%d" : "COM%d", port);
   return gSetupPorts.open(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
                           nullptr);
 }

@@ -5,6 +5,7 @@
 
 #include <stdio.h>
 
+#include "common/format.h"
 #include "resources/resource_ids.h"
 
 int SetupHasPortList(HWND dialog) {
@@ -13,7 +14,7 @@ int SetupHasPortList(HWND dialog) {
 
 void SetupListPort(HWND dialog, int port) {
   char name[16];
-  snprintf(name, sizeof name, "COM%d", port);
+  FormatText(name, sizeof name, "COM%d", port);
   LRESULT item = SendDlgItemMessageA(dialog, IDC_PORT_LIST, CB_ADDSTRING, 0, (LPARAM)name);
   if (item >= 0) SendDlgItemMessageA(dialog, IDC_PORT_LIST, CB_SETITEMDATA, item, port);
 }

@@ -5,6 +5,7 @@
 #include <stdio.h>
 
 #include "actions/profile.h"
+#include "common/format.h"
 #include "common/process.h"
 #include "common/text.h"
 #include "resources/resource_ids.h"
@@ -13,7 +14,7 @@ void SaveSystemText(char* out, size_t size, unsigned long error) {
   char system[256], code[16];
   ProcessErrorText(error, system, sizeof system);
   if (!system[0]) TextLoad(IDS_SAVE_UNKNOWN, system, sizeof system);
-  snprintf(code, sizeof code, "%lu", error);
+  FormatText(code, sizeof code, "%lu", error);
   TextFormat(out, size, IDS_SAVE_SYSTEM, {system, code});
 }
 
@@ -21,9 +22,9 @@ void SaveReasonText(char* out, size_t size, int result, unsigned long error, con
   char system[256], code[16], file[MAX_PATH + 8], backup[MAX_PATH + 8];
   ProcessErrorText(error, system, sizeof system);
   if (!system[0]) TextLoad(IDS_SAVE_UNKNOWN, system, sizeof system);
-  snprintf(code, sizeof code, "%lu", error);
-  snprintf(file, sizeof file, "%s%s", path, kProfileNewSuffix);
-  snprintf(backup, sizeof backup, "%s%s", path, kProfileBackupSuffix);
+  FormatText(code, sizeof code, "%lu", error);
+  FormatText(file, sizeof file, "%s%s", path, kProfileNewSuffix);
+  FormatText(backup, sizeof backup, "%s%s", path, kProfileBackupSuffix);
   switch (result) {
     case kProfileWriteBadEntry:
       TextLoad(IDS_SAVE_BAD_ENTRY, out, size);

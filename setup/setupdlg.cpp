@@ -15,6 +15,7 @@
 
 #include "actions/keypath.h"
 #include "actions/profile.h"
+#include "common/format.h"
 #include "common/process.h"
 #include "common/text.h"
 #include "receiver/keyqueue.h"
@@ -176,7 +177,7 @@ static void OnTest(HWND dialog) {
 static bool MaySaveNoPort(HWND dialog) {
   if (!detectFoundNone || configuredPort == 0 || SetupCheckedPort(dialog) != 0) return true;
   char text[512], port[16], caption[64];
-  snprintf(port, sizeof port, "%d", configuredPort);
+  FormatText(port, sizeof port, "%d", configuredPort);
   TextFormat(text, sizeof text, IDS_SETUP_ASK_NO_PORT, {port});
   TextLoad(IDS_SETUP_CAPTION, caption, sizeof caption);
   return MessageBoxA(dialog, text, caption, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
@@ -203,7 +204,7 @@ static int SaveNotify(HWND dialog) {
 static void OnOk(HWND dialog) {
   if (!MaySaveNoPort(dialog)) return;
   char text[16], why[1024];
-  snprintf(text, sizeof text, "%d", SetupCheckedPort(dialog));
+  FormatText(text, sizeof text, "%d", SetupCheckedPort(dialog));
   unsigned long error;
   int result = ProfileWriteString(gProfilePath, "default", "port", text, &error);
   if (result < 0) {

@@ -24,6 +24,7 @@
 
 #include "actions/hold.h"
 #include "actions/profile.h"
+#include "common/format.h"
 #include "common/process.h"
 #include "common/text.h"
 #include "receiver/keyqueue.h"
@@ -97,23 +98,23 @@ static uint32_t ProfileRelease() {
 // on, its pace and whether the release time fits it.
 static void OnKey(HWND dialog, int code, uint32_t time) {
   char text[256];
-  snprintf(text, sizeof text, "Key%d", code);
+  FormatText(text, sizeof text, "Key%d", code);
   SetDlgItemTextA(dialog, IDC_KEYNAME, text);
   PressFeed(&test.press, code, time, test.release);
   if (test.press.signals < 3) return;
   PressPace pace = PressPaceOf(&test.press);
   char perSecond[16], gap[16], longest[16], release[16], wanted[16];
-  snprintf(perSecond, sizeof perSecond, "%u", unsigned(pace.perSecond));
-  snprintf(gap, sizeof gap, "%u", unsigned(pace.meanGap));
-  snprintf(longest, sizeof longest, "%u", unsigned(pace.longestGap));
-  snprintf(release, sizeof release, "%u", unsigned(test.release));
+  FormatText(perSecond, sizeof perSecond, "%u", unsigned(pace.perSecond));
+  FormatText(gap, sizeof gap, "%u", unsigned(pace.meanGap));
+  FormatText(longest, sizeof longest, "%u", unsigned(pace.longestGap));
+  FormatText(release, sizeof release, "%u", unsigned(test.release));
   test.suggested = PressReleaseFor(&pace);
-  snprintf(wanted, sizeof wanted, "%u", unsigned(test.suggested));
+  FormatText(wanted, sizeof wanted, "%u", unsigned(test.suggested));
   char paceText[128], verdict[128];
   TextFormat(paceText, sizeof paceText, IDS_HOLD_PACE, {perSecond, gap, longest});
   bool fits = PressReleaseFits(&pace, test.release);
   TextFormat(verdict, sizeof verdict, fits ? IDS_HOLD_PACE_FITS : IDS_HOLD_PACE_SHORT, {release, wanted});
-  snprintf(text, sizeof text, "%s %s", paceText, verdict);
+  FormatText(text, sizeof text, "%s %s", paceText, verdict);
   SetDlgItemTextA(dialog, IDC_TEST_PACE, text);
   EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), !fits);
 }
@@ -122,7 +123,7 @@ static void OnKey(HWND dialog, int code, uint32_t time) {
 static void OnSetRelease(HWND dialog) {
   if (!test.suggested) return;
   char value[16], why[1024], text[1280];
-  snprintf(value, sizeof value, "%u", unsigned(test.suggested));
+  FormatText(value, sizeof value, "%u", unsigned(test.suggested));
   unsigned long error = 0;
   int result = ProfileWriteString(gProfilePath, "default", kHoldTimingNames[kHoldRelease], value, &error);
   if (result < 0) {
