@@ -297,6 +297,8 @@ static int Dialog(int ms, DWORD pid) {
     printf("no dialog\n");
     return 1;
   }
+  // A modeless dialog exists a moment before it is shown: give it that moment.
+  for (int waited = 0; !IsWindowVisible(dialog) && IsWindow(dialog) && waited < 2000; waited += 50) Sleep(50);
   char title[256] = "";
   GetWindowTextA(dialog, title, sizeof title);
   printf("dialog '%s' visible %d\n", title, IsWindowVisible(dialog) ? 1 : 0);
