@@ -16,10 +16,18 @@ static void ResultText(const ActivityEvent* e, char* out, size_t size) {
   char detail[24], sent[24];
   FormatText(detail, sizeof detail, "%ld", e->detail);
   FormatText(sent, sizeof sent, "%d", e->sent);
-  switch (e->result) {
-    case kActivityNoEntry:
-      TextLoad(IDS_ACTIVITY_NOTHING_DONE, out, size);
+  static const struct {
+    int result, id;
+  } kPlain[] = {{kActivityNoEntry, IDS_ACTIVITY_NOTHING_DONE},  {kActivityNoAnswer, IDS_ACTIVITY_NO_ANSWER},
+                {kActivityOwnWindow, IDS_ACTIVITY_OWN_WINDOW},  {kActivityNothingSent, IDS_ACTIVITY_NOTHING_SENT},
+                {kActivityStarted, IDS_ACTIVITY_STARTED},       {kActivityTooLong, IDS_ACTIVITY_TOO_LONG},
+                {kActivityNoKeyword, IDS_ACTIVITY_NO_KEYWORD}};
+  for (const auto& text : kPlain)
+    if (text.result == e->result) {
+      TextLoad(text.id, out, size);
       return;
+    }
+  switch (e->result) {
     case kActivityKeysSent:
       TextFormatCount(out, size, e->blocked ? IDS_ACTIVITY_KEYS_BLOCKED : IDS_ACTIVITY_KEYS_SENT, e->detail,
                       {detail});
@@ -29,18 +37,6 @@ static void ResultText(const ActivityEvent* e, char* out, size_t size) {
       return;
     case kActivityAnswered:
       TextFormat(out, size, IDS_ACTIVITY_ANSWERED, {detail});
-      return;
-    case kActivityNoAnswer:
-      TextLoad(IDS_ACTIVITY_NO_ANSWER, out, size);
-      return;
-    case kActivityOwnWindow:
-      TextLoad(IDS_ACTIVITY_OWN_WINDOW, out, size);
-      return;
-    case kActivityNothingSent:
-      TextLoad(IDS_ACTIVITY_NOTHING_SENT, out, size);
-      return;
-    case kActivityStarted:
-      TextLoad(IDS_ACTIVITY_STARTED, out, size);
       return;
     case kActivityNotStarted: {
       char reason[kActivityReasonSize];
@@ -54,12 +50,6 @@ static void ResultText(const ActivityEvent* e, char* out, size_t size) {
     }
     case kActivityCutOff:
       TextFormatCount(out, size, IDS_ACTIVITY_CUT_OFF, e->sent, {sent});
-      return;
-    case kActivityTooLong:
-      TextLoad(IDS_ACTIVITY_TOO_LONG, out, size);
-      return;
-    case kActivityNoKeyword:
-      TextLoad(IDS_ACTIVITY_NO_KEYWORD, out, size);
       return;
     case kActivityRepeatsSkipped:
       TextFormatCount(out, size, IDS_HOLD_REPEATS_SKIPPED, e->detail, {detail});

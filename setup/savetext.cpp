@@ -25,40 +25,30 @@ void SaveReasonText(char* out, size_t size, int result, unsigned long error, con
   FormatText(code, sizeof code, "%lu", error);
   FormatText(file, sizeof file, "%s%s", path, kProfileNewSuffix);
   FormatText(backup, sizeof backup, "%s%s", path, kProfileBackupSuffix);
-  switch (result) {
-    case kProfileWriteBadEntry:
-      TextLoad(IDS_SAVE_BAD_ENTRY, out, size);
+  // Texts that need nothing of the failure, then those that name a file.
+  static const struct {
+    int result, id;
+  } kPlain[] = {{kProfileWriteBadEntry, IDS_SAVE_BAD_ENTRY},
+                {kProfileWriteTooLarge, IDS_SAVE_TOO_LARGE},
+                {kProfileWriteUtf16NoBom, IDS_SAVE_UTF16_NO_BOM},
+                {kProfileWriteNulBytes, IDS_SAVE_NUL_BYTES},
+                {kProfileWriteReadOnly, IDS_SAVE_READ_ONLY}},
+    kNamingFile[] = {{kProfileWriteCreate, IDS_SAVE_CREATE},
+                     {kProfileWriteWrite, IDS_SAVE_WRITE},
+                     {kProfileWriteReplace, IDS_SAVE_REPLACE},
+                     {kProfileWriteBackup, IDS_SAVE_BACKUP}};
+  for (const auto& text : kPlain)
+    if (text.result == result) {
+      TextLoad(text.id, out, size);
       return;
-    case kProfileWriteTooLarge:
-      TextLoad(IDS_SAVE_TOO_LARGE, out, size);
+    }
+  for (const auto& text : kNamingFile)
+    if (text.result == result) {
+      TextFormat(out, size, text.id, {result == kProfileWriteBackup ? backup : file, system, code});
       return;
-    case kProfileWriteUtf16NoBom:
-      TextLoad(IDS_SAVE_UTF16_NO_BOM, out, size);
-      return;
-    case kProfileWriteNulBytes:
-      TextLoad(IDS_SAVE_NUL_BYTES, out, size);
-      return;
-    case kProfileWriteReadOnly:
-      TextLoad(IDS_SAVE_READ_ONLY, out, size);
-      return;
-    case kProfileWriteInUse:
-      TextFormat(out, size, IDS_SAVE_IN_USE, {system, code});
-      return;
-    case kProfileWriteCreate:
-      TextFormat(out, size, IDS_SAVE_CREATE, {file, system, code});
-      return;
-    case kProfileWriteWrite:
-      TextFormat(out, size, IDS_SAVE_WRITE, {file, system, code});
-      return;
-    case kProfileWriteReplace:
-      TextFormat(out, size, IDS_SAVE_REPLACE, {file, system, code});
-      return;
-    case kProfileWriteBackup:
-      TextFormat(out, size, IDS_SAVE_BACKUP, {backup, system, code});
-      return;
-    default:  // it cannot be read, or opened
-      TextFormat(out, size, IDS_SAVE_SYSTEM, {system, code});
-  }
+    }
+  // In use, or it cannot be read or opened.
+  TextFormat(out, size, result == kProfileWriteInUse ? IDS_SAVE_IN_USE : IDS_SAVE_SYSTEM, {system, code});
 }
 
 void SaveShowFailure(HWND owner, int whatId, const char* where, const char* why) {

@@ -5,25 +5,9 @@
 #include <string.h>
 
 #include "app/notice.h"
+#include "tests/activity_events.h"
 
 namespace {
-
-const int64_t kNoon = 12LL * 3600000 + 34 * 60000 + 56 * 1000 + 789;  // 12:34:56.789
-
-ActivityEvent Press(int code, int result, long detail = 0) {
-  ActivityEvent e;
-  memset(&e, 0, sizeof e);
-  e.kind = kActivityPress;
-  e.time = kNoon;
-  e.code = code;
-  e.result = result;
-  e.detail = detail;
-  strcpy(e.title, "Untitled - Notepad");
-  strcpy(e.program, "notepad.exe");
-  strcpy(e.section, "notepad.exe");
-  strcpy(e.line, "KEYBOARD CTRL+S+^S+^CTRL");
-  return e;
-}
 
 TEST(ActivityRing, KeepsTheLast200InOrder) {
   static ActivityRing ring;

@@ -16,6 +16,7 @@
 #include "common/process.h"
 #include "common/text.h"
 #include "resources/resource_ids.h"
+#include "tests/activity_events.h"
 
 namespace {
 
@@ -30,33 +31,6 @@ class EnglishModule : public ::testing::Test {
     gLanguageModule = nullptr;
   }
 };
-
-const int64_t kNoon = 12LL * 3600000 + 34 * 60000 + 56 * 1000 + 789;  // 12:34:56.789
-
-ActivityEvent Press(int code, int result, long detail = 0) {
-  ActivityEvent e;
-  memset(&e, 0, sizeof e);
-  e.kind = kActivityPress;
-  e.time = kNoon;
-  e.code = code;
-  e.result = result;
-  e.detail = detail;
-  strcpy(e.title, "Untitled - Notepad");
-  strcpy(e.program, "notepad.exe");
-  strcpy(e.section, "notepad.exe");
-  strcpy(e.line, "KEYBOARD CTRL+S+^S+^CTRL");
-  return e;
-}
-
-ActivityEvent Other(int kind, int result, long detail) {
-  ActivityEvent e;
-  memset(&e, 0, sizeof e);
-  e.kind = kind;
-  e.time = kNoon;
-  e.result = result;
-  e.detail = detail;
-  return e;
-}
 
 std::string Column(const ActivityEvent& e, int column) {
   char text[512];
