@@ -6,21 +6,6 @@
 
 const int64_t kNoon = 12LL * 3600000 + 34 * 60000 + 56 * 1000 + 789;  // 12:34:56.789
 
-inline ActivityEvent Press(int code, int result, long detail = 0) {
-  ActivityEvent e;
-  memset(&e, 0, sizeof e);
-  e.kind = kActivityPress;
-  e.time = kNoon;
-  e.code = code;
-  e.result = result;
-  e.detail = detail;
-  strcpy(e.title, "Untitled - Notepad");
-  strcpy(e.program, "notepad.exe");
-  strcpy(e.section, "notepad.exe");
-  strcpy(e.line, "KEYBOARD CTRL+S+^S+^CTRL");
-  return e;
-}
-
 inline ActivityEvent Other(int kind, int result, long detail) {
   ActivityEvent e;
   memset(&e, 0, sizeof e);
@@ -28,5 +13,15 @@ inline ActivityEvent Other(int kind, int result, long detail) {
   e.time = kNoon;
   e.result = result;
   e.detail = detail;
+  return e;
+}
+
+inline ActivityEvent Press(int code, int result, long detail = 0) {
+  ActivityEvent e = Other(kActivityPress, result, detail);
+  e.code = code;
+  strcpy(e.title, "Untitled - Notepad");
+  strcpy(e.program, "notepad.exe");
+  strcpy(e.section, "notepad.exe");
+  strcpy(e.line, "KEYBOARD CTRL+S+^S+^CTRL");
   return e;
 }
