@@ -76,12 +76,18 @@ TEST(Guard, AnElevatedStartGoesOnOnlyWhereAdministratorsAloneMayChangeThings) {
        "O:BAD:(A;;FA;;;S-1-5-21-1-2-3-1001)S:(ML;;NW;;;HI)", kStart},
       {"elevated, Users' full control for new files only", 1, kHigh, 0, "folder",
        "O:BAD:(A;;FA;;;BA)(A;OICIIO;FA;;;BU)", kStart},
+      {"elevated, another account may change it", 1, kHigh, 0, "folder",
+       "O:BAD:(A;;FA;;;S-1-5-21-9-9-9-1002)", kStart},
       {"elevated, the profile the user's", 1, kHigh, 0, "profiles.ini", "O:BAD:(A;;FA;;;S-1-5-21-1-2-3-1001)",
        kRefuse},
       {"elevated, no profile", 1, kHigh, 0, "profiles.ini", "(missing)", kStart},
       {"elevated, a language module Users may write", 1, kHigh, 0, "REMOT002.DLL", "O:BAD:(A;;0x116;;;BU)",
        kRefuse},
+      {"elevated, a language module Users may only read", 1, kHigh, 0, "REMOT002.DLL",
+       "O:BAD:(A;;0x1200a9;;;BU)", kStart},
       {"elevation query failed, integrity high", -1, kHigh, 0, "folder", "O:BAD:(A;;FA;;;BU)", kRefuse},
+      {"not elevated, integrity system", 0, SECURITY_MANDATORY_SYSTEM_RID, 0, "folder", "O:BAD:(A;;FA;;;BU)",
+       kRefuse},
       {"not elevated, integrity medium: anything goes", 0, kMedium, 0, "folder", "O:BAD:(A;;FA;;;WD)",
        kStart},
       {"both queries failed: not elevated", -1, -1, 0, "folder", "O:BAD:(A;;FA;;;WD)", kStart},
@@ -126,6 +132,8 @@ TEST(Guard, RealQueriesUnderWine) {
   int elevated = -1;
   char unsafe[MAX_PATH];
   EXPECT_EQ(GuardCheckStart((dir.path() + "\\").c_str(), &elevated, unsafe), 0);
+  printf("this system: elevation %d, integrity %lx, Wine %d\n", gGuardQueries.elevation(),
+         gGuardQueries.integrity(), gGuardQueries.unguarded());
 }
 
 }  // namespace
