@@ -19,7 +19,6 @@
 #include "common/format.h"
 #include "common/text.h"
 #include "receiver/link.h"
-#include "common/text.h"
 #include "resources/resource_ids.h"
 #include "setup/langchoice.h"
 #include "setup/setup.h"
