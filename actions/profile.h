@@ -48,6 +48,14 @@ enum {
 #define kProfileBackupSuffix ".bak"
 int ProfileWriteString(const char* path, const char* section, const char* key, const char* value,
                        unsigned long* error);
+// The same for several entries of one section in one save, each written into the text the one
+// before it left: they land together or not at all, and the backup keeps the text before all of them.
+struct ProfileSetting {
+  const char* key;
+  const char* value;
+};
+int ProfileWriteEntries(const char* path, const char* section, const ProfileSetting* entries, size_t count,
+                        unsigned long* error);
 // Flushes a file's buffers to the disk: FlushFileBuffers unless a test stands in for it (no disk here
 // can be made to fail a flush on demand).
 extern BOOL(WINAPI* gProfileFlush)(HANDLE);

@@ -309,7 +309,7 @@ static int WriteBeside(const char* path, const char* text, size_t length, const 
 }
 
 // One try of the whole save: read, edit, write.
-static int WriteOnce(const char* path, const char* section, const char* key, const char* value,
+static int WriteOnce(const char* path, const char* section, const ProfileSetting* entries, size_t count,
                      DWORD* error) {
   Original original;
   int read = ReadOriginal(path, &original, error);
@@ -353,9 +353,20 @@ static int WriteOnce(const char* path, const char* section, const char* key, con
     text = decoded.data;
     textSize = decoded.length;
   }
+  // The entries one after another, each into the text the one before it left.
+  WriteBuffer work = {};
+  for (size_t i = 0; i < count && !decoded.failed && !work.failed; i++) {
+    WriteBuffer next = {};
+    Edit(i ? (work.data ? work.data : "") : (text ? text : ""), i ? work.length : textSize, section,
+         entries[i].key, entries[i].value, utf8, &next);
+    free(work.data);
+    work = next;
+  }
   WriteBuffer edited = {};
   Put(&edited, raw, skip);
-  if (!decoded.failed) Edit(text ? text : "", textSize, section, key, value, utf8, &edited);
+  Put(&edited, work.data, work.length);
+  if (work.failed) edited.failed = true;
+  free(work.data);
   if (wide && !edited.failed && !decoded.failed) {
     // Back to UTF-16, after the byte order mark.
     int n = MultiByteToWideChar(CP_UTF8, 0, edited.data + 2, int(edited.length - 2), nullptr, 0);
@@ -387,13 +398,24 @@ static int WriteOnce(const char* path, const char* section, const char* key, con
 
 int ProfileWriteString(const char* path, const char* section, const char* key, const char* value,
                        unsigned long* error) {
+  const ProfileSetting entry = {key, value};
+  return ProfileWriteEntries(path, section, &entry, 1, error);
+}
+
+int ProfileWriteEntries(const char* path, const char* section, const ProfileSetting* entries, size_t count,
+                        unsigned long* error) {
   *error = 0;
-  if (!section || !section[0] || !key || !key[0] || strchr(key, '=') || strchr(section, ']') ||
-      !OneLine(section) || !OneLine(key) || (value && !OneLine(value)))
+  if (!section || !section[0] || strchr(section, ']') || !OneLine(section) || count == 0)
     return kProfileWriteBadEntry;
+  for (size_t i = 0; i < count; i++) {
+    const char* key = entries[i].key;
+    const char* value = entries[i].value;
+    if (!key || !key[0] || strchr(key, '=') || !OneLine(key) || (value && !OneLine(value)))
+      return kProfileWriteBadEntry;
+  }
   for (int attempt = 0;; attempt++) {
     DWORD code = 0;
-    int result = WriteOnce(path, section, key, value, &code);
+    int result = WriteOnce(path, section, entries, count, &code);
     if (result == 0) return 0;
     // A rename over a file another program holds open is refused as access denied: tried again too.
     bool again = InUse(code) || (result == kProfileWriteReplace && code == ERROR_ACCESS_DENIED);

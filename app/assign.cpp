@@ -371,13 +371,14 @@ bool OnOk(HWND dialog, AssignState* state) {
     if (MessageBoxA(dialog, text, caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) return false;
   }
   unsigned long error;
-  int result = ProfileWriteString(gProfilePath, section, key, state->line, &error);
-  // What the button does while held, beside the line (a long press runs once anyway).
+  // The line, and what the button does while held beside it (a long press runs once anyway): one
+  // save, so that both land or neither, and the backup keeps the profile as it was before.
   char holdKey[32];
   FormatText(holdKey, sizeof holdKey, "%s.hold", key);
   int hold = ChosenHold(dialog);
-  if (result >= 0 && !ForLongPress(dialog) && hold >= 0)
-    result = ProfileWriteString(gProfilePath, section, holdKey, kHoldNames[hold], &error);
+  const ProfileSetting entries[] = {{key, state->line}, {holdKey, hold >= 0 ? kHoldNames[hold] : nullptr}};
+  size_t count = !ForLongPress(dialog) && hold >= 0 ? 2 : 1;
+  int result = ProfileWriteEntries(gProfilePath, section, entries, count, &error);
   if (result < 0) {
     char why[1024];
     SaveReasonText(why, sizeof why, result, error, gProfilePath);

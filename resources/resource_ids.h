@@ -64,7 +64,6 @@
 // Saving the profile and the other settings (setup/savetext.h).
 #define IDS_SAVE_FAILED 700     // %1 what, %2 the file or key, %3 why
 #define IDS_SAVE_PORT 701       // what: the port
-#define IDS_SAVE_NOTIFY 702     // what: the "Show notifications" choice
 #define IDS_SAVE_AUTOSTART 703  // what: the "Start with Windows" choice
 #define IDS_SAVE_LINE 704       // what: the Assign dialog's line
 #define IDS_SAVE_SYSTEM 705     // why: %1 the system's text, %2 its error code

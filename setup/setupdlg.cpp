@@ -183,36 +183,24 @@ static bool MaySaveNoPort(HWND dialog) {
   return MessageBoxA(dialog, text, caption, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
-// Saves "Show notifications" as notify=1 or 0; a template without the box leaves the entry alone.
-// Returns 0, or -1 after telling why it could not be saved.
-static int SaveNotify(HWND dialog) {
-  if (!GetDlgItem(dialog, IDC_NOTIFY)) return 0;
-  const char* text = IsDlgButtonChecked(dialog, IDC_NOTIFY) == BST_CHECKED ? "1" : "0";
-  unsigned long error;
-  int result = ProfileWriteString(gProfilePath, "default", "notify", text, &error);
-  if (result < 0) {
-    char why[1024];
-    SaveReasonText(why, sizeof why, result, error, gProfilePath);
-    SaveShowFailure(dialog, IDS_SAVE_NOTIFY, gProfilePath, why);
-    return -1;
-  }
-  return 0;
-}
-
-// Saves the port, then the autostart choice, and closes the dialog. A save that fails is told and
-// keeps the dialog open; what was saved before it stays saved.
+// Saves the port and "Show notifications", then the autostart choice, and closes the dialog. A save that
+// fails is told and keeps the dialog open; what was saved before it stays saved.
 static void OnOk(HWND dialog) {
   if (!MaySaveNoPort(dialog)) return;
   char text[16], why[1024];
   FormatText(text, sizeof text, "%d", SetupCheckedPort(dialog));
+  // The port and "Show notifications" (notify=1 or 0; a template without the box leaves the entry
+  // alone) in one save, so that the backup keeps the profile as it was before.
+  const ProfileSetting entries[] = {
+      {"port", text}, {"notify", IsDlgButtonChecked(dialog, IDC_NOTIFY) == BST_CHECKED ? "1" : "0"}};
   unsigned long error;
-  int result = ProfileWriteString(gProfilePath, "default", "port", text, &error);
+  int result =
+      ProfileWriteEntries(gProfilePath, "default", entries, GetDlgItem(dialog, IDC_NOTIFY) ? 2 : 1, &error);
   if (result < 0) {
     SaveReasonText(why, sizeof why, result, error, gProfilePath);
     SaveShowFailure(dialog, IDS_SAVE_PORT, gProfilePath, why);
     return;
   }
-  if (SaveNotify(dialog) < 0) return;
   const char* key;
   LONG failed;
   if (!AutostartByTask() &&

@@ -100,6 +100,7 @@ TEST_F(AssignTest, WhereAndWhat) {
     GetPrivateProfileStringA(c.section, "Key9.hold", "", hold, sizeof hold, gProfilePath);
     EXPECT_STREQ(hold, c.hold);  // "When held", preset from the line or chosen; none for a long press
     EXPECT_NE(File().find("port=1\r\n; mine\r\n"), std::string::npos);
+    EXPECT_EQ(ReadAll(std::string(gProfilePath) + ".bak"), "[default]\r\nport=1\r\n; mine\r\n");  // one save
   }
 }
 

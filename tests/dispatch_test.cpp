@@ -334,17 +334,6 @@ static std::string Utf16(const std::string& text, bool big, bool mark = true) {
   return out;
 }
 
-static std::string ReadAll(const std::string& path) {
-  std::string text;
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return "(missing)";
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-  fclose(f);
-  return text;
-}
-
 struct WriteCase {
   const char* name;
   std::string before;  // "(missing)": no file
@@ -409,6 +398,49 @@ TEST(ProfileWrite, WritesOneLineInTheFilesOwnEncoding) {
     if (c.platformReads) {
       EXPECT_STREQ(platform, c.value ? c.value : "");
     }
+  }
+}
+
+// Several entries in one save: each goes into the text the one before left, the section is made
+// once, the backup is the text before all of them; one bad entry refuses the whole save.
+TEST(ProfileWrite, SeveralEntriesLandTogetherOrNotAtAll) {
+  const struct {
+    const char* name;
+    std::string before;
+    std::vector<ProfileSetting> entries;
+    int result;
+    std::string after;
+  } cases[] = {
+      {"a line replaced and its .hold added, in UTF-16",
+       Utf16("[S]\r\nKey9=CLOSE\r\n[T]\r\n", false),
+       {{"Key9", "KEYBOARD A"}, {"Key9.hold", "repeat"}},
+       0,
+       Utf16("[S]\r\nKey9=KEYBOARD A\r\nKey9.hold=repeat\r\n[T]\r\n", false)},
+      {"the section made once",
+       "[T]\r\n",
+       {{"port", "2"}, {"notify", "0"}},
+       0,
+       "[T]\r\n\r\n[S]\r\nport=2\r\nnotify=0\r\n"},
+      {"a later entry sees an earlier one",
+       "[S]\r\n",
+       {{"K", "1"}, {"K", "2"}, {"J", nullptr}},
+       0,
+       "[S]\r\nK=2\r\n"},
+      {"a bad second entry: nothing written",
+       "[S]\r\nK=1\r\n",
+       {{"K", "2"}, {"J=", "3"}},
+       kProfileWriteBadEntry,
+       "[S]\r\nK=1\r\n"},
+      {"no entries", "[S]\r\nK=1\r\n", {}, kProfileWriteBadEntry, "[S]\r\nK=1\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    std::string path = dir.Write("profiles.ini", c.before);
+    unsigned long error = 99;
+    EXPECT_EQ(ProfileWriteEntries(path.c_str(), "S", c.entries.data(), c.entries.size(), &error), c.result);
+    EXPECT_EQ(ReadAll(path), c.after);
+    EXPECT_EQ(ReadAll(path + ".bak"), c.result == 0 ? c.before : "(missing)");
   }
 }
 

@@ -350,6 +350,7 @@ TEST_F(SetupDialogTest, NotificationsBoxFollowsNotifyAndOkSavesIt) {
     SCOPED_TRACE(std::string(c.profile) + (c.toggle ? " toggled" : "") +
                  (c.button == IDOK ? " OK" : " Cancel"));
     Profile(c.profile);
+    DeleteFileA((std::string(gProfilePath) + ".bak").c_str());
     int button = c.button;
     bool toggle = c.toggle, checked = c.checkedAtStart;
     Run([&](HWND d) {
@@ -361,6 +362,8 @@ TEST_F(SetupDialogTest, NotificationsBoxFollowsNotifyAndOkSavesIt) {
     GetPrivateProfileStringA("default", "notify", "(none)", value, sizeof value, gProfilePath);
     EXPECT_STREQ(value, c.notify);
     EXPECT_EQ(SetupNotificationsOn(), c.on);
+    // OK saves the port and the choice at once: the backup is the profile as it was.
+    EXPECT_EQ(ReadAll(std::string(gProfilePath) + ".bak"), c.button == IDOK ? c.profile : "(missing)");
   }
 }
 

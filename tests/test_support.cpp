@@ -30,6 +30,17 @@ std::string TempDir::File(const std::string& name) const {
   return path_ + "\\" + name;
 }
 
+std::string ReadAll(const std::string& path) {
+  std::string text;
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return "(missing)";
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+  fclose(f);
+  return text;
+}
+
 std::string TempDir::Write(const std::string& name, const std::string& text) const {
   std::string full = File(name);
   FILE* f = fopen(full.c_str(), "wb");

@@ -20,6 +20,9 @@ class TempDir {
   std::string path_;
 };
 
+// The bytes of the file at `path`, or "(missing)" when it cannot be opened.
+std::string ReadAll(const std::string& path);
+
 // Folder of the running test program (where remote.exe and REMOT001.DLL lie), with a trailing backslash.
 std::string ProgramFolder();
 
