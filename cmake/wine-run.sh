@@ -8,4 +8,6 @@ fi
 export WINEPREFIX="$REMOTE_WINEPREFIX"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# Never Wine's menu builder, whatever else is overridden: it writes into the user's desktop menus.
+[[ "$WINEDLLOVERRIDES" == *winemenubuilder.exe=d* ]] || WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
 exec wine "$@"

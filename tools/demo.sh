@@ -9,7 +9,7 @@ source "$(dirname "$0")/lib.sh"
 trap remote_cleanup EXIT
 BUILD="${REMOTE_BUILD_DIR:-$REMOTE_ROOT/build}"
 remote_install_deps
-remote_log "building"
+remote_log "building the program $(remote_cost "$BUILD" "about two minutes")"
 remote_build "$BUILD" >/dev/null
 
 WORK="$BUILD/demo"

@@ -5,6 +5,11 @@ REMOTE_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 REMOTE_PIDS=()
 
 remote_log() { printf '[%s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
+# What a build step in folder $1 costs, for its remote_log line: "($2 the first time)" while the folder
+# has no build, else "($3)", by default "(seconds when little has changed)".
+remote_cost() {
+  if [ -f "$1/CMakeCache.txt" ]; then echo "(${3:-seconds when little has changed})"; else echo "($2 the first time)"; fi
+}
 
 # Installs the Debian packages the build and the tests need, when any is missing. As root it runs
 # apt-get itself; otherwise through sudo where sudo exists; otherwise it says what to run and fails.
@@ -17,7 +22,7 @@ remote_install_deps() {
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
-  remote_log "installing: ${missing[*]}"
+  remote_log "installing ${#missing[@]} packages with apt-get (about a minute and a half when all are missing): ${missing[*]}"
   local as_root=()
   if [ "$(id -u)" -ne 0 ]; then
     if ! command -v sudo >/dev/null 2>&1; then
@@ -67,11 +72,13 @@ remote_start_display() {
 }
 
 # Creates (or reuses) a Wine prefix at $1 and keeps its wineserver running until cleanup.
+# Wine's menu builder is off (winemenubuilder.exe=d): it would copy each Start menu entry, file type
+# and icon a prefix gets into the user's desktop menus, outside the build folder.
 remote_start_wine() {
-  export WINEPREFIX="$1" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEPREFIX="$1" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   export REMOTE_WINEPREFIX="$WINEPREFIX"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    remote_log "creating Wine prefix $WINEPREFIX"
+    remote_log "creating Wine prefix $WINEPREFIX (about 20 s)"
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 </dev/null || true
     # The registry reaches system.reg when the server saves it: wait for that server to end.
@@ -186,7 +193,7 @@ remote_summary() {
     failed=$((failed + ${c#* }))
   done
   echo
-  echo "All test runs above and the layout check, $((passed + failed)) in all:"
+  echo "All test runs above, the layout check and the check of the desktop menus, $((passed + failed)) in all:"
   echo "total: $passed passed, $failed failed"
 }
 
