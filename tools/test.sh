@@ -36,13 +36,13 @@ cmake -S "$REMOTE_ROOT" -B "$BUILD/i686" -DCMAKE_TOOLCHAIN_FILE="$REMOTE_ROOT/cm
   -DREMOTE_TESTS=OFF >/dev/null
 cmake --build "$BUILD/i686" -j"$(nproc)"
 
-remote_log "native sanitizer and fuzz runs $(remote_cost "$BUILD/native" "about three and a half minutes" "about two minutes")"
+remote_log "native sanitizer and fuzz runs $(remote_cost "$BUILD/native" "about three and a half minutes" "about two and a half minutes")"
 cmake -S "$REMOTE_ROOT/tests/native" -B "$BUILD/native" -DCMAKE_CXX_COMPILER=clang++-14 \
   -DCMAKE_C_COMPILER=clang-14 >/dev/null
 cmake --build "$BUILD/native" -j"$(nproc)"
 remote_ctest "$BUILD/native" || status=1
 
-remote_log "unit and end-to-end tests under Wine (about four minutes)"
+remote_log "unit and end-to-end tests under Wine (about five to seven minutes)"
 remote_start_test_env "$BUILD"
 remote_ctest "$BUILD" || status=1
 
