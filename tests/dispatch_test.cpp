@@ -1170,7 +1170,6 @@ TEST_F(Dispatch, HeldButtonsActAsTheirEntriesSay) {
       {"a longer long-press time", "longpress=1500\r\n", 33, 10, 600, {"KEYBOARD C"}},
       {"no entry, held: one row with its signals", "", 37, 10, 400, {}, "0/10/0 "},
       {"no entry, a tap", "", 37, 1, 400, {}, "0/1/0 "},
-      {"no entry under hold=every", "hold=every\r\n", 37, 3, 400, {}, "0/3/0 "},
   };
   SetWindowTextA(window_, "Front");
   StartThread();

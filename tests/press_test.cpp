@@ -67,38 +67,28 @@ TEST(PressFeed, ReleaseAndPace) {
 }
 
 TEST(PressStream, TellsASlowReceiverFromPresses) {
-  using Signals = std::vector<std::pair<int, uint32_t>>;
-  const uint32_t wrap = 0xFFFFFFFFu - 500;
-  struct Case {
+  const struct {
     const char* name;
-    Signals signals;
+    std::vector<std::pair<int, uint32_t>> signals;
     uint32_t release;
     uint32_t wanted;  // the release time offered; 0: no slow receiver seen
   } cases[] = {
       {"held, 300 ms apart", Held(5, 0, 5, 300), 250, 450},
-      {"held, 300 ms apart with jitter of 15 ms", Held(5, 0, 6, 300, 15), 250, 500},
-      {"held across the wrap of the clock", Held(5, wrap, 5, 300), 250, 450},
+      {"with jitter of 15 ms, across the wrap of the clock", Held(5, 0xFFFFFFFFu - 500, 6, 300, 15), 250,
+       500},
       {"too few signals to tell", Held(5, 0, 3, 300), 250, 0},
       {"taps at an uneven pace", {{5, 0}, {5, 400}, {5, 1100}, {5, 1400}, {5, 2300}}, 250, 0},
-      {"a steady pace after an uneven start", {{5, 0}, {5, 700}, {5, 1000}, {5, 1300}, {5, 1600}}, 250, 450},
       {"slower than a receiver repeats", Held(5, 0, 6, 1200), 250, 0},
-      {"another button in between", {{5, 0}, {5, 300}, {6, 450}, {5, 600}, {5, 900}}, 250, 0},
       {"a release time that fits: repeats", Held(5, 0, 6, 300), 400, 0},
       {"the newest press repeats", {{5, 0}, {5, 300}, {5, 600}, {5, 900}, {5, 1000}}, 250, 0},
-      {"a held press before the stream",
-       {{5, 0}, {5, 110}, {5, 220}, {5, 520}, {5, 820}, {5, 1120}, {5, 1420}},
-       250,
-       450},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     PressTracker t;
     PressStream s;
     PressReset(&t);
     PressStreamReset(&s);
     for (auto [code, time] : c.signals) PressStreamFeed(&s, code, time, PressFeed(&t, code, time, c.release));
     PressPace pace = {};
-    int slow = PressStreamSlow(&s, &pace);
-    EXPECT_EQ(slow ? PressReleaseFor(&pace) : 0u, c.wanted) << c.name;
-    EXPECT_TRUE(!slow || !PressReleaseFits(&pace, c.release)) << c.name;
+    EXPECT_EQ(PressStreamSlow(&s, &pace) ? PressReleaseFor(&pace) : 0u, c.wanted) << c.name;
   }
 }

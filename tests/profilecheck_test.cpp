@@ -6,7 +6,7 @@
 #include <string.h>
 
 #include <map>
-#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -118,68 +118,45 @@ TEST(ProfileCheck, FindsTheLinesWithProblems) {
   for (const CheckCase& c : kCheckCases) EXPECT_EQ(Problems(c.profile), c.problems) << c.what;
 }
 
-// The sample profile that the installer puts beside the program.
-static std::string SampleProfile() {
+// The same check over the sample profile that the installer puts beside the program.
+TEST(ProfileCheck, SampleProfileHasNoProblems) {
 #ifdef _WIN32
   const std::string path = std::string("Z:") + REMOTE_SOURCE_DIR + "/resources/profiles.ini";
 #else
   const std::string path = std::string(REMOTE_SOURCE_DIR) + "/resources/profiles.ini";
 #endif
   FILE* f = fopen(path.c_str(), "rb");
-  EXPECT_NE(f, nullptr) << path;
+  ASSERT_NE(f, nullptr) << path;
   std::string text;
   char block[4096];
   size_t n;
-  while (f && (n = fread(block, 1, sizeof block, f)) > 0) text.append(block, n);
-  if (f) fclose(f);
-  return text;
-}
-
-// The same check over the sample profile.
-TEST(ProfileCheck, SampleProfileHasNoProblems) {
-  std::string text = SampleProfile();
+  while ((n = fread(block, 1, sizeof block, f)) > 0) text.append(block, n);
+  fclose(f);
   EXPECT_NE(text.find("[notepad.exe]"), std::string::npos);
   EXPECT_EQ(Problems(text), std::vector<std::string>());
-}
-
-// Every entry of the sample acts on a held button as suits it: once per press for the entries
-// named here (Enter, toggles, commands, closing, starting a program), repeating for the others;
-// none on every signal (a tap of several frames would act several times).
-TEST(ProfileCheck, SampleProfileGivesEveryEntryAFittingPolicy) {
-  const std::set<std::string> once = {
-      "default Key5",      "default Key6",      "default Key11",     "default Key12",   "default Key13",
-      "default Key14",     "default Key15",     "default Key18",     "default Key19",   "notepad.exe Key5",
-      "notepad.exe Key11", "notepad.exe Key12", "notepad.exe Key14", "Editor Key5",     "Editor Key11",
-      "Editor Key14",      "Calculator Key1",   "Calculator Key2",   "Calculator Key3", "Calculator Key5",
-      "*YouTube* Key12",   "*YouTube* Key11",
-  };
-  std::map<std::string, std::string> values;  // "section key" -> value
-  std::vector<std::string> entries;           // "section key" of the button lines, in file order
-  std::string section, text = SampleProfile();
-  for (size_t at = 0, end; at < text.size(); at = end + 1) {
-    end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(at, end - at);
+  // Every button repeats while held when named here, else acts once per press; none on every signal
+  // (a tap of several frames would act several times).
+  const std::string repeat =
+      " default:1 default:2 default:3 default:4 default:7 default:8 default:9 default:10 "
+      "default:16 default:17 *YouTube*:3 *YouTube*:4 ";
+  std::map<std::string, std::string> values;  // "section:N" and "section:N.hold"
+  std::string section, line;
+  for (std::istringstream lines(text); std::getline(lines, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == ';') continue;
-    if (line[0] == '[') {
-      section = line.substr(1, line.find(']') - 1);
-      continue;
-    }
-    std::string key = line.substr(0, line.find('='));
-    values[section + " " + key] = line.substr(key.size() + 1);
-    if (key.rfind("Key", 0) == 0 && key.find('.') == std::string::npos)
-      entries.push_back(section + " " + key);
+    if (line[0] == '[') section = line.substr(1, line.find(']') - 1);
+    if (line.rfind("Key", 0) == 0)
+      values[section + ":" + line.substr(3, line.find('=') - 3)] = line.substr(line.find('=') + 1);
   }
-  ASSERT_GT(entries.size(), 30u);
-  for (const std::string& entry : entries) {
+  ASSERT_GT(values.size(), 30u);
+  for (const auto& [entry, value] : values) {
+    if (entry.find('.') != std::string::npos) continue;
     const char* argument;
-    int kind = ActionSplitLine(values[entry].c_str(), &argument);
     auto hold = values.find(entry + ".hold");
-    int policy = HoldPolicyFor(hold == values.end() ? nullptr : hold->second.c_str(),
-                               values["default hold"].c_str(), kind);
-    EXPECT_EQ(policy, once.count(entry) ? kHoldOnce : kHoldRepeat) << entry;
+    int policy = HoldPolicyFor(hold == values.end() ? nullptr : hold->second.c_str(), "repeat",
+                               ActionSplitLine(value.c_str(), &argument));
+    EXPECT_EQ(policy, repeat.find(" " + entry + " ") != std::string::npos ? kHoldRepeat : kHoldOnce) << entry;
   }
+  EXPECT_NE(text.find("\nhold=repeat"), std::string::npos);  // in [default]
 }
 
 // The encodings a file is read in (the bytes as a program's editor saves them).

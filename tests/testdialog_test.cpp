@@ -265,7 +265,11 @@ TEST_F(TestDialogTest, CancelDuringAFlashWithKeysWaitingEndsTheThreadWithoutAnot
 // A new press after a hold does not keep the hold's verdict.
 TEST_F(TestDialogTest, HeldButtonShowsThePaceAndSetWritesAReleaseTimeThatFits) {
   const std::vector<DWORD> held = {0, 110, 220, 330, 440}, slow = {0, 300, 600, 900, 1200};
-  const char* heldPace = "Held: 9 signals a second, 110 ms apart (longest gap 110 ms). ";
+  const std::string heldPace = "Held: 9 signals a second, 110 ms apart (longest gap 110 ms). ",
+                    fits = heldPace + "The release time of 250 ms fits this receiver.",
+                    slowText =
+                        "Each signal, 300 ms apart, counts as a new press: this receiver is slower than "
+                        "the release time of 250 ms. 450 ms would fit.";
   struct Case {
     const char* profile;
     std::vector<DWORD> signals;
@@ -273,27 +277,13 @@ TEST_F(TestDialogTest, HeldButtonShowsThePaceAndSetWritesAReleaseTimeThatFits) {
     bool canSet;
     const char* written;  // release= afterwards (Set pressed when it can be)
   } cases[] = {
-      {"[default]\r\n", held, heldPace + std::string("The release time of 250 ms fits this receiver."), false,
-       ""},
+      {"[default]\r\n", held, fits, false, ""},
       {"[default]\r\nrelease=120\r\n", held,
-       heldPace + std::string("The release time of 120 ms is too short for it: 170 ms would fit."), true,
-       "170"},
-      {"[default]\r\n", slow,
-       "Each signal, 300 ms apart, counts as a new press: this receiver is slower than the release time of "
-       "250 ms. 450 ms would fit.",
-       true, "450"},
-      {"[default]\r\n", {0, 110, 220, 330, 440, 1000}, "", false, ""},
-      {"[default]\r\n",
-       {0, 110, 220, 330, 440, 1000, 1300, 1600, 1900},
-       "Each signal, 300 ms apart, counts as a new press: this receiver is slower than the release time of "
-       "250 ms. 450 ms would fit.",
-       true,
-       "450"},
-      {"[default]\r\n",
-       {0, 300, 600, 900, 1200, 1310, 1420, 1530},
-       heldPace + std::string("The release time of 250 ms fits this receiver."),
-       false,
-       ""},
+       heldPace + "The release time of 120 ms is too short for it: 170 ms would fit.", true, "170"},
+      {"[default]\r\n", slow, slowText, true, "450"},
+      {"[default]\r\n", {0, 110, 220, 330, 440, 1000}, "", false, ""},  // a tap after the hold
+      {"[default]\r\n", {0, 110, 220, 330, 440, 1000, 1300, 1600, 1900}, slowText, true, "450"},
+      {"[default]\r\n", {0, 300, 600, 900, 1200, 1310, 1420, 1530}, fits, false, ""},
   };
   for (const Case& c : cases) {
     TempDir dir;

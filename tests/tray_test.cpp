@@ -162,59 +162,34 @@ class MainWindowTest : public ::testing::Test {
   HHOOK hook_ = nullptr;
 };
 
-// Mouse messages in a row, then the double-click time and a little more with the timers served: a
-// left click's menu comes once no second click came; a double click opens Setup and no menu.
 TEST_F(MainWindowTest, TrayCallbackTable) {
-  const Posted setup = {WM_COMMAND, 101, 0}, afterMenu = {WM_NULL, 0, 0};
   struct Case {
-    std::vector<LPARAM> mice;
-    bool menuAtOnce;
+    LPARAM mouse;
     bool menu;
     std::vector<Posted> posted;
   } cases[] = {
-      {{WM_LBUTTONDOWN, WM_LBUTTONUP}, false, true, {afterMenu}},
-      {{WM_LBUTTONDOWN}, false, false, {}},
-      {{WM_RBUTTONDOWN}, true, true, {afterMenu}},
-      {{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}, false, false, {setup}},
-      {{WM_LBUTTONDBLCLK}, false, false, {setup}},
-      {{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP},
-       false,
-       true,
-       {setup, afterMenu}},
-      {{WM_MOUSEMOVE}, false, false, {}},
-      {{WM_RBUTTONUP}, false, false, {}},
-      {{WM_MBUTTONDOWN}, false, false, {}},
-      {{WM_MBUTTONUP}, false, false, {}},
-      {{WM_MBUTTONDBLCLK}, false, false, {}},
-      {{WM_RBUTTONDBLCLK}, false, false, {}},
+      {WM_LBUTTONDOWN, false, {}},  // the left button's menu waits for the release and the double-click time
+      {WM_RBUTTONDOWN, true, {{WM_NULL, 0, 0}}},
+      {WM_LBUTTONDBLCLK, false, {{WM_COMMAND, 101, 0}}},
+      {WM_MOUSEMOVE, false, {}},
+      {WM_LBUTTONUP, false, {}},
+      {WM_RBUTTONUP, false, {}},
+      {WM_MBUTTONDOWN, false, {}},
+      {WM_MBUTTONUP, false, {}},
+      {WM_MBUTTONDBLCLK, false, {}},
+      {WM_RBUTTONDBLCLK, false, {}},
   };
   for (const Case& c : cases) {
-    std::string name = "mouse messages";
-    for (LPARAM mouse : c.mice) name += " " + std::to_string(mouse);
     gTrackedMenus.clear();
     TakePosted();
-    for (LPARAM mouse : c.mice) EXPECT_EQ(SendMessageA(window_, gTrayMessage, 1, mouse), 0) << name;
-    EXPECT_EQ(gTrackedMenus.size(), c.menuAtOnce ? 1u : 0u) << name;
-    std::vector<Posted> posted;
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < GetDoubleClickTime() + 300) {
-      MSG message;
-      if (!PeekMessageA(&message, window_, 0, 0, PM_REMOVE)) {
-        Sleep(10);
-        continue;
-      }
-      if (message.message == WM_TIMER) {
-        DispatchMessageA(&message);
-      } else {
-        posted.push_back({message.message, message.wParam, message.lParam});
-      }
-    }
+    EXPECT_EQ(SendMessageA(window_, gTrayMessage, 1, c.mouse), 0) << c.mouse;
+    std::vector<Posted> posted = TakePosted();
     // Tracking may leave messages of its own (e.g. a cancel); only these are the procedure's.
     std::vector<Posted> ours;
     for (const Posted& p : posted)
       if (p.message == WM_NULL || p.message == WM_COMMAND || p.message == WM_DESTROY) ours.push_back(p);
-    EXPECT_EQ(ours, c.posted) << name;
-    ASSERT_EQ(gTrackedMenus.size(), c.menu ? 1u : 0u) << name;
+    EXPECT_EQ(ours, c.posted) << "mouse message " << std::hex << c.mouse;
+    ASSERT_EQ(gTrackedMenus.size(), c.menu ? 1u : 0u) << "mouse message " << std::hex << c.mouse;
     if (c.menu) {
       ASSERT_EQ(gTrackedMenus[0].size(), 3u);
       EXPECT_EQ(gTrackedMenus[0][0].id, 100u);
