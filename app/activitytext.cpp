@@ -17,7 +17,7 @@ static void ResultText(const ActivityEvent* e, char* out, size_t size) {
   FormatText(detail, sizeof detail, "%ld", e->detail);
   FormatText(sent, sizeof sent, "%d", e->sent);
   if (e->result == kActivityNoEntry && e->detail > 1) {  // a held button
-    TextFormat(out, size, IDS_HOLD_NOTHING_DONE_HELD, {detail});
+    TextFormat(out, size, IDS_HOLD_NO_ENTRY, {detail});
     return;
   }
   static const struct {
