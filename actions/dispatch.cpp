@@ -286,6 +286,9 @@ static struct {
   char longSection[kActivitySectionSize];
   BYTE enable;
   bool followed;  // the current press is followed by its policy (not every signal acting)
+  bool ranLong;   // its long line ran
+  bool noEntry;   // a press with no entry: its row waits in `row` for the press's signal count
+  ActivityEvent row;
 } held;
 
 // The timings of [default] as the profile says now: a value missing or out of range gives the default.
@@ -298,9 +301,17 @@ static void DispatchReadTimings() {
   }
 }
 
+// The row of a press with no entry, once the press has ended: one row with its signal count.
+static void DispatchNoEntryEnded() {
+  if (!held.noEntry) return;
+  held.noEntry = false;
+  held.row.detail = long(hold.signals);
+  ActivityLogAdd(&held.row);
+}
+
 // Carries out what the policy says is due for the followed press: its short or long line against
-// the window in front now, and when the press has ended, one line in the activity log with the
-// count of its repeats that did nothing.
+// the window in front now, and when the press has ended, one line in the activity log with how
+// often it acted and how many of its signals did nothing, named after the line that ran.
 static int DispatchStep(int step) {
   if (step & (kHoldRunShort | kHoldRunLong)) {
     bool isLong = step & kHoldRunLong;
@@ -310,15 +321,18 @@ static int DispatchStep(int step) {
     FormatText(record.section, sizeof record.section, "%s", isLong ? held.longSection : held.section);
     DispatchRun(&record, window, isLong ? held.longLine : held.line, isLong ? held.longFound : held.found,
                 held.enable);
+    held.ranLong = held.ranLong || isLong;
   }
+  if (step & kHoldEnded) DispatchNoEntryEnded();
   if ((step & kHoldEnded) && HoldSkipped(&hold) > 0 && (held.found == 1 || held.longFound == 1)) {
     ActivityEvent record;
     HWND window;
     DispatchRecord(&record, hold.code, &window);
-    FormatText(record.section, sizeof record.section, "%s", held.section);
-    ActivityCopyField(record.line, sizeof record.line, held.line);
+    FormatText(record.section, sizeof record.section, "%s", held.ranLong ? held.longSection : held.section);
+    ActivityCopyField(record.line, sizeof record.line, held.ranLong ? held.longLine : held.line);
     record.result = kActivityRepeatsSkipped;
     record.detail = long(HoldSkipped(&hold));
+    record.sent = int(hold.actions);
     ActivityLogAdd(&record);
   }
   return step & (kHoldRunShort | kHoldRunLong);
@@ -339,10 +353,12 @@ static int DispatchBegin(KeyEvent e, const char* title, HWND window, const char*
   FormatText(key, sizeof key, "Key%d.long", e.code);
   held.longFound = 0;
   held.longLine[0] = '\0';
+  held.ranLong = false;
   if (ProfileAnyKey(key)) {
     held.longFound =
         Lookup(gProfilePath, title, nullptr, window, e.code, held.longLine, held.longSection, ".long");
   }
+  if (found == 0 && held.longFound == 0) policy = kHoldOnce;  // its signals counted into one row
   if (policy != kHoldEvery || held.longFound != 0) {
     FormatText(held.line, sizeof held.line, "%s", line);
     FormatText(held.section, sizeof held.section, "%s", section);
@@ -371,9 +387,16 @@ static void DispatchEvent(KeyEvent e) {
   DispatchRecord(&record, e.code, &window);
   char line[kProfileValueSize];
   int found = Lookup(gProfilePath, record.title, nullptr, window, e.code, line, record.section);
-  if (kind == kPressNew &&
-      !(DispatchBegin(e, record.title, window, line, found, record.section) & kHoldRunShort))
-    return;
+  if (kind == kPressNew) {
+    int step = DispatchBegin(e, record.title, window, line, found, record.section);
+    if (found == 0 && held.longFound == 0) {  // logged when the press ends, with its signal count
+      record.result = kActivityNoEntry;
+      held.row = record;
+      held.noEntry = true;
+      return;
+    }
+    if (!(step & kHoldRunShort)) return;
+  }
   DispatchRun(&record, window, line, found, e.enable);
 }
 
@@ -383,11 +406,16 @@ DWORD WINAPI DispatchThread(LPVOID arg) {
   PressReset(&press);  // a press held across a receiver stop is not taken up again
   hold = {};
   held.followed = false;
+  held.noEntry = false;
   for (;;) {
     // A press followed by its policy may have something due (a repeat, a long press, the short line
     // at the release) before the next key comes.
     DWORD woken = WaitForMultipleObjects(2, waits, FALSE, HoldWaitMs(&hold, timeGetTime(), &timings));
-    if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED) return 0;
+    if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED) {
+      DispatchNoEntryEnded();  // a press with no entry still held is logged all the same
+      ActivityLogTell();
+      return 0;
+    }
     if (woken == WAIT_OBJECT_0 + 1) {
       DispatchReadTimings();
       KeyEvent e;

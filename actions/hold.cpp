@@ -86,10 +86,9 @@ int HoldTick(HoldPress* p, uint32_t now, const HoldTimings* t) {
   int step = kHoldNothing;
   int released = Released(p, now, t);
   if (p->hasLong && !p->decided) {
-    // Held at the long-press time: a signal came within the release time before it.
-    uint32_t longAt = t->ms[kHoldLongPress];
-    bool heldThen = uint64_t(PressElapsed(p->start, p->last)) + t->ms[kHoldRelease] >= longAt;
-    if (heldThen && PressElapsed(p->start, now) >= longAt) {
+    // Seen held at the long-press time: a signal of the press came at or after it. The release time
+    // running on past a last signal before it does not make a long press.
+    if (PressElapsed(p->start, p->last) >= t->ms[kHoldLongPress]) {
       step = kHoldRunLong;
     } else if (released) {
       step = kHoldRunShort;
@@ -131,7 +130,6 @@ uint32_t HoldWaitMs(const HoldPress* p, uint32_t now, const HoldTimings* t) {
   if (!p->active) return kHoldNoWait;
   uint32_t wait = Until(now, p->last + t->ms[kHoldRelease] + 1);
   uint32_t other = kHoldNoWait;
-  if (p->hasLong && !p->decided) other = Until(now, p->start + t->ms[kHoldLongPress]);
   if (!p->hasLong && p->policy == kHoldRepeat) other = Until(now, p->due);
   return other < wait ? other : wait;
 }

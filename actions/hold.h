@@ -7,9 +7,9 @@
 //  - repeat: the press acts at once, again after the repeat delay, then once per repeat interval
 //    while held, and stops when the button is let go; repeats that come while its action runs are
 //    not queued (the dispatch thread takes them all before it asks whether an action is due);
-//  - a button with a long line waits: still held after the long-press time, the long line runs,
-//    once; let go before, the short line runs, once, at the release. A button without one acts at
-//    its first signal.
+//  - a button with a long line waits: seen held at the long-press time (a signal of the press at or
+//    after it), the long line runs, once, at that signal; a press whose last signal came before it
+//    runs the short line, once, when it ends. A button without one acts at its first signal.
 // Pure code, also built natively: fed the signals of one press and the clock, it says when to act.
 #pragma once
 #include <stdint.h>

@@ -16,6 +16,10 @@ static void ResultText(const ActivityEvent* e, char* out, size_t size) {
   char detail[24], sent[24];
   FormatText(detail, sizeof detail, "%ld", e->detail);
   FormatText(sent, sizeof sent, "%d", e->sent);
+  if (e->result == kActivityNoEntry && e->detail > 1) {  // a held button
+    TextFormat(out, size, IDS_HOLD_NO_ENTRY, {detail});
+    return;
+  }
   static const struct {
     int result, id;
   } kPlain[] = {
@@ -53,7 +57,7 @@ static void ResultText(const ActivityEvent* e, char* out, size_t size) {
       TextFormatCount(out, size, IDS_ACTIVITY_CUT_OFF, e->sent, {sent});
       return;
     case kActivityRepeatsSkipped:
-      TextFormatCount(out, size, IDS_HOLD_REPEATS_SKIPPED, e->detail, {detail});
+      TextFormatCount(out, size, IDS_HOLD_SUMMARY, e->sent, {sent, detail});
       return;
   }
   char result[16];

@@ -1,5 +1,7 @@
 // The hidden main window: its procedure keeps the notification-area icon for the window's life,
-// shows the two-item menu when the icon is pressed, and runs the Exit and Setup commands.
+// shows the menu when the icon is clicked, and runs the Exit and Setup commands. The left button's
+// menu waits for the double-click time after its release, so that a double click can open Setup
+// instead; the right button's opens at once.
 //
 // It also keeps the receiver going through the day: the tip tells the receiver's state as the
 // reader reports it; a resume from sleep starts the key path again (some serial drivers keep the
@@ -43,6 +45,8 @@ static UINT sTaskbarCreated;
 static bool sTrayAdded;         // from window creation until WM_DESTROY
 static HDEVNOTIFY sPortNotify;  // COM port arrivals, from window creation until WM_DESTROY
 static bool sResumeHandled;     // a resume has restarted the key path since the last suspend
+static bool sDoubleClicked;     // a double click came: its own release opens no menu
+enum { kTrayMenuTimer = 1 };    // a left click's menu, due when no second click came in time
 
 void TrayTipText(int state, int port, char* tip) {
   if (state != kReceiverOpen && state != kReceiverWaiting && state != kReceiverNoise) state = kReceiverNoPort;
@@ -178,10 +182,19 @@ static void TrayShowMenu(HWND window) {
 static void TrayCallback(HWND window, LPARAM mouseMessage) {
   switch (mouseMessage) {
     case WM_LBUTTONDOWN:
+      sDoubleClicked = false;
+      break;
+    case WM_LBUTTONUP:
+      if (!sDoubleClicked) SetTimer(window, kTrayMenuTimer, GetDoubleClickTime(), nullptr);
+      sDoubleClicked = false;
+      break;
     case WM_RBUTTONDOWN:
+      KillTimer(window, kTrayMenuTimer);
       TrayShowMenu(window);
       break;
     case WM_LBUTTONDBLCLK:
+      KillTimer(window, kTrayMenuTimer);
+      sDoubleClicked = true;
       PostMessageA(window, WM_COMMAND, kCmdSetup, 0);
       break;
     case NIN_BALLOONUSERCLICK:
@@ -215,6 +228,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case kMsgActivity:
       ActivityOnNewEvents(window);
+      return 0;
+    case WM_TIMER:
+      if (wParam != kTrayMenuTimer) break;
+      KillTimer(window, kTrayMenuTimer);
+      TrayShowMenu(window);
       return 0;
     case kMsgReceiverState:
       TraySetState(int(wParam), int(lParam));

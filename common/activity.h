@@ -19,7 +19,7 @@ enum ActivityKind { kActivityPress = 1, kActivityReceiver = 2, kActivityRejected
 
 // What a key press did (ActivityEvent.result), with ActivityEvent.detail where it says so.
 enum ActivityResult {
-  kActivityNoEntry = 0,          // no section had the key
+  kActivityNoEntry = 0,          // no section had the key; detail: the press's signals (0 or 1: one)
   kActivityKeysSent = 1,         // detail: keystrokes sent
   kActivityKeysRefused = 2,      // detail: the system's error code; keystrokes sent before it: sent
   kActivityAnswered = 3,         // COMMAND or CLOSE handled; detail: the window's answer
@@ -31,7 +31,7 @@ enum ActivityResult {
   kActivityCutOff = 9,           // a KEYBOARD line cut off by Setup or Exit; sent: keystrokes sent
   kActivityTooLong = 10,         // the line is longer than the longest that runs: not run
   kActivityNoKeyword = 11,       // the line begins with no keyword: not run
-  kActivityRepeatsSkipped = 12,  // a press ended; detail: its repeats that did nothing
+  kActivityRepeatsSkipped = 12,  // a press ended; detail: its signals that did nothing, sent: its actions
 };
 
 // Receiver events (ActivityEvent.result of a kActivityReceiver event); port in detail.

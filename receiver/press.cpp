@@ -42,3 +42,34 @@ uint32_t PressReleaseFor(const PressPace* pace) {
   uint32_t want = (pace->longestGap * 3 / 2 + 9) / 10 * 10;
   return want < kPressReleaseLeast ? uint32_t(kPressReleaseLeast) : want;
 }
+
+void PressStreamReset(PressStream* s) {
+  *s = {-1, 0, 0, 0, 0, 0};
+}
+
+void PressStreamFeed(PressStream* s, int code, uint32_t time, int kind) {
+  if (kind != kPressNew) {
+    s->presses = 0;
+    return;
+  }
+  uint32_t gap = PressElapsed(s->last, time);
+  uint32_t shortest = s->presses > 1 && s->shortest < gap ? s->shortest : gap;
+  uint32_t longest = s->presses > 1 && s->longest > gap ? s->longest : gap;
+  bool steady = uint64_t(shortest) * 5 / 4 >= longest;
+  if (s->presses > 0 && s->code == code && gap > 0 && gap <= kPressStreamGapMost && steady) {
+    *s = {code, s->first, time, s->presses + 1, shortest, longest};
+  } else if (s->presses > 0 && s->code == code && gap > 0 && gap <= kPressStreamGapMost) {
+    *s = {code, s->last, time, 2, gap, gap};  // the pace changed: a stream from the press before
+  } else {
+    *s = {code, time, time, 1, 0, 0};
+  }
+}
+
+int PressStreamSlow(const PressStream* s, PressPace* pace) {
+  if (s->presses < kPressStreamLeast) return 0;
+  uint32_t span = PressElapsed(s->first, s->last);
+  pace->meanGap = span / (s->presses - 1);
+  pace->perSecond = span ? uint32_t((uint64_t(s->presses - 1) * 1000 + span / 2) / span) : 0;
+  pace->longestGap = s->longest;
+  return 1;
+}

@@ -41,3 +41,23 @@ PressPace PressPaceOf(const PressTracker* t);
 enum { kPressReleaseLeast = 150 };
 int PressReleaseFits(const PressPace* pace, uint32_t releaseMs);
 uint32_t PressReleaseFor(const PressPace* pace);
+
+// A receiver slower than the release time: each signal of a held button comes more than the
+// release time after the one before, so each one is a new press. A steady stream of such presses of
+// one button, each of one signal, kPressStreamLeast of them or more, at gaps no more than a quarter
+// apart and at most kPressStreamGapMost each, is taken for a held button.
+enum { kPressStreamLeast = 4, kPressStreamGapMost = 1000 };
+struct PressStream {
+  int code;           // button of the stream; -1 before the first press
+  uint32_t first;     // the stream's first signal
+  uint32_t last;      // its newest
+  uint32_t presses;   // its presses so far, each of one signal; 0 once a repeat came
+  uint32_t shortest;  // the shortest and the longest gap between them
+  uint32_t longest;
+};
+void PressStreamReset(PressStream* s);
+// A signal of `code` at `time`, kind as PressFeed said of it.
+void PressStreamFeed(PressStream* s, int code, uint32_t time, int kind);
+// 1 when the newest presses are such a stream, with its pace in *pace (longestGap its longest gap,
+// so that PressReleaseFor gives a release time that fits it); else 0.
+int PressStreamSlow(const PressStream* s, PressPace* pace);

@@ -198,12 +198,14 @@
 #define IDC_ASSIGN_LONG 1233         // the line is the button's long press (KeyN.long)
 
 // Held buttons and long presses (texts 800-899).
-#define IDS_HOLD_REPEATS_SKIPPED 800  // 801: plural; repeats of a press that did nothing (Activity)
-#define IDS_HOLD_PACE 802             // test dialog: %1 signals a second, %2 ms apart, longest gap %3 ms
-#define IDS_HOLD_PACE_FITS 803        // %1 the release time: it fits
-#define IDS_HOLD_PACE_SHORT 804       // %1 the release time, too short; %2 the one that would fit
-#define IDS_HOLD_RELEASE_SET 805      // %1 the release time written
-#define IDS_HOLD_RELEASE_FAILED 806   // %1 why the profile could not be written
+#define IDS_HOLD_SUMMARY 800         // 801: plural; a held press: %1 times it acted, %2 signals absorbed
+#define IDS_HOLD_PACE 802            // test dialog: %1 signals a second, %2 ms apart, longest gap %3 ms
+#define IDS_HOLD_PACE_FITS 803       // %1 the release time: it fits
+#define IDS_HOLD_PACE_SHORT 804      // %1 the release time, too short; %2 the one that would fit
+#define IDS_HOLD_RELEASE_SET 805     // %1 the release time written
+#define IDS_HOLD_RELEASE_FAILED 806  // %1 why the profile could not be written
+#define IDS_HOLD_PACE_SLOW 807       // new presses %1 ms apart; %2 the release time, %3 one that fits
+#define IDS_HOLD_NO_ENTRY 808        // a held press with no entry (Activity): %1 its signals
 // Languages (900-999).
 #define IDS_LANGUAGE_CODEPAGE 900  // the ANSI code page the module's texts need ("1252"); "0": plain ASCII
 #define IDS_LANGUAGE_RESTART 901   // Setup: the new language shows at the next start; restart now?

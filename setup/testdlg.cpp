@@ -10,7 +10,8 @@
 //
 // The keys are followed as presses (receiver/press.h): while a button is held, the dialog shows the
 // receiver's pace (signals per second, the gap between them) and whether the profile's release time
-// tells its repeats from new presses; the Set button writes the release time that would.
+// tells its repeats from new presses; a receiver that repeats more slowly than the release time shows
+// as a steady stream of new presses of one button. The Set button writes the release time that fits.
 //
 // The queue is cleared when the dialog ends: a key pressed to try the receiver must not be acted on
 // once the receiver runs normally again. The thread ends on the stop event and on a failed wait,
@@ -46,6 +47,7 @@ static struct {
   HANDLE stopEvent;  // auto-reset; set by Cancel to end the indicator thread
   bool flashing;
   PressTracker press;
+  PressStream stream;  // new presses of one button in a row: a receiver slower than the release time
   uint32_t release;    // the profile's release time
   uint32_t suggested;  // the release time the last held press would want; 0 none yet
 } test;
@@ -94,15 +96,39 @@ static uint32_t ProfileRelease() {
   return ms;
 }
 
+// A steady stream of new presses of one button: a held button whose receiver repeats it more slowly
+// than the release time. Offers the release time that fits its pace.
+static void OnSlowReceiver(HWND dialog, const PressPace* pace) {
+  char gap[16], release[16], wanted[16], text[256];
+  test.suggested = PressReleaseFor(pace);
+  FormatText(gap, sizeof gap, "%u", unsigned(pace->meanGap));
+  FormatText(release, sizeof release, "%u", unsigned(test.release));
+  FormatText(wanted, sizeof wanted, "%u", unsigned(test.suggested));
+  TextFormat(text, sizeof text, IDS_HOLD_PACE_SLOW, {gap, release, wanted});
+  SetDlgItemTextA(dialog, IDC_TEST_PACE, text);
+  EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), TRUE);
+}
+
 // A key the indicator took: named, and followed as a press; from the third signal of a held press
 // on, its pace and whether the release time fits it.
 static void OnKey(HWND dialog, int code, uint32_t time) {
   char text[256];
   FormatText(text, sizeof text, "Key%d", code);
   SetDlgItemTextA(dialog, IDC_KEYNAME, text);
-  PressFeed(&test.press, code, time, test.release);
+  int kind = PressFeed(&test.press, code, time, test.release);
+  PressStreamFeed(&test.stream, code, time, kind);
+  PressPace pace;
+  if (PressStreamSlow(&test.stream, &pace)) {
+    OnSlowReceiver(dialog, &pace);
+    return;
+  }
+  if (kind == kPressNew) {  // the last press's pace and verdict are not this one's
+    test.suggested = 0;
+    SetDlgItemTextA(dialog, IDC_TEST_PACE, "");
+    EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), FALSE);
+  }
   if (test.press.signals < 3) return;
-  PressPace pace = PressPaceOf(&test.press);
+  pace = PressPaceOf(&test.press);
   char perSecond[16], gap[16], longest[16], release[16], wanted[16];
   FormatText(perSecond, sizeof perSecond, "%u", unsigned(pace.perSecond));
   FormatText(gap, sizeof gap, "%u", unsigned(pace.meanGap));
@@ -191,6 +217,7 @@ INT_PTR CALLBACK TestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
       ShowItem(dialog, IDC_FLASH2, SW_HIDE);
       test.flashing = false;
       PressReset(&test.press);
+      PressStreamReset(&test.stream);
       test.release = ProfileRelease();
       test.suggested = 0;
       EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), FALSE);

@@ -1146,20 +1146,22 @@ TEST_F(Dispatch, HeldButtonsActAsTheirEntriesSay) {
     int signals;
     uint32_t agoMs;
     std::vector<std::string> lines;
+    const char* rows = nullptr;  // its activity rows, "result/detail/sent line ..."; null: not looked at
   };
   const std::vector<std::string> fiveA(5, "KEYBOARD A"), fiveClose(5, "CLOSE"), fiveE(5, "KEYBOARD E");
   const Case cases[] = {
       {"EXEC acts once per press", "", 30, 5, 600, {"EXEC C:\\no\\such.exe"}},
       {"KEYBOARD acts on every signal", "", 31, 5, 600, fiveA},
-      {"hold=once", "", 32, 5, 600, {"KEYBOARD B"}},
+      {"hold=once", "", 32, 5, 600, {"KEYBOARD B"}, "1/0/0 KEYBOARD B 12/4/1 KEYBOARD B"},
       {"let go before the long-press time: the short line", "", 33, 3, 600, {"KEYBOARD C"}},
-      {"held past it: the long line only", "", 33, 10, 400, {"KEYBOARD D"}},
+      {"held past it: the long line", "", 33, 10, 400, {"KEYBOARD D"}, "1/0/0 KEYBOARD D 12/9/1 KEYBOARD D"},
       {"a long line without a short one", "", 36, 10, 400, {"KEYBOARD F"}},
       {"CLOSE with hold=every", "", 34, 5, 600, fiveClose},
       {".hold read from the section that served the line", "", 35, 5, 600, fiveE},
       {"hold= of [default] for entries without their own", "hold=once\r\n", 31, 5, 600, {"KEYBOARD A"}},
       {"... not over their own", "hold=once\r\n", 34, 5, 600, fiveClose},
       {"a longer long-press time", "longpress=1500\r\n", 33, 10, 600, {"KEYBOARD C"}},
+      {"no entry, held: one row with its signals", "", 37, 10, 400, {}, "0/10/0 "},
   };
   SetWindowTextA(window_, "Front");
   StartThread();
@@ -1167,6 +1169,7 @@ TEST_F(Dispatch, HeldButtonsActAsTheirEntriesSay) {
   for (const Case& c : cases) {
     dir_.Write("profiles.ini", std::string(base) + c.extra);
     calls.clear();
+    ActivityLogClear();
     // The case's first signal comes well after the last one before it: a press of its own.
     DWORD span = c.agoMs + 110 * (c.signals - 1);
     while (int32_t(timeGetTime() - span - lastSignal) < 400) Sleep(20);
@@ -1180,5 +1183,11 @@ TEST_F(Dispatch, HeldButtonsActAsTheirEntriesSay) {
     std::vector<std::string> lines;
     for (const HandlerCall& call : Calls()) lines.push_back(call.line);
     EXPECT_EQ(lines, c.lines) << c.name;
+    if (!c.rows) continue;
+    std::string rows;
+    for (const ActivityEvent& e : LogNow())
+      rows += " " + std::to_string(e.result) + "/" + std::to_string(e.detail) + "/" + std::to_string(e.sent) +
+              " " + e.line;
+    EXPECT_EQ(rows.substr(1), c.rows) << c.name;
   }
 }

@@ -13,10 +13,10 @@ struct Signal {
   uint32_t time;
 };
 
-// A button held from `from`, one signal per 110 ms, the last one no later than from + heldMs.
-static std::vector<Signal> Held(int code, uint32_t from, uint32_t heldMs) {
+// A button held from `from`, one signal per gapMs, the last one no later than from + heldMs.
+static std::vector<Signal> Held(int code, uint32_t from, uint32_t heldMs, uint32_t gapMs = 110) {
   std::vector<Signal> v;
-  for (uint32_t t = 0; t <= heldMs; t += 110) v.push_back({code, from + t});
+  for (uint32_t t = 0; t <= heldMs; t += gapMs) v.push_back({code, from + t});
   return v;
 }
 
@@ -94,15 +94,17 @@ TEST(HoldPolicy, ActsAsItsPolicySays) {
       {"repeat: let go before the delay", Held(5, 0, 220), kHoldRepeat, -1, 0, "S@0", 2},
       {"long press: let go early runs the short line at the release", Held(5, 0, 220), kHoldEvery, 5, 0,
        "S@471", 2},
-      {"long press: held runs the long line only", Held(5, 0, 990), kHoldEvery, 5, 200, "L@700", 9},
-      {"long press: held just to the long time",
+      {"long press: held runs the long line only", Held(5, 0, 990), kHoldEvery, 5, 200, "L@770", 9},
+      {"long press: held just to the long time: its last signal before it",
        {{5, 0}, {5, 110}, {5, 220}, {5, 330}, {5, 450}},
        kHoldRepeat,
        5,
        0,
-       "L@700",
+       "S@701",
        4},
-      {"long press: let go just before", Held(5, 0, 440), kHoldRepeat, 5, 0, "S@691", 4},
+      {"long press: last signal at 550 ms", Held(5, 0, 550), kHoldEvery, 5, 0, "S@801", 5},
+      {"long press: a signal at the long time", Held(5, 0, 700, 175), kHoldOnce, 5, 0, "L@700", 4},
+      {"long press: a signal 1 ms before it", Held(5, 0, 699, 233), kHoldOnce, 5, 0, "S@950", 3},
       {"long press: another button lets it go",
        {{5, 0}, {5, 110}, {6, 220}},
        kHoldOnce,

@@ -65,3 +65,30 @@ TEST(PressFeed, ReleaseAndPace) {
   PressPace slow = {0, 0, 40};
   EXPECT_EQ(PressReleaseFor(&slow), uint32_t(kPressReleaseLeast));
 }
+
+TEST(PressStream, TellsASlowReceiverFromPresses) {
+  const struct {
+    const char* name;
+    std::vector<std::pair<int, uint32_t>> signals;
+    uint32_t release;
+    uint32_t wanted;  // the release time offered; 0: no slow receiver seen
+  } cases[] = {
+      {"held, 300 ms apart", Held(5, 0, 5, 300), 250, 450},
+      {"with jitter of 15 ms, across the wrap of the clock", Held(5, 0xFFFFFFFFu - 500, 6, 300, 15), 250,
+       500},
+      {"too few signals to tell", Held(5, 0, 3, 300), 250, 0},
+      {"taps at an uneven pace", {{5, 0}, {5, 400}, {5, 1100}, {5, 1400}, {5, 2300}}, 250, 0},
+      {"slower than a receiver repeats", Held(5, 0, 6, 1200), 250, 0},
+      {"a release time that fits: repeats", Held(5, 0, 6, 300), 400, 0},
+      {"the newest press repeats", {{5, 0}, {5, 300}, {5, 600}, {5, 900}, {5, 1000}}, 250, 0},
+  };
+  for (const auto& c : cases) {
+    PressTracker t;
+    PressStream s;
+    PressReset(&t);
+    PressStreamReset(&s);
+    for (auto [code, time] : c.signals) PressStreamFeed(&s, code, time, PressFeed(&t, code, time, c.release));
+    PressPace pace = {};
+    EXPECT_EQ(PressStreamSlow(&s, &pace) ? PressReleaseFor(&pace) : 0u, c.wanted) << c.name;
+  }
+}

@@ -5,9 +5,12 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "actions/hold.h"
 #include "actions/keygroups.h"
 #include "actions/keyparse.h"
 #include "actions/profiletext.h"
@@ -131,6 +134,29 @@ TEST(ProfileCheck, SampleProfileHasNoProblems) {
   fclose(f);
   EXPECT_NE(text.find("[notepad.exe]"), std::string::npos);
   EXPECT_EQ(Problems(text), std::vector<std::string>());
+  // Every button repeats while held when named here, else acts once per press; none on every signal
+  // (a tap of several frames would act several times).
+  const std::string repeat =
+      " default:1 default:2 default:3 default:4 default:7 default:8 default:9 default:10 "
+      "default:16 default:17 *YouTube*:3 *YouTube*:4 ";
+  std::map<std::string, std::string> values;  // "section:N" and "section:N.hold"
+  std::string section, line;
+  for (std::istringstream lines(text); std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line[0] == '[') section = line.substr(1, line.find(']') - 1);
+    if (line.rfind("Key", 0) == 0)
+      values[section + ":" + line.substr(3, line.find('=') - 3)] = line.substr(line.find('=') + 1);
+  }
+  ASSERT_GT(values.size(), 30u);
+  for (const auto& [entry, value] : values) {
+    if (entry.find('.') != std::string::npos) continue;
+    const char* argument;
+    auto hold = values.find(entry + ".hold");
+    int policy = HoldPolicyFor(hold == values.end() ? nullptr : hold->second.c_str(), "repeat",
+                               ActionSplitLine(value.c_str(), &argument));
+    EXPECT_EQ(policy, repeat.find(" " + entry + " ") != std::string::npos ? kHoldRepeat : kHoldOnce) << entry;
+  }
+  EXPECT_NE(text.find("\nhold=repeat"), std::string::npos);  // in [default]
 }
 
 // The encodings a file is read in (the bytes as a program's editor saves them).

@@ -259,39 +259,52 @@ TEST_F(TestDialogTest, CancelDuringAFlashWithKeysWaitingEndsTheThreadWithoutAnot
   EXPECT_EQ(threadsLeft, 0);
 }
 
-// A button held at 110 ms a signal (the reader's stamps): the dialog shows the receiver's pace and
-// whether the profile's release time fits it; when it does not, Set writes one that does.
+// A button held (the reader's stamps): the dialog shows the receiver's pace and whether the
+// profile's release time fits it; when it does not, Set writes one that does. A receiver slower
+// than the release time makes every signal a new press: a steady stream of them is such a receiver.
+// A new press after a hold does not keep the hold's verdict.
 TEST_F(TestDialogTest, HeldButtonShowsThePaceAndSetWritesAReleaseTimeThatFits) {
+  const std::vector<DWORD> held = {0, 110, 220, 330, 440}, slow = {0, 300, 600, 900, 1200};
+  const std::string heldPace = "Held: 9 signals a second, 110 ms apart (longest gap 110 ms). ",
+                    fits = heldPace + "The release time of 250 ms fits this receiver.",
+                    slowText =
+                        "Each signal, 300 ms apart, counts as a new press: this receiver is slower than "
+                        "the release time of 250 ms. 450 ms would fit.";
   struct Case {
     const char* profile;
-    const char* verdict;
+    std::vector<DWORD> signals;
+    std::string text;
     bool canSet;
     const char* written;  // release= afterwards (Set pressed when it can be)
   } cases[] = {
-      {"[default]\r\n", "The release time of 250 ms fits this receiver.", false, ""},
-      {"[default]\r\nrelease=120\r\n", "The release time of 120 ms is too short for it: 170 ms would fit.",
-       true, "170"},
+      {"[default]\r\n", held, fits, false, ""},
+      {"[default]\r\nrelease=120\r\n", held,
+       heldPace + "The release time of 120 ms is too short for it: 170 ms would fit.", true, "170"},
+      {"[default]\r\n", slow, slowText, true, "450"},
+      {"[default]\r\n", {0, 110, 220, 330, 440, 1000}, "", false, ""},  // a tap after the hold
+      {"[default]\r\n", {0, 110, 220, 330, 440, 1000, 1300, 1600, 1900}, slowText, true, "450"},
   };
   for (const Case& c : cases) {
     TempDir dir;
     snprintf(gProfilePath, sizeof gProfilePath, "%s", dir.Write("profiles.ini", c.profile).c_str());
     std::string pace;
     bool canSet = false;
+    int flashes = FlashesEnded();
     Run([&](HWND d) {
       DWORD now = timeGetTime();
-      for (DWORD t : {0, 110, 220, 330, 440}) QueuePut({1, 12, now - 440 + t});
+      for (DWORD t : c.signals) QueuePut({1, 12, now - c.signals.back() + t});
       SetEvent(gKeyReadyEvent);
-      WaitUntil([&] { return ItemText(d, IDC_TEST_PACE).rfind("Held:", 0) == 0; });
+      WaitUntil([&] { return FlashesEnded() > flashes; });  // every key posted before the flash was shown
       pace = ItemText(d, IDC_TEST_PACE);
       canSet = ItemEnabled(d, IDC_TEST_RELEASE);
       if (canSet) SendMessageA(d, WM_COMMAND, IDC_TEST_RELEASE, 0);
       PostClick(d, IDCANCEL);
     });
-    EXPECT_EQ(pace, std::string("Held: 9 signals a second, 110 ms apart (longest gap 110 ms). ") + c.verdict);
-    EXPECT_EQ(canSet, c.canSet);
+    EXPECT_EQ(pace, c.text);
+    EXPECT_EQ(canSet, c.canSet) << c.text;
     char written[16];
     GetPrivateProfileStringA("default", "release", "", written, sizeof written, gProfilePath);
-    EXPECT_STREQ(written, c.written);
+    EXPECT_STREQ(written, c.written) << c.text;
   }
   snprintf(gProfilePath, sizeof gProfilePath, "profiles.ini");
 }

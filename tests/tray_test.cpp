@@ -168,7 +168,7 @@ TEST_F(MainWindowTest, TrayCallbackTable) {
     bool menu;
     std::vector<Posted> posted;
   } cases[] = {
-      {WM_LBUTTONDOWN, true, {{WM_NULL, 0, 0}}},
+      {WM_LBUTTONDOWN, false, {}},  // the left button's menu waits for the release and the double-click time
       {WM_RBUTTONDOWN, true, {{WM_NULL, 0, 0}}},
       {WM_LBUTTONDBLCLK, false, {{WM_COMMAND, 101, 0}}},
       {WM_MOUSEMOVE, false, {}},

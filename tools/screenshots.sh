@@ -4,8 +4,9 @@
 #   docs/demo.png          the demo's own screenshot (tools/demo.sh): Notepad typed into by the remote
 #   docs/setup-dialog.png  the setup dialog with COM1 chosen, COM7 and COM8 offered under "Other"
 #   docs/test-dialog.png   the test dialog while a button is held (the indicator lit, the receiver's pace)
+#   docs/test-dialog-slow.png  the same with a receiver that repeats more slowly than the release time
 #   docs/tray-menu.png     the tray icon with its menu open, enlarged twice
-#   docs/activity.png      the Activity window with a few real presses
+#   docs/activity.png      the Activity window with a few real presses, held ones among them
 #   docs/activity-resized.png  the same window made larger (the list grows with it)
 #   docs/activity-144dpi.png   the same at 144 DPI on the 1024 x 768 screen (it fits the work area)
 #   docs/notice.png        the notice for a button with no entry, beside the tray icon
@@ -66,7 +67,7 @@ remote_start_com_pair "$WORK/cable"
 remote_plug_cable "$WORK/cable2" 7 8
 APP="$WINEPREFIX/drive_c/app"
 remote_app "$APP" remote.exe REMOT001.DLL REMOT049.DLL REMOT033.DLL REMOT034.DLL
-printf '[default]\r\nport=1\r\n[Song.mp3 - Media Player]\r\nKey12=KEYBOARD CTRL+P+^P+^CTRL\r\nKey13=EXEC C:\\Tools\\eq.exe\r\n' >"$APP/profiles.ini"
+printf '[default]\r\nport=1\r\n[Song.mp3 - Media Player]\r\nKey12=KEYBOARD CTRL+P+^P+^CTRL\r\nKey13=EXEC C:\\Tools\\eq.exe\r\nKey14=KEYBOARD UP+^UP\r\nKey14.hold=repeat\r\nKey15=KEYBOARD K+^K\r\nKey15.long=KEYBOARD S+^S\r\n' >"$APP/profiles.ini"
 wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v OVRARemote /d 'C:\app\remote.exe' /f \
   >/dev/null 2>&1
 
@@ -106,6 +107,13 @@ drive watch "$TEST" 1019 5000 >/dev/null
 sleep 0.05
 shoot_window "$TEST" "$DOCS/test-dialog.png"
 wait "$sim" || true
+sleep 1
+# A receiver that repeats a held button every 300 ms, more slowly than the release time of 250 ms.
+wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --hold 2400 --every 300 --gap 0 >/dev/null 2>&1 &
+sim=$!
+sleep 2
+shoot_window "$TEST" "$DOCS/test-dialog-slow.png"
+wait "$sim" || true
 drive press "$TEST" 2 >/dev/null
 drive gone "$TEST" 10000 >/dev/null
 drive press "$SETUP" 2 >/dev/null
@@ -141,6 +149,9 @@ remote_press --key 12
 remote_press --key 12 --flip 0x0B00
 remote_press --key 13
 remote_press --key 9
+remote_press --key 14 --hold 1500 # acts again and again, then one summary row
+remote_press --key 15 --hold 1200 # the long line
+remote_press --key 9 --hold 1500  # no entry: one row with its signals
 # Wine's tray shows a balloon 2 s after the notice was given (and for at least 10 s).
 sleep 3.5
 # The other languages' sentences are longer: their balloons are wider.
@@ -203,4 +214,4 @@ sleep 1
 shoot_window "$ASSIGN" "$DOCS/assign-long.png"
 drive press "$ASSIGN" 2 >/dev/null
 drive gone "$ASSIGN" 10000 >/dev/null
-remote_log "written into $DOCS: setup-dialog.png test-dialog.png tray-menu.png activity.png activity-resized.png activity-144dpi.png notice.png assign-dialog.png assign-long.png restart.png"
+remote_log "written into $DOCS: setup-dialog.png test-dialog.png test-dialog-slow.png tray-menu.png activity.png activity-resized.png activity-144dpi.png notice.png assign-dialog.png assign-long.png restart.png"

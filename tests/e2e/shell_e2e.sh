@@ -129,10 +129,11 @@ expect "/check in German: exit code 1" "^exit 1$" "$(remote_exit_code "$PID")"
 wine reg add "$USER_KEY" /v Language /d 001 /f >/dev/null 2>&1
 rm "$DRIVE_C/check/profiles.ini"
 
-# --- The tray menu: either button opens it at the cursor; other mouse messages do nothing ---
+# --- The tray menu: either button opens it at the cursor (the left one once its click is over and
+# no second click came); other mouse messages do nothing ---
 drive cursor 300 200 >/dev/null
-for button in 513 516; do
-  expect "tray button $button: menu at the cursor" "^menu at 300 200 " "$(drive tray "$button" >/dev/null; drive menu 3000)"
+for button in "513 514" 516; do
+  expect "tray button $button: menu at the cursor" "^menu at 300 200 " "$(drive tray $button >/dev/null; drive menu 3000)"
   drive key 27 >/dev/null  # Escape: closed without a choice
   expect "tray button $button: closed without a choice" "^no menu$" "$(drive no-menu 2000)"
   expect "tray button $button: still running" "^window $FIRST_WINDOW" "$(drive window 0)"
@@ -141,7 +142,7 @@ drive tray 516 >/dev/null
 drive menu 3000 >/dev/null
 drive click 700 600 >/dev/null  # a click elsewhere closes it too
 expect "menu closed by a click elsewhere" "^no menu$" "$(drive no-menu 2000)"
-for mouse in 512 514 517 519 520 521 518; do
+for mouse in 512 513 517 519 520 521 518; do
   drive tray "$mouse" >/dev/null
   expect "tray mouse message $mouse: no menu" "^no menu$" "$(drive menu 700)"
 done
@@ -152,8 +153,9 @@ menu_item_y() { # menu_item_y <"menu at X Y size W H"> <1|2>
   set -- $1 "$2"
   echo $(( $4 + $7 * ($8 == 1 ? 1 : 3) / 4 ))
 }
-drive tray 515 >/dev/null
+drive tray 513 514 515 514 >/dev/null
 expect "double click opens the setup dialog" "^dialog " "$(drive dialog 5000 "$FIRST_PID")"
+expect "double click: no menu after it" "^no menu$" "$(sleep 1; drive menu 700)"
 drive dialog-close "$FIRST_PID" >/dev/null
 menu="$(drive tray 516 >/dev/null; drive menu 3000)"
 drive click 320 "$(menu_item_y "$menu" 2)" >/dev/null
@@ -199,7 +201,7 @@ expect "icon deleted from outside (the shell ended)" "^tray icons 0$" "$(drive t
 drive taskbar-created >/dev/null
 expect "TaskbarCreated: the icon is back" "^tray icons 1$" "$(drive tray-icons 1 5000)"
 expect "TaskbarCreated: the same record (window, id 1)" "^icon present" "$(drive icon 0 "$PID")"
-expect "TaskbarCreated: the same menu" "^menu at " "$(drive tray 513 >/dev/null; drive menu 3000)"
+expect "TaskbarCreated: the same menu" "^menu at " "$(drive tray 513 514 >/dev/null; drive menu 3000)"
 drive key 27 >/dev/null
 drive no-menu 2000 >/dev/null
 # The menu closed without a choice leaves the hidden main window in front.

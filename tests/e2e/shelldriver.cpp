@@ -22,7 +22,7 @@
 //   foreground                       print the foreground window's process id, class and title
 //   icon-delete                      remove the main window's tray icon, as a shell that ended would
 //   taskbar-created                  broadcast "TaskbarCreated", as a shell that started does
-//   tray <mouse message>             post the tray callback message with that lParam
+//   tray <mouse message> ...         post the tray callback message with each lParam in turn
 //   power <event> ...                send WM_POWERBROADCAST with each event in turn (4 suspend,
 //                                    18 resume automatic, 7 resume suspend) to the main window
 //   mutex                            print whether the single-instance mutex exists
@@ -563,8 +563,12 @@ int main(int argc, char** argv) {
       SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &result);
       return 0;
     }
-    if (command == "tray")
-      return PostMessageA(window, RegisterWindowMessageA("HalvestaRemoteUserMessage"), 1, ms) ? 0 : 1;
+    if (command == "tray") {
+      UINT message = RegisterWindowMessageA("HalvestaRemoteUserMessage");
+      for (int i = 2; i < argc; i++)
+        if (!PostMessageA(window, message, 1, atoi(argv[i]))) return 1;
+      return 0;
+    }
     return PostMessageA(window, WM_COMMAND, ms, 0) ? 0 : 1;
   }
   if (command == "power" && argc >= 3) {
