@@ -6,6 +6,7 @@
 // Static texts that end in an ellipsis (a window title, a program's file) are cut by design and not
 // measured; check boxes and radio buttons are measured beside their box.
 //   textfit [MODULE ...]   the modules named (file names beside this program), else every REMOT*.DLL
+//   textfit --self-test    tightmodule.dll must fail with exactly the texts built into it too large
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>
@@ -185,12 +186,34 @@ std::string Folder() {
   return folder.substr(0, folder.find_last_of('\\') + 1);
 }
 
+// The texts of tightmodule.rc that do not fit, each fault up to its measurements.
+const char* const kTightFaults[] = {
+    "tightmodule.dll: dialog 104 control 1032 \"No receiver answered. Some adapters never do:...\"",
+    "tightmodule.dll: dialog 900 control 1 \"A text of some length that needs two lines at...\"",
+    "tightmodule.dll: dialog 900 control 3 \"A check box whose text is longer than its room\"",
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&classes);
   std::string folder = Folder();
+  if (argc == 2 && strcmp(argv[1], "--self-test") == 0) {
+    HMODULE module = LoadLibraryA((folder + "tightmodule.dll").c_str());
+    std::vector<int> ids;
+    if (module) EnumResourceNamesA(module, MAKEINTRESOURCEA(5), AddName, LONG_PTR(&ids));
+    std::vector<std::string> faults, found;
+    for (int dialog : ids) CheckDialog("tightmodule.dll", module, dialog, &faults);
+    for (const std::string& f : faults) {
+      printf("%s\n", f.c_str());
+      found.push_back(f.substr(0, f.rfind(" needs ")));
+    }
+    if (found == std::vector<std::string>(std::begin(kTightFaults), std::end(kTightFaults))) return 0;
+    printf("expected instead:\n");
+    for (const char* f : kTightFaults) printf("%s\n", f);
+    return 1;
+  }
   std::vector<std::string> names(argv + 1, argv + argc);
   if (names.empty()) {
     WIN32_FIND_DATAA found;
