@@ -1,5 +1,6 @@
 ; Windows installer of Halvesta Remote Control, built on Debian with makensis.
-; makensis -INPUTCHARSET UTF8 -DBIN=<folder with remote.exe and the REMOT*.DLL> -DRES=<resources folder> -DDOCS=<docs folder> -DICON=<remote.ico>
+; makensis -INPUTCHARSET UTF8 -DBIN=<folder with remote.exe and the REMOT*.DLL>
+;          -DTEXT=<folder with profiles.ini (Windows line ends), user-guide.html and its guide\ pictures> -DICON=<remote.ico>
 ;          -DVERSION=<x.y.z> -DOUT=<setup.exe> remote.nsi
 ;
 ; Two install modes (NSIS's MultiUser.nsh):
@@ -14,16 +15,19 @@
 ;   - installs remote.exe and its language modules REMOT001.DLL, REMOT049.DLL, REMOT033.DLL, REMOT034.DLL;
 ;   - installs the sample profiles.ini only where none exists: an existing (edited) profile is
 ;     never overwritten; the current sample always lies beside it as profiles.sample.ini;
-;   - asks for the language first (English, Deutsch, Français, Español; the system's display
-;     language preselected where the program has it, English otherwise), runs in it, installs every
-;     language module, and writes the chosen one as the language value the program needs to start
-;     ("Language" = "001", "049", "033" or "034");
+;   - asks for the language first (English, Deutsch, Français, Español), preselecting the program's
+;     language in force (the user's "Language" value, else everyone's), on a first install the
+;     system's display language where the program has it, English otherwise; runs in it, installs
+;     every language module, and writes the chosen one as the language value the program needs to
+;     start ("Language" = "001", "049", "033" or "034") only when the user chose on that page or
+;     nothing was set before: an upgrade, also a silent one, keeps the language the user had;
 ;   - optionally starts the program with Windows (the same "OVRARemote" value the setup dialog manages);
 ;   - for all users only, optionally ("Also control programs that run as administrator", or /AdminTask
 ;     on the command line): starts it at every user's logon through a scheduled task with the highest
 ;     rights that user has, instead of the Run value. Elevated, the program starts only from a folder
 ;     that administrators alone may change, which Program Files is and the user's own folder is not;
-;     so a just-for-me installation never offers it;
+;     so a just-for-me installation does not list it. The task is recorded (LogonTask) only when
+;     it exists after schtasks made it; otherwise setup says so;
 ;   - adds Start menu entries and an uninstaller with its entry in the list of installed programs;
 ;   - starts the program at the end (the finish page's check box, on by default; a silent install
 ;     starts it when it was running before), as the user who runs setup, never elevated.
@@ -93,6 +97,8 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN
+; Room for the long product name in the finish page's heading (German needs three lines).
+!define MUI_FINISHPAGE_TITLE_3LINES
 !define MUI_FINISHPAGE_RUN_TEXT "$(StartNow)"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartProgram
 !insertmacro MUI_PAGE_FINISH
@@ -107,7 +113,7 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 ; The question comes before any language is chosen: it asks in all four.
 !define MUI_LANGDLL_WINDOWTITLE "${PRODUCT}"
 !define MUI_LANGDLL_INFO "Language / Sprache / Langue / Idioma"
-; An upgrade keeps the language of the installation before (and the uninstaller speaks it).
+; The uninstaller speaks the language setup ran in.
 !define MUI_LANGDLL_REGISTRY_ROOT SHCTX
 !define MUI_LANGDLL_REGISTRY_KEY "${UNINSTKEY}"
 !define MUI_LANGDLL_REGISTRY_VALUENAME "InstallerLanguage"
@@ -130,9 +136,9 @@ LangString SectionAutostart ${LANG_GERMAN} "Mit Windows starten"
 LangString SectionAutostart ${LANG_FRENCH} "Démarrer avec Windows"
 LangString SectionAutostart ${LANG_SPANISH} "Iniciar con Windows"
 LangString SectionAdminTask ${LANG_ENGLISH} "Also control programs that run as administrator"
-LangString SectionAdminTask ${LANG_GERMAN} "Auch Programme steuern, die als Administrator laufen"
-LangString SectionAdminTask ${LANG_FRENCH} "Contrôler aussi les programmes exécutés en tant qu'administrateur"
-LangString SectionAdminTask ${LANG_SPANISH} "Controlar también los programas que se ejecutan como administrador"
+LangString SectionAdminTask ${LANG_GERMAN} "Auch Programme mit Administratorrechten steuern"
+LangString SectionAdminTask ${LANG_FRENCH} "Aussi les programmes exécutés en administrateur"
+LangString SectionAdminTask ${LANG_SPANISH} "También programas ejecutados como administrador"
 LangString TaskFailed ${LANG_ENGLISH} "The logon task could not be created (schtasks: $0). ${PRODUCT} will not start at logon by itself."
 LangString TaskFailed ${LANG_GERMAN} "Die Anmeldeaufgabe konnte nicht angelegt werden (schtasks: $0). ${PRODUCT} startet bei der Anmeldung nicht von selbst."
 LangString TaskFailed ${LANG_FRENCH} "La tâche d'ouverture de session n'a pas pu être créée (schtasks : $0). ${PRODUCT} ne démarrera pas seul à l'ouverture de session."
@@ -149,6 +155,10 @@ LangString TaskNotCreated ${LANG_ENGLISH} "schtasks ended with $0: the logon tas
 LangString TaskNotCreated ${LANG_GERMAN} "schtasks endete mit $0: die Anmeldeaufgabe wurde nicht angelegt"
 LangString TaskNotCreated ${LANG_FRENCH} "schtasks s'est terminé avec $0 : la tâche d'ouverture de session n'a pas été créée"
 LangString TaskNotCreated ${LANG_SPANISH} "schtasks terminó con $0: no se creó la tarea de inicio de sesión"
+LangString TaskMissing ${LANG_ENGLISH} "schtasks ended with 0, but there is no logon task ${TASKNAME}"
+LangString TaskMissing ${LANG_GERMAN} "schtasks endete mit 0, aber die Anmeldeaufgabe ${TASKNAME} existiert nicht"
+LangString TaskMissing ${LANG_FRENCH} "schtasks s'est terminé avec 0, mais la tâche d'ouverture de session ${TASKNAME} n'existe pas"
+LangString TaskMissing ${LANG_SPANISH} "schtasks terminó con 0, pero la tarea de inicio de sesión ${TASKNAME} no existe"
 LangString Closing ${LANG_ENGLISH} "Closing the running ${PRODUCT}"
 LangString Closing ${LANG_GERMAN} "Die laufende ${PRODUCT} wird beendet"
 LangString Closing ${LANG_FRENCH} "Fermeture de ${PRODUCT} en cours d'exécution"
@@ -169,9 +179,31 @@ LangString AdminOnly ${LANG_GERMAN} "${PRODUCT} wurde für alle Benutzer install
 LangString AdminOnly ${LANG_FRENCH} "${PRODUCT} a été installé pour tous les utilisateurs. Seul un administrateur peut le désinstaller."
 LangString AdminOnly ${LANG_SPANISH} "${PRODUCT} se instaló para todos los usuarios. Solo un administrador puede desinstalarlo."
 
-; Preselects the system's display language where the program has it (any German, French or
-; Spanish of any country); English otherwise.
+; The program's language in force before setup: the user's own "Language" value, else everyone's
+; ("" on a first install).
+Var LanguageInForce
+Var LanguageChosen  ; 1 when the user chose on the language page
+
+; Preselects the program's language in force; without one, the system's display language where the
+; program has it (any German, French or Spanish of any country); English otherwise.
 Function PreselectLanguage
+  ReadRegStr $LanguageInForce HKCU "${LANGKEY}" "Language"
+  ${If} $LanguageInForce == ""
+    ReadRegStr $LanguageInForce HKLM "${LANGKEY}" "Language"
+  ${EndIf}
+  ${If} $LanguageInForce == "001"
+    StrCpy $LANGUAGE ${LANG_ENGLISH}
+    Return
+  ${ElseIf} $LanguageInForce == "049"
+    StrCpy $LANGUAGE ${LANG_GERMAN}
+    Return
+  ${ElseIf} $LanguageInForce == "033"
+    StrCpy $LANGUAGE ${LANG_FRENCH}
+    Return
+  ${ElseIf} $LanguageInForce == "034"
+    StrCpy $LANGUAGE ${LANG_SPANISH}
+    Return
+  ${EndIf}
   System::Call 'kernel32::GetUserDefaultUILanguage() i .r0'
   IntOp $0 $0 & 0x3FF
   ${If} $0 = 0x07
@@ -253,7 +285,17 @@ Function .onInit
     StrCpy $INSTDIR $2
   ${EndIf}
   Call PreselectLanguage
-  !insertmacro MUI_LANGDLL_DISPLAY
+  ; The language page always asks (a silent install takes the preselection): the language of the
+  ; setup run before is no reason to skip it.
+  StrCpy $LanguageChosen 0
+  ${IfNot} ${Silent}
+    LangDLL::LangDialog "${MUI_LANGDLL_WINDOWTITLE}" "${MUI_LANGDLL_INFO}" AC ${MUI_LANGDLL_LANGUAGES_CP} ""
+    Pop $LANGUAGE
+    ${If} $LANGUAGE == "cancel"
+      Abort
+    ${EndIf}
+    StrCpy $LanguageChosen 1
+  ${EndIf}
   Call AdminTaskOption
 FunctionEnd
 
@@ -266,14 +308,27 @@ Section "$(SectionProgram)" SecProgram
   File "${BIN}\REMOT049.DLL"
   File "${BIN}\REMOT033.DLL"
   File "${BIN}\REMOT034.DLL"
-  File "/oname=profiles.sample.ini" "${RES}\profiles.ini"
-  File "${DOCS}\user-guide.md"
+  File "/oname=profiles.sample.ini" "${TEXT}\profiles.ini"
+  ; The guide for the browser, its pictures in guide\ beside it (an older version shipped it as .md).
+  Delete "$INSTDIR\user-guide.md"
+  File "${TEXT}\user-guide.html"
+  RMDir /r "$INSTDIR\guide"
+  File /r "${TEXT}\guide"
   ${IfNot} ${FileExists} "$INSTDIR\profiles.ini"
-    File "${RES}\profiles.ini"
+    File "${TEXT}\profiles.ini"
   ${EndIf}
 
-  ; SHCTX is HKCU just for me, HKLM for all users.
-  WriteRegStr SHCTX "${LANGKEY}" "Language" "$(LanguageCode)"
+  ; SHCTX is HKCU just for me, HKLM for all users. An upgrade keeps the language the user had,
+  ; unless the user chose another on the language page; a user's own value, which comes before
+  ; everyone's, then takes the choice too.
+  ${If} $LanguageChosen == 1
+  ${OrIf} $LanguageInForce == ""
+    WriteRegStr SHCTX "${LANGKEY}" "Language" "$(LanguageCode)"
+    ReadRegStr $0 HKCU "${LANGKEY}" "Language"
+    ${If} $0 != ""
+      WriteRegStr HKCU "${LANGKEY}" "Language" "$(LanguageCode)"
+    ${EndIf}
+  ${EndIf}
 
   Call ModeSwitch
   Pop $3
@@ -296,7 +351,8 @@ Section "$(SectionProgram)" SecProgram
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\remote.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Edit profiles.lnk" "$WINDIR\notepad.exe" '"$INSTDIR\profiles.ini"'
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Check profiles.lnk" "$INSTDIR\remote.exe" "/check"
-  CreateShortcut "$SMPROGRAMS\${PRODUCT}\User guide.lnk" "$WINDIR\notepad.exe" '"$INSTDIR\user-guide.md"'
+  ; The page itself: Windows opens it in the user's browser.
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\User guide.lnk" "$INSTDIR\user-guide.html"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Uninstall.lnk" "$INSTDIR\uninstall.exe" "$3"
 SectionEnd
 
@@ -317,8 +373,12 @@ Section /o "$(SectionAdminTask)" SecAdminTask
   FileClose $0
   nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /Create /TN "${TASKNAME}" /XML "$PLUGINSDIR\task.xml" /F'
   Pop $0
+  ; schtasks may end with 0 and make nothing: the task's file in the system's task folder tells.
   ${If} $0 != 0
     DetailPrint "$(TaskNotCreated)"
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$(TaskFailed)" /SD IDOK
+  ${ElseIfNot} ${FileExists} "$SYSDIR\Tasks\${TASKNAME}"
+    DetailPrint "$(TaskMissing)"
     MessageBox MB_OK|MB_ICONEXCLAMATION "$(TaskFailed)" /SD IDOK
   ${Else}
     WriteRegStr HKLM "${LANGKEY}" "${TASKVALUE}" "${TASKNAME}"
@@ -344,12 +404,15 @@ Function AdminTaskOption
   Call ComponentsPre
 FunctionEnd
 
+; Just for me the task is not listed at all (a section without a name is hidden).
 Function ComponentsPre
   ${If} $MultiUser.InstallMode != "AllUsers"
     !insertmacro UnselectSection ${SecAdminTask}
     !insertmacro SetSectionFlag ${SecAdminTask} ${SF_RO}
+    SectionSetText ${SecAdminTask} ""
   ${Else}
     !insertmacro ClearSectionFlag ${SecAdminTask} ${SF_RO}
+    SectionSetText ${SecAdminTask} "$(SectionAdminTask)"
   ${EndIf}
 FunctionEnd
 
@@ -404,6 +467,8 @@ Section "Uninstall"
   Delete "$INSTDIR\REMOT034.DLL"
   Delete "$INSTDIR\profiles.sample.ini"
   Delete "$INSTDIR\user-guide.md"
+  Delete "$INSTDIR\user-guide.html"
+  RMDir /r "$INSTDIR\guide"
   Delete "$INSTDIR\uninstall.exe"
   ; profiles.ini stays: it holds the user's settings. The folder goes only when it is empty.
   RMDir "$INSTDIR"

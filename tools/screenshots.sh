@@ -15,6 +15,7 @@
 #                          program with a long path
 #   docs/restart.png       Setup's question after another language was chosen
 #   build/screenshots*/setup-task.png  the setup dialog of an installation whose logon task starts it
+#   build/screenshots*/setup-detect.png  the same after a detection that found no receiver
 # Usage: bash tools/screenshots.sh [CODE]     (builds first if needed; leaves nothing running)
 #   CODE: the language module, 001 (English, the default) or 049, 033, 034. The German pictures go
 #   to docs/de/, the French and Spanish ones to build/screenshots-CODE/shots/ (to look at), and the
@@ -126,6 +127,11 @@ drive command 101 >/dev/null
 drive wait-title "$SETUP" 20000 >/dev/null
 sleep 1
 shoot_window "$SETUP" "$WORK/setup-task.png"
+# Detection on this cable finds no receiver (a pseudo-terminal has no CTS): its longest text.
+remote_log "the setup dialog after a detection that found nothing"
+drive press "$SETUP" 1001 >/dev/null
+sleep 8 # up to a few seconds a port
+shoot_window "$SETUP" "$WORK/setup-detect.png"
 drive press "$SETUP" 2 >/dev/null
 drive gone "$SETUP" 10000 >/dev/null
 wine reg delete "$TASK_KEY" /v LogonTask /f >/dev/null 2>&1

@@ -2,15 +2,19 @@
 # The installer under Wine, in a fresh prefix:
 #   - the default silent install is just for the current user and leaves HKLM alone; the installed
 #     program is stripped, carries its version, and acts on a simulated key;
-#   - an upgrade keeps the edited profiles.ini and closes the running program; a program window
-#     that never answers does not hold the installer up;
+#   - an upgrade keeps the edited profiles.ini and the language the user chose (a silent one too),
+#     and closes the running program; a program window that never answers does not hold the
+#     installer up;
+#   - the text files have Windows line ends; the guide is HTML with its pictures beside it, and the
+#     Start menu's "User guide" opens it;
 #   - the uninstaller removes the user's files and values and keeps profiles.ini;
 #   - /AllUsers still installs into Program Files and HKLM, and its uninstaller removes that;
 #   - the language: English where Windows' display language has no module, German on a German
 #     Windows (preselected, and silently taken); every module is installed; the portable zip holds
 #     the modules and one .reg file per language;
 #   - /AllUsers /AdminTask registers the logon task instead of the Run value, and its uninstaller
-#     removes it; just for me never gets a task.
+#     removes it; just for me never gets a task; a schtasks that reports success without making the
+#     task leaves no LogonTask value.
 # Usage: install_e2e.sh BUILD_DIR
 set -euo pipefail
 source "$(dirname "$0")/../../tools/lib.sh"
@@ -57,7 +61,24 @@ MENU="$(winfolder APPDATA)/Microsoft/Windows/Start Menu/Programs/$MENU_NAME"
 for f in remote.exe REMOT001.DLL REMOT049.DLL REMOT033.DLL REMOT034.DLL profiles.ini profiles.sample.ini uninstall.exe; do
   check "installed $f into the user's programs folder" test -f "$APP/$f"
 done
-check "profiles.ini is the sample" cmp -s "$APP/profiles.ini" "$REMOTE_ROOT/resources/profiles.ini"
+SAMPLE="$BUILD/dist/text/profiles.ini"
+check "profiles.ini is the sample" cmp -s "$APP/profiles.ini" "$SAMPLE"
+# Every line ends in CR LF (Notepad before Windows 10 shows Unix line ends as one long line).
+crlf_only() { python3 -c "import sys; t = open(sys.argv[1], 'rb').read(); sys.exit(not t or t.count(b'\n') != t.count(b'\r\n'))" "$1"; }
+for f in profiles.ini profiles.sample.ini user-guide.html; do
+  check "$f has Windows line ends" crlf_only "$APP/$f"
+done
+check "the guide is HTML, the Markdown is not shipped" test -f "$APP/user-guide.html" -a ! -e "$APP/user-guide.md"
+pictures_beside() {  # every picture the page shows lies at its place beside it
+  local src n=0
+  for src in $(grep -o 'src="[^"]*"' "$1/user-guide.html" | sed 's/^src="//; s/"$//'); do
+    test -f "$1/$src" || return 1
+    n=$((n + 1))
+  done
+  test "$n" -gt 0
+}
+check "the guide's pictures are beside it" pictures_beside "$APP"
+check "Start menu's User guide opens the HTML page" grep -aq 'user-guide\.html' "$MENU/User guide.lnk"
 check "HKCU Language = 001" test "$(regval "HKCU\\$LANG_VALUE" Language)" = "001"
 check "HKCU autostart value names the installed program" \
   test "$(regval "HKCU\\$RUN_VALUE" OVRARemote)" = "$APP_WIN\\remote.exe"
@@ -77,9 +98,11 @@ check "the portable zip holds every module and a .reg file per language" python3
 names = set(zipfile.ZipFile(sys.argv[1]).namelist())
 sys.exit(not {'REMOT%s.DLL' % c for c in ('001', '049', '033', '034')} | {'language%s.reg' % c for c in ('001', '049', '033', '034')} <= names)" \
   "$BUILD/dist/remote-portable-$VERSION.zip"
-check "the guide is installed and in the portable zip" python3 -c "import sys, zipfile
-sys.exit(zipfile.ZipFile(sys.argv[1]).read('user-guide.md') != open(sys.argv[2], 'rb').read())" \
-  "$BUILD/dist/remote-portable-$VERSION.zip" "$APP/user-guide.md"
+check "the guide and its pictures are installed and in the portable zip" python3 -c "import sys, zipfile
+z = zipfile.ZipFile(sys.argv[1])
+sys.exit(z.read('user-guide.html') != open(sys.argv[2] + '/user-guide.html', 'rb').read() or
+         z.read('guide/de/setup-dialog.png') != open(sys.argv[2] + '/guide/de/setup-dialog.png', 'rb').read())" \
+  "$BUILD/dist/remote-portable-$VERSION.zip" "$APP"
 
 # --- the installed program acts on a key (needs the HKCU Language value) ---------------------
 APP_PID=
@@ -99,9 +122,14 @@ fi
 printf '\r\n; edited by the user\r\n[My Program]\r\nKey3=KEYBOARD F2+^F2\r\n' >>"$APP/profiles.ini"
 cp "$APP/profiles.ini" "$WORK/profiles.edited"
 echo stale >"$APP/profiles.sample.ini"
+# The user chose Deutsch in Setup; the silent upgrade keeps it (and runs in German, its preselection).
+wine reg add "HKCU\\$LANG_VALUE" /v Language /d 049 /f >/dev/null 2>&1
 wine "$SETUP" /S /CurrentUser
 check "upgrade keeps the edited profiles.ini" cmp -s "$APP/profiles.ini" "$WORK/profiles.edited"
-check "upgrade puts the new sample beside it" cmp -s "$APP/profiles.sample.ini" "$REMOTE_ROOT/resources/profiles.ini"
+check "upgrade puts the new sample beside it" cmp -s "$APP/profiles.sample.ini" "$SAMPLE"
+check "upgrade keeps the language the user chose: HKCU Language = 049" \
+  test "$(regval "HKCU\\$LANG_VALUE" Language)" = "049"
+check "upgrade ran in the user's language (German)" test "$(regval "HKCU\\$UNINST" InstallerLanguage)" = "1031"
 if [ -n "$APP_PID" ]; then
   for _ in $(seq 50); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.2; done
   check "upgrade ended the running program" bash -c "! kill -0 $APP_PID 2>/dev/null"
@@ -183,5 +211,19 @@ check "just for me, /AdminTask: no task" test ! -e "$TASKFILE"
 check "just for me, /AdminTask: the Run value as usual" \
   test "$(regval "HKCU\\$RUN_VALUE" OVRARemote)" = "$APP_WIN\\remote.exe"
 uninstall_from "$APP" /S /CurrentUser
+
+# --- a schtasks that ends with 0 but makes no task ------------------------------------------------
+# Seen under Wine; here a program that only ends with 0 takes schtasks.exe's place (loaded as a native
+# program), so that setup must find out for itself that the task is missing.
+SCHTASKS="$WINEPREFIX/drive_c/windows/system32/schtasks.exe"
+cp "$SCHTASKS" "$WORK/schtasks.orig"
+cp "$BUILD/bin/quietexit.exe" "$SCHTASKS"
+WINEDLLOVERRIDES="$WINEDLLOVERRIDES;schtasks.exe=n" wine "$SETUP" /S /AllUsers /AdminTask
+cp "$WORK/schtasks.orig" "$SCHTASKS"
+check "task missing after schtasks: no task file" test ! -e "$TASKFILE"
+check "task missing after schtasks: LogonTask not recorded" test -z "$(regval "HKLM\\$LANG_VALUE" LogonTask)"
+check "task missing after schtasks: the installation is complete otherwise" \
+  test "$(regval "HKLM\\$UNINST" DisplayVersion)" = "$VERSION"
+uninstall_from "$ALL" /S
 
 remote_e2e_end
