@@ -7,16 +7,16 @@
 #include "actions/inject.h"
 #include "actions/keygroups.h"
 #include "actions/keyparse.h"
-#include "actions/profile.h"
-#include "actions/profilecheck.h"
-#include "actions/profiletext.h"
+#include "profile/profile.h"
+#include "profile/profilecheck.h"
+#include "profile/profiletext.h"
 #include "app/shell.h"
 #include "common/format.h"
 #include "common/text.h"
 #include "resources/resource_ids.h"
 
 // The text of each kind of problem; a section's problem names no key. A new kind of problem: its
-// code in actions/profilecheck.h, its text's id (500-599) in resources/resource_ids.h, its English
+// code in profile/profilecheck.h, its text's id (500-599) in resources/resource_ids.h, its English
 // in resources/texts001.inc (and every other module's textsNNN.inc), and its case here.
 static int ProblemTextId(int kind) {
   switch (kind) {

@@ -23,7 +23,8 @@
 #include <stdio.h>
 
 #include "actions/hold.h"
-#include "actions/profile.h"
+#include "profile/profile.h"
+#include "profile/profilewrite.h"
 #include "common/format.h"
 #include "common/process.h"
 #include "common/text.h"
@@ -88,7 +89,7 @@ static DWORD WINAPI IndicatorThread(LPVOID arg) {
 // The release time the profile gives now (its default when it gives none that counts).
 static uint32_t ProfileRelease() {
   char value[32];
-  GetPrivateProfileStringA("default", kHoldTimingNames[kHoldRelease], "", value, sizeof value, gProfilePath);
+  ProfileReadString(gProfilePath, kProfileDefault, kHoldTimingNames[kHoldRelease], value, sizeof value - 1);
   uint32_t ms;
   HoldTimingParse(value, kHoldRelease, &ms);
   return ms;
@@ -98,7 +99,7 @@ static uint32_t ProfileRelease() {
 // on, its pace and whether the release time fits it.
 static void OnKey(HWND dialog, int code, uint32_t time) {
   char text[256];
-  FormatText(text, sizeof text, "Key%d", code);
+  ProfileButtonKey(code, "", text);
   SetDlgItemTextA(dialog, IDC_KEYNAME, text);
   PressFeed(&test.press, code, time, test.release);
   if (test.press.signals < 3) return;
@@ -125,7 +126,8 @@ static void OnSetRelease(HWND dialog) {
   char value[16], why[1024], text[1280];
   FormatText(value, sizeof value, "%u", unsigned(test.suggested));
   unsigned long error = 0;
-  int result = ProfileWriteString(gProfilePath, "default", kHoldTimingNames[kHoldRelease], value, &error);
+  int result =
+      ProfileWriteString(gProfilePath, kProfileDefault, kHoldTimingNames[kHoldRelease], value, &error);
   if (result < 0) {
     SaveReasonText(why, sizeof why, result, error, gProfilePath);
     TextFormat(text, sizeof text, IDS_HOLD_RELEASE_FAILED, {why});

@@ -16,7 +16,8 @@
 #include "actions/integrity.h"
 #include "common/activitylog.h"
 #include "actions/interp.h"
-#include "actions/profile.h"
+#include "profile/profile.h"
+#include "profile/profilewrite.h"
 #include "app/shell.h"
 #include "setup/savetext.h"
 #include "receiver/keyqueue.h"
@@ -323,6 +324,51 @@ TEST(ProfileLookup, ReadsTheFileAsThePlatformDoes) {
           << "file " << file - 1 << " [" << name[0] << "] " << name[1];
     }
   }
+}
+
+// The numbers of [default] (port=, notify=) as the platform's GetPrivateProfileIntA reads them, with
+// the fallback for an entry that is missing or empty.
+TEST(ProfileReadInt, ReadsNumbersAsThePlatformDoes) {
+  TempDir dir;
+  std::string path = dir.Write("numbers.ini",
+                               "[default]\r\nplain=3\r\nspaced=  7  \r\nword=x\r\nempty=\r\ntail=12abc\r\n"
+                               "quoted=\"4\"\r\nsigned=+5\r\nzero=0\r\n");
+  for (const char* key :
+       {"plain", "spaced", "word", "empty", "tail", "quoted", "signed", "zero", "missing"}) {
+    for (int fallback : {-1, 9}) {
+      EXPECT_EQ(ProfileReadInt(path.c_str(), "default", key, fallback),
+                int(GetPrivateProfileIntA("default", key, fallback, path.c_str())))
+          << key << " fallback " << fallback;
+    }
+  }
+}
+
+// Each thread reads through a copy of its own: another thread's profile leaves this one's as it was.
+TEST(ProfileReadInt, EachThreadHasItsOwnCopy) {
+  TempDir dir;
+  static std::string other;
+  std::string mine = dir.Write("mine.ini", "[S]\r\nKey1=mine\r\n");
+  other = dir.Write("other.ini", "[S]\r\nKey1=other\r\n");
+  ASSERT_EQ(ProfileRefresh(mine.c_str()), 0);
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](LPVOID) -> DWORD {
+        char value[16];
+        DWORD got = ProfileReadString(other.c_str(), "S", "Key1", value, sizeof value - 1) == 1 &&
+                    strcmp(value, "other") == 0;
+        ProfileCopyFree();
+        return got;
+      },
+      nullptr, 0, nullptr);
+  ASSERT_TRUE(thread);
+  WaitForSingleObject(thread, INFINITE);
+  DWORD got = 0;
+  GetExitCodeThread(thread, &got);
+  CloseHandle(thread);
+  EXPECT_EQ(got, 1u);
+  char value[16];
+  EXPECT_EQ(ProfileGet("S", "Key1", value, sizeof value - 1), 1);
+  EXPECT_STREQ(value, "mine");
 }
 
 // ---- Writes in the file's own encoding ----

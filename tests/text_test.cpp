@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "actions/profilecheck.h"
-#include "actions/profiletext.h"
+#include "profile/profilecheck.h"
+#include "profile/profiletext.h"
 #include "app/activitytext.h"
 #include "app/check.h"
 #include "app/shell.h"
