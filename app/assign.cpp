@@ -20,7 +20,7 @@
 #include "actions/keygroups.h"
 #include "actions/keyline.h"
 #include "profile/profile.h"
-#include "profile/profilewrite.h"
+#include "profile/profilepath.h"
 #include "profile/profiletext.h"
 #include "profile/title.h"
 #include "common/format.h"
@@ -361,7 +361,7 @@ bool OnOk(HWND dialog, AssignState* state) {
   int hold = ChosenHold(dialog);
   const ProfileSetting entries[] = {{key, state->line}, {holdKey, hold >= 0 ? kHoldNames[hold] : nullptr}};
   size_t count = !ForLongPress(dialog) && hold >= 0 ? 2 : 1;
-  int result = ProfileWriteEntries(gProfilePath, section, entries, count, &error);
+  int result = ProfileSaveEntries(section, entries, count, &error);
   if (result < 0) {
     char why[1024];
     SaveReasonText(why, sizeof why, result, error, gProfilePath);

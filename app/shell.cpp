@@ -11,6 +11,7 @@
 
 #include "actions/inject.h"
 #include "actions/keypath.h"
+#include "profile/profilepath.h"
 #include "receiver/link.h"
 
 static const char kMutexName[] = "HALVESTA_SYSTEMS_Remote_MUTEX";
@@ -57,6 +58,7 @@ int Initialise(HINSTANCE instance, HWND mainWindow) {
   char file[MAX_PATH];
   ProcessModulePath(instance, file);  // unknown or cut short: empty, no folder to go by
   ProfilePathFor(file, gProfilePath);
+  ProfileUseFor(gProfilePath);  // the user's own profile, where there is one
 
   // Without a receiver the program still runs; the setup dialog lets the user pick a port. A port
   // that is configured but not there yet is waited for: no dialog then.

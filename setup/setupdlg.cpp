@@ -15,7 +15,7 @@
 
 #include "actions/keypath.h"
 #include "profile/profile.h"
-#include "profile/profilewrite.h"
+#include "profile/profilepath.h"
 #include "common/format.h"
 #include "common/process.h"
 #include "common/text.h"
@@ -196,8 +196,7 @@ static void OnOk(HWND dialog) {
       {kProfilePort, text},
       {kProfileNotify, IsDlgButtonChecked(dialog, IDC_NOTIFY) == BST_CHECKED ? "1" : "0"}};
   unsigned long error;
-  int result = ProfileWriteEntries(gProfilePath, kProfileDefault, entries,
-                                   GetDlgItem(dialog, IDC_NOTIFY) ? 2 : 1, &error);
+  int result = ProfileSaveEntries(kProfileDefault, entries, GetDlgItem(dialog, IDC_NOTIFY) ? 2 : 1, &error);
   if (result < 0) {
     SaveReasonText(why, sizeof why, result, error, gProfilePath);
     SaveShowFailure(dialog, IDS_SAVE_PORT, gProfilePath, why);

@@ -24,7 +24,7 @@
 
 #include "actions/hold.h"
 #include "profile/profile.h"
-#include "profile/profilewrite.h"
+#include "profile/profilepath.h"
 #include "common/format.h"
 #include "common/process.h"
 #include "common/text.h"
@@ -126,8 +126,8 @@ static void OnSetRelease(HWND dialog) {
   char value[16], why[1024], text[1280];
   FormatText(value, sizeof value, "%u", unsigned(test.suggested));
   unsigned long error = 0;
-  int result =
-      ProfileWriteString(gProfilePath, kProfileDefault, kHoldTimingNames[kHoldRelease], value, &error);
+  const ProfileSetting entry = {kHoldTimingNames[kHoldRelease], value};
+  int result = ProfileSaveEntries(kProfileDefault, &entry, 1, &error);
   if (result < 0) {
     SaveReasonText(why, sizeof why, result, error, gProfilePath);
     TextFormat(text, sizeof text, IDS_HOLD_RELEASE_FAILED, {why});

@@ -17,6 +17,7 @@
 #include "common/activitylog.h"
 #include "actions/interp.h"
 #include "profile/profile.h"
+#include "profile/profilepath.h"
 #include "profile/profilewrite.h"
 #include "app/shell.h"
 #include "setup/savetext.h"
@@ -369,6 +370,63 @@ TEST(ProfileReadInt, EachThreadHasItsOwnCopy) {
   char value[16];
   EXPECT_EQ(ProfileGet("S", "Key1", value, sizeof value - 1), 1);
   EXPECT_STREQ(value, "mine");
+}
+
+// ---- The profile in use ----
+
+static bool gTestElevated;
+static bool TestElevated() {
+  return gTestElevated;
+}
+
+TEST(ProfileInUse, ChosenByRightsAndWhatIsThere) {
+  struct Case {
+    bool elevated, ownExists, sharedRefused;
+    int chosen;
+  } cases[] = {
+      {false, false, false, kProfileShared},  // a portable or just-for-me install: beside the program
+      {false, false, true, kProfileOwn},      // the first save refused: the own profile is made
+      {false, true, false, kProfileOwn},      // made before: the own profile, whole
+      {false, true, true, kProfileOwn},
+      {true, false, false, kProfileShared},  // elevated: only ever the program folder's
+      {true, false, true, kProfileShared},
+      {true, true, false, kProfileShared},
+      {true, true, true, kProfileShared},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ProfileChoose(c.elevated, c.ownExists, c.sharedRefused), c.chosen)
+        << c.elevated << c.ownExists << c.sharedRefused;
+
+  // At start-up, for real: %APPDATA% a folder of the test's, the own profile there or not.
+  TempDir dir;
+  std::string shared = dir.Write("profiles.ini", "[default]\r\nKey1=shared\r\n");
+  CreateDirectoryA(dir.File("Halvesta Remote").c_str(), nullptr);
+  std::string own = dir.File("Halvesta Remote\\profiles.ini");
+  char appData[MAX_PATH] = "";
+  GetEnvironmentVariableA("APPDATA", appData, sizeof appData);
+  SetEnvironmentVariableA("APPDATA", dir.path().c_str());
+  bool (*realElevated)() = gProfileElevated;
+  gProfileElevated = TestElevated;
+  for (const Case& c : cases) {
+    if (c.sharedRefused) continue;
+    DeleteFileA(own.c_str());
+    if (c.ownExists) dir.Write("Halvesta Remote\\profiles.ini", "[default]\r\nKey1=own\r\n");
+    gTestElevated = c.elevated;
+    ProfileUseFor(shared.c_str());
+    EXPECT_EQ(ProfileInUse(), c.chosen) << c.elevated << c.ownExists;
+    EXPECT_EQ(std::string(gProfilePath), c.chosen == kProfileOwn ? own : shared);
+    // A save goes to the profile in use; the other stays as it was.
+    std::string before = ReadAll(c.chosen == kProfileOwn ? shared : own);
+    const ProfileSetting entry = {"Key2", "saved"};
+    unsigned long error = 0;
+    ASSERT_EQ(ProfileSaveEntries("default", &entry, 1, &error), 0) << error;
+    EXPECT_NE(ReadAll(gProfilePath).find("Key2=saved"), std::string::npos);
+    EXPECT_EQ(ReadAll(c.chosen == kProfileOwn ? shared : own), before);
+    dir.Write("profiles.ini", "[default]\r\nKey1=shared\r\n");
+  }
+  gProfileElevated = realElevated;
+  SetEnvironmentVariableA("APPDATA", appData);
+  snprintf(gProfilePath, sizeof gProfilePath, "profiles.ini");
 }
 
 // ---- Writes in the file's own encoding ----
