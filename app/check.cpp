@@ -1,4 +1,5 @@
 #include "app/check.h"
+#include "app/guard.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -129,6 +130,7 @@ static void CheckProfileInUse(HINSTANCE instance, char* path) {
   char module[MAX_PATH];
   ProcessModulePath(instance, module);
   ProfilePathFor(module, path);
+  gProfileElevated = [] { return GuardElevated() != 0; };  // as the guard tells it (Wine never is)
   ProfileUseFor(path);
   FormatText(path, MAX_PATH, "%s", gProfilePath);
 }
