@@ -314,7 +314,10 @@ DWORD WINAPI DispatchThread(LPVOID arg) {
     // A press followed by its policy may have something due (a repeat, a long press, the short line
     // at the release) before the next key comes.
     DWORD woken = WaitForMultipleObjects(2, waits, FALSE, HoldWaitMs(&hold, timeGetTime(), &timings));
-    if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED) return 0;
+    if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED) {
+      ProfileCopyFree();  // this thread's copy of the profile
+      return 0;
+    }
     if (woken == WAIT_OBJECT_0 + 1) {
       DispatchReadTimings();
       KeyEvent e;
