@@ -14,107 +14,34 @@
 #include "actions/hold.h"
 #include "actions/integrity.h"
 #include "actions/interp.h"
-#include "actions/profile.h"
-#include "actions/profiletext.h"
 #include "common/activitylog.h"
 #include "common/format.h"
 #include "common/process.h"
+#include "profile/profile.h"
+#include "profile/profiletext.h"
 #include "receiver/keyqueue.h"
 #include "receiver/press.h"
 
 ActionHandler gActionHandler = RunActionLineReport;
 
-static const char kDefaultSection[] = "default";
-static const char kClassPrefix[] = "class:";
 static const char kFrameHost[] = "ApplicationFrameHost.exe";
 
-static void Served(char* served, const char* name) {
-  if (served) FormatText(served, kTitleSize, "%s", name);
+// The window's class and program, asked of the window by the lookup when it needs them.
+static int AskClass(void* context, char* out) {
+  return GetClassNameA(static_cast<HWND>(context), out, kTitleSize) > 0 ? 0 : -1;
 }
 
-// One lookup. `program` is the program's file name and `windowClass` the window's class; when
-// they are null and `window` is given, they are read from the window, each only if the steps before
-// it found nothing. The name of the section that served goes into served (kTitleSize bytes, may be
-// null), empty when none did.
-static int LookupFor(const char* path, const char* title, const char* windowClass, const char* program,
-                     HWND window, int code, char* out, char* served, const char* suffix = "") {
-  out[0] = '\0';
-  Served(served, "");
-  if (ProfileRefresh(path) < 0) return 0;
-  char key[24];
-  FormatText(key, sizeof key, "Key%d%s", code, suffix);
-
-  // A window without a title has no section of its own: an empty section name would read the
-  // lines above the file's first section header.
-  int found = title[0] ? ProfileGet(title, key, out, kActionLineMax) : 0;
-  if (found) {
-    if (found > 0) Served(served, title);
-    return found;
-  }
-
-  char cut[kTitleSize];
-  FormatText(cut, sizeof cut, "%s", title);
-  if (CutAliasTitle(cut)) {
-    char alias[kTitleSize];
-    if (ProfileGet(kAliasSection, cut, alias, sizeof alias - 1) == 1) {
-      found = ProfileGet(alias, key, out, kActionLineMax);
-      if (found) {
-        if (found > 0) Served(served, alias);
-        return found;
-      }
-    }
-  }
-
-  found = ProfileGetPattern(title, key, out, kActionLineMax, served, served ? kTitleSize : 0);
-  if (found) {
-    if (found < 0) Served(served, "");
-    return found;
-  }
-
-  char className[kTitleSize];
-  if (!windowClass && window)
-    windowClass = GetClassNameA(window, className, sizeof className) > 0 ? className : nullptr;
-  if (windowClass && windowClass[0]) {
-    char section[kTitleSize + 8];
-    FormatText(section, sizeof section, "%s%s", kClassPrefix, windowClass);
-    found = ProfileGet(section, key, out, kActionLineMax);
-    if (found) {
-      if (found > 0) Served(served, section);
-      return found;
-    }
-  }
-
-  char name[MAX_PATH];
-  if (!program && window) program = ProfileProgramName(window, name) == 0 ? name : nullptr;
-  if (program && program[0]) {
-    found = ProfileGet(program, key, out, kActionLineMax);
-    if (found) {
-      if (found > 0) Served(served, program);
-      return found;
-    }
-  }
-
-  found = ProfileGet(kDefaultSection, key, out, kActionLineMax);
-  if (found > 0) Served(served, kDefaultSection);
-  if (found) return found;
-  out[0] = '\0';
-  return 0;
+static int AskProgram(void* context, char* out) {
+  return ProfileProgramName(static_cast<HWND>(context), out);
 }
 
 // The lookup of the window in front, whose class and program are read from it as needed.
 static int Lookup(const char* path, const char* title, const char* program, HWND window, int code, char* out,
                   char* served, const char* suffix = "") {
-  return LookupFor(path, title, nullptr, program, window, code, out, served, suffix);
-}
-
-int ProfileLookup(const char* path, const char* title, const char* program, int code, char* out) {
-  return LookupFor(path, title, "", program ? program : "", nullptr, code, out, nullptr);
-}
-
-int ProfileLookupServed(const char* path, const char* title, const char* windowClass, const char* program,
-                        int code, char* out, char* served) {
-  return LookupFor(path, title, windowClass ? windowClass : "", program ? program : "", nullptr, code, out,
-                   served);
+  char key[kProfileKeySize];
+  ProfileButtonKey(code, suffix, key);
+  ProfileWindowAsk ask = {AskClass, AskProgram, window};
+  return ProfileLookupEntry(path, title, nullptr, program, window ? &ask : nullptr, key, out, served);
 }
 
 typedef BOOL(WINAPI* QueryImageNameFn)(HANDLE process, DWORD flags, LPSTR name, PDWORD size);
@@ -296,7 +223,7 @@ static void DispatchReadTimings() {
   if (ProfileRefresh(gProfilePath) < 0) return;
   for (int i = 0; i < kHoldTimings; i++) {
     char value[32];
-    ProfileGet(kDefaultSection, kHoldTimingNames[i], value, sizeof value - 1);
+    ProfileGet(kProfileDefault, kHoldTimingNames[i], value, sizeof value - 1);
     HoldTimingParse(value, i, &timings.ms[i]);
   }
 }
@@ -342,21 +269,21 @@ static int DispatchStep(int step) {
 // line. Returns kHoldRunShort when its first signal acts now.
 static int DispatchBegin(KeyEvent e, const char* title, HWND window, const char* line, int found,
                          const char* section) {
-  char key[24];
+  char key[kProfileKeySize];
   char value[32];
   char byDefault[32];
-  FormatText(key, sizeof key, "Key%d.hold", e.code);
+  ProfileButtonKey(e.code, kProfileHoldSuffix, key);
   if (!section[0] || ProfileGet(section, key, value, sizeof value - 1) != 1) value[0] = '\0';
-  ProfileGet(kDefaultSection, "hold", byDefault, sizeof byDefault - 1);
+  ProfileGet(kProfileDefault, kProfileHold, byDefault, sizeof byDefault - 1);
   const char* argument;
   int policy = HoldPolicyFor(value, byDefault, found == 1 ? ActionSplitLine(line, &argument) : kActionNone);
-  FormatText(key, sizeof key, "Key%d.long", e.code);
+  ProfileButtonKey(e.code, kProfileLongSuffix, key);
   held.longFound = 0;
   held.longLine[0] = '\0';
   held.ranLong = false;
   if (ProfileAnyKey(key)) {
-    held.longFound =
-        Lookup(gProfilePath, title, nullptr, window, e.code, held.longLine, held.longSection, ".long");
+    held.longFound = Lookup(gProfilePath, title, nullptr, window, e.code, held.longLine, held.longSection,
+                            kProfileLongSuffix);
   }
   if (found == 0 && held.longFound == 0) policy = kHoldOnce;  // its signals counted into one row
   if (policy != kHoldEvery || held.longFound != 0) {
@@ -414,6 +341,7 @@ DWORD WINAPI DispatchThread(LPVOID arg) {
     if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED) {
       DispatchNoEntryEnded();  // a press with no entry still held is logged all the same
       ActivityLogTell();
+      ProfileCopyFree();  // this thread's copy of the profile
       return 0;
     }
     if (woken == WAIT_OBJECT_0 + 1) {

@@ -6,7 +6,8 @@
 #include "actions/keygroups.h"
 #include "receiver/press.h"
 
-const char* const kHoldTimingNames[kHoldTimings] = {"release", "repeatdelay", "repeatinterval", "longpress"};
+const char* const kHoldTimingNames[kHoldTimings] = {kProfileTimingNames[0], kProfileTimingNames[1],
+                                                    kProfileTimingNames[2], kProfileTimingNames[3]};
 const uint32_t kHoldTimingDefaults[kHoldTimings] = {250, 500, 125, 700};
 
 static const char* const kPolicyNames[] = {"every", "once", "repeat"};

@@ -3,10 +3,11 @@
 // Also built natively for the sanitizer and fuzz runs.
 #pragma once
 #include "actions/winput.h"
+#include "profile/profiletext.h"
 
 // The longest action line that runs. Profile values are read with room for one character more,
 // so that a longer value is noticed (and not run) instead of being cut to this length.
-enum { kActionLineMax = 4096 };
+enum { kActionLineMax = kProfileLineMax };
 
 enum { kActionNone = -1, kActionCommand = 0, kActionKeyboard = 1, kActionClose = 2, kActionExec = 3 };
 

@@ -6,6 +6,7 @@
 #include "actions/dispatch.h"
 #include "actions/interp.h"
 #include "common/process.h"
+#include "profile/profile.h"
 #include "receiver/link.h"
 
 // Main thread only.
@@ -15,7 +16,7 @@ static DispatchContext dispatchContext;  // must outlive the dispatch thread
 
 int KeyPathStart() {
   KeyPathStop();  // a second start replaces the first rather than leaking it
-  int port = GetPrivateProfileIntA("default", "port", 0, gProfilePath);
+  int port = ProfileReadInt(gProfilePath, kProfileDefault, kProfilePort, 0);
   if (ReceiverStart(kReceiverNormal, port) < 0) return -1;
   quit = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (!quit) {

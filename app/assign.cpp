@@ -19,9 +19,10 @@
 
 #include "actions/keygroups.h"
 #include "actions/keyline.h"
-#include "actions/profile.h"
-#include "actions/profiletext.h"
-#include "actions/title.h"
+#include "profile/profile.h"
+#include "profile/profilepath.h"
+#include "profile/profiletext.h"
+#include "profile/title.h"
 #include "common/format.h"
 #include "common/process.h"
 #include "common/text.h"
@@ -105,7 +106,7 @@ LRESULT CALLBACK KeysFilter(int code, WPARAM wParam, LPARAM lParam) {
 const char* ChosenSection(HWND dialog, const AssignState* state) {
   if (IsDlgButtonChecked(dialog, IDC_ASSIGN_WINDOW) == BST_CHECKED) return state->windowSection;
   if (IsDlgButtonChecked(dialog, IDC_ASSIGN_APP) == BST_CHECKED) return state->press->program;
-  return "default";
+  return kProfileDefault;
 }
 
 // The words for KeyLineFromHotkey's refusal of key vk.
@@ -162,27 +163,7 @@ void BuildLine(HWND dialog, char* line, size_t size, char* why, size_t whySize) 
 
 // The value `key` has in `section` of the profile now, as a lookup reads it; empty when none.
 void CurrentValue(const char* section, const char* key, char* out, size_t size) {
-  out[0] = 0;
-  size_t length = 0;
-  char* text = ProfileReadText(gProfilePath, &length, nullptr);
-  if (!text) return;
-  ProfileTextReader reader;
-  ProfileTextOpen(&reader, text, length);
-  ProfileLine line;
-  ProfileSpan wantSection = {section, strlen(section)}, wantKey = {key, strlen(key)};
-  bool inSection = false, seenSection = false;
-  while (ProfileTextNext(&reader, &line)) {
-    if (line.kind == kProfileLineSection) {
-      if (seenSection && inSection) break;  // only the first section of that name counts
-      inSection = ProfileSameName(line.name, wantSection);
-      seenSection = seenSection || inSection;
-    } else if (inSection && line.kind == kProfileLineEntry && ProfileSameName(line.name, wantKey)) {
-      ProfileSpan value = ProfileUnquote(line.value);
-      FormatText(out, size, "%.*s", int(value.length), value.text);
-      break;
-    }
-  }
-  free(text);
+  if (ProfileReadString(gProfilePath, section, key, out, size - 1) < 0) out[0] = '\0';
 }
 
 // "When held": the policy chosen, by name; and whether the line is the button's long press.
@@ -197,7 +178,9 @@ bool ForLongPress(HWND dialog) {
 }
 // The entry the line goes into: "Key9", or "Key9.long" for a long press.
 void EntryKey(HWND dialog, const AssignState* state, char* key, size_t size) {
-  FormatText(key, size, "Key%d%s", state->press->code, ForLongPress(dialog) ? ".long" : "");
+  char name[kProfileKeySize];
+  ProfileButtonKey(state->press->code, ForLongPress(dialog) ? kProfileLongSuffix : "", name);
+  FormatText(key, size, "%s", name);
 }
 
 // Presets "When held" from the "what" chosen: once for closing a window or starting a program,
@@ -213,7 +196,7 @@ void PresetHold(HWND dialog, AssignState* state) {
 }
 
 void Refresh(HWND dialog, AssignState* state) {
-  char key[24], why[512], now[kActionLineMax + 64], shown[kActionLineMax + 600];
+  char key[kProfileKeySize], why[512], now[kActionLineMax + 64], shown[kActionLineMax + 600];
   PresetHold(dialog, state);
   EntryKey(dialog, state, key, sizeof key);
   bool hold = !ForLongPress(dialog) && ChosenHold(dialog) >= 0;
@@ -226,8 +209,8 @@ void Refresh(HWND dialog, AssignState* state) {
     state->line[0] = 0;
     TextLoad(IDS_ASSIGN_NO_PATTERN, shown, sizeof shown);
   } else if (state->line[0]) {
-    int n = hold ? FormatText(shown, sizeof shown, "%s=%s\r\n%s.hold=%s", key, state->line, key,
-                              kHoldNames[ChosenHold(dialog)])
+    int n = hold ? FormatText(shown, sizeof shown, "%s=%s\r\n%s%s=%s", key, state->line, key,
+                              kProfileHoldSuffix, kHoldNames[ChosenHold(dialog)])
                  : FormatText(shown, sizeof shown, "%s=%s", key, state->line);
     if (window && state->windowForm == 2 && n > 0 && size_t(n) + 2 < sizeof shown) {
       FormatText(shown + n, sizeof shown - size_t(n), "\r\n");
@@ -288,7 +271,7 @@ void AddTip(HWND tips, HWND dialog, int id, const char* text) {
 void OnInit(HWND dialog, AssignState* state) {
   const AssignPress* press = state->press;
   char text[MAX_PATH + 64], none[64];
-  FormatText(text, sizeof text, "Key%d", press->code);
+  ProfileButtonKey(press->code, "", text);
   SetDlgItemTextA(dialog, IDC_ASSIGN_KEY, text);
   TextLoad(IDS_ASSIGN_NO_TITLE, none, sizeof none);
   SetDlgItemTextA(dialog, IDC_ASSIGN_TITLE, press->title[0] ? press->title : none);
@@ -361,7 +344,7 @@ void OnBrowse(HWND dialog) {
 bool OnOk(HWND dialog, AssignState* state) {
   Refresh(dialog, state);
   if (!state->line[0]) return false;
-  char key[24], now[kActionLineMax + 1], text[2 * kActionLineMax + 600], caption[128];
+  char key[kProfileKeySize], now[kActionLineMax + 1], text[2 * kActionLineMax + 600], caption[128];
   EntryKey(dialog, state, key, sizeof key);
   const char* section = ChosenSection(dialog, state);
   CurrentValue(section, key, now, sizeof now);
@@ -373,12 +356,12 @@ bool OnOk(HWND dialog, AssignState* state) {
   unsigned long error;
   // The line, and what the button does while held beside it (a long press runs once anyway): one
   // save, so that both land or neither, and the backup keeps the profile as it was before.
-  char holdKey[32];
-  FormatText(holdKey, sizeof holdKey, "%s.hold", key);
+  char holdKey[kProfileKeySize + 8];
+  FormatText(holdKey, sizeof holdKey, "%s%s", key, kProfileHoldSuffix);
   int hold = ChosenHold(dialog);
   const ProfileSetting entries[] = {{key, state->line}, {holdKey, hold >= 0 ? kHoldNames[hold] : nullptr}};
   size_t count = !ForLongPress(dialog) && hold >= 0 ? 2 : 1;
-  int result = ProfileWriteEntries(gProfilePath, section, entries, count, &error);
+  int result = ProfileSaveEntries(section, entries, count, &error);
   if (result < 0) {
     char why[1024];
     SaveReasonText(why, sizeof why, result, error, gProfilePath);

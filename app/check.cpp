@@ -1,4 +1,5 @@
 #include "app/check.h"
+#include "app/guard.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -7,16 +8,17 @@
 #include "actions/inject.h"
 #include "actions/keygroups.h"
 #include "actions/keyparse.h"
-#include "actions/profile.h"
-#include "actions/profilecheck.h"
-#include "actions/profiletext.h"
+#include "profile/profile.h"
+#include "profile/profilecheck.h"
+#include "profile/profilepath.h"
+#include "profile/profiletext.h"
 #include "app/shell.h"
 #include "common/format.h"
 #include "common/text.h"
 #include "resources/resource_ids.h"
 
 // The text of each kind of problem; a section's problem names no key. A new kind of problem: its
-// code in actions/profilecheck.h, its text's id (500-599) in resources/resource_ids.h, its English
+// code in profile/profilecheck.h, its text's id (500-599) in resources/resource_ids.h, its English
 // in resources/texts001.inc (and every other module's textsNNN.inc), and its case here.
 static int ProblemTextId(int kind) {
   switch (kind) {
@@ -106,19 +108,50 @@ int CheckReport(int encoding, const char* text, size_t size, char* out, size_t o
   return problems;
 }
 
-bool CheckRequested(const char* commandLine) {
+// Whether the command line is `word` alone (blanks around it allowed, any case).
+static bool CommandIs(const char* commandLine, const char* word) {
   if (!commandLine) return false;
   while (*commandLine == ' ' || *commandLine == '\t') commandLine++;
   size_t length = strlen(commandLine);
   while (length > 0 && (commandLine[length - 1] == ' ' || commandLine[length - 1] == '\t')) length--;
-  return length == 6 && _strnicmp(commandLine, "/check", 6) == 0;
+  return length == strlen(word) && _strnicmp(commandLine, word, length) == 0;
+}
+
+bool CheckRequested(const char* commandLine) {
+  return CommandIs(commandLine, "/check");
+}
+
+bool CheckEditRequested(const char* commandLine) {
+  return CommandIs(commandLine, "/edit");
+}
+
+// The profile in use for the program at `instance`, into path (MAX_PATH bytes).
+static void CheckProfileInUse(HINSTANCE instance, char* path) {
+  char module[MAX_PATH];
+  ProcessModulePath(instance, module);
+  ProfilePathFor(module, path);
+  gProfileElevated = [] { return GuardElevated() != 0; };  // as the guard tells it (Wine never is)
+  ProfileUseFor(path);
+  FormatText(path, MAX_PATH, "%s", gProfilePath);
+}
+
+int CheckEditRun(HINSTANCE instance) {
+  char path[MAX_PATH], command[MAX_PATH + 32];
+  CheckProfileInUse(instance, path);
+  FormatText(command, sizeof command, "notepad.exe \"%s\"", path);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return -1;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return 0;
 }
 
 int CheckRun(HINSTANCE instance) {
-  char module[MAX_PATH];
-  ProcessModulePath(instance, module);
   char path[MAX_PATH];
-  ProfilePathFor(module, path);
+  CheckProfileInUse(instance, path);
   // Characters above 127 are checked as the keys that this keyboard layout gives them.
   gKeyCharMap = KeyCharFromLayout;
   // The report in the user's language; without a module the program's own English serves.

@@ -16,6 +16,10 @@ enum {
 
 // True when the command line is "/check" (any letter case, blanks around it allowed).
 bool CheckRequested(const char* commandLine);
+// "remote.exe /edit": opens the profile in use (the user's own, or the one beside the program) in
+// Notepad and ends. 0, or -1 when Notepad cannot be started.
+bool CheckEditRequested(const char* commandLine);
+int CheckEditRun(HINSTANCE instance);
 // Checks the profile beside the program `instance` and shows the report. Returns the number of
 // problems (the process's exit code); a profile that cannot be read counts as one.
 int CheckRun(HINSTANCE instance);

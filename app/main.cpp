@@ -1,6 +1,6 @@
 // The program's entry: brings the shell up, runs the message loop of the hidden main window,
 // and takes everything down again when the Exit command (or WM_CLOSE) ends the loop. Started as
-// "remote.exe /check" it only checks the profile and ends.
+// "remote.exe /check" it only checks the profile and ends; "remote.exe /edit" opens it in Notepad.
 #include "app/activity.h"
 #include "app/check.h"
 #include "app/guard.h"
@@ -15,6 +15,7 @@ static const char kWindowTitle[] = "Halvesta Remote Control";
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   if (CheckRequested(commandLine)) return CheckRun(instance);
+  if (CheckEditRequested(commandLine)) return CheckEditRun(instance);
   InitCommonControls();
   gProgramInstance = instance;
   // Run with administrator rights, only from a place that administrators alone may change.

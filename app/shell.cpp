@@ -6,11 +6,13 @@
 // moment can both miss each other in the open step, so a create step that finds the mutex already
 // there counts as another instance as well.
 #include "app/shell.h"
+#include "app/guard.h"
 
 #include <cstring>
 
 #include "actions/inject.h"
 #include "actions/keypath.h"
+#include "profile/profilepath.h"
 #include "receiver/link.h"
 
 static const char kMutexName[] = "HALVESTA_SYSTEMS_Remote_MUTEX";
@@ -57,6 +59,9 @@ int Initialise(HINSTANCE instance, HWND mainWindow) {
   char file[MAX_PATH];
   ProcessModulePath(instance, file);  // unknown or cut short: empty, no folder to go by
   ProfilePathFor(file, gProfilePath);
+  // The user's own profile, where there is one; elevated as the guard tells it (Wine never is).
+  gProfileElevated = [] { return GuardElevated() != 0; };
+  ProfileUseFor(gProfilePath);
 
   // Without a receiver the program still runs; the setup dialog lets the user pick a port. A port
   // that is configured but not there yet is waited for: no dialog then.

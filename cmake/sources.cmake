@@ -9,11 +9,12 @@ set(REMOTE_PURE_SOURCES
   receiver/retry.cpp
   receiver/noise.cpp
   receiver/press.cpp
-  actions/title.cpp
+  profile/title.cpp
+  profile/profiletext.cpp
+  profile/profilecheck.cpp
   actions/keyparse.cpp
   actions/keygroups.cpp
-  actions/profiletext.cpp
-  actions/profilecheck.cpp
+  actions/linerules.cpp
   actions/keyline.cpp
   actions/hold.cpp
   common/activity.cpp

@@ -349,7 +349,8 @@ Section "$(SectionProgram)" SecProgram
   ; $SMPROGRAMS is the user's own or the common Start menu, after the mode.
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\remote.exe"
-  CreateShortcut "$SMPROGRAMS\${PRODUCT}\Edit profiles.lnk" "$WINDIR\notepad.exe" '"$INSTDIR\profiles.ini"'
+  ; /edit opens the profile in use: the user's own where the user may not write here.
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\Edit profiles.lnk" "$INSTDIR\remote.exe" "/edit"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Check profiles.lnk" "$INSTDIR\remote.exe" "/check"
   ; The page itself: Windows opens it in the user's browser.
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\User guide.lnk" "$INSTDIR\user-guide.html"

@@ -4,7 +4,8 @@
 
 #include <stdio.h>
 
-#include "actions/profile.h"
+#include "profile/profile.h"
+#include "profile/profilewrite.h"
 #include "common/format.h"
 #include "common/process.h"
 #include "common/text.h"

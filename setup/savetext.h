@@ -5,7 +5,7 @@
 
 #include <stddef.h>
 
-// The reason for ProfileWriteString's `result` (actions/profile.h) with its system error code, for
+// The reason for ProfileWriteString's `result` (profile/profilewrite.h) with its system error code, for
 // the profile at `path`, into out (size bytes).
 void SaveReasonText(char* out, size_t size, int result, unsigned long error, const char* path);
 // The system's text for error code `error` with the code, into out (size bytes).

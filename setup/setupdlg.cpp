@@ -14,7 +14,8 @@
 #include <stdio.h>
 
 #include "actions/keypath.h"
-#include "actions/profile.h"
+#include "profile/profile.h"
+#include "profile/profilepath.h"
 #include "common/format.h"
 #include "common/process.h"
 #include "common/text.h"
@@ -121,7 +122,7 @@ static void ProbePorts(HWND dialog) {
 }
 
 int SetupNotificationsOn() {
-  return GetPrivateProfileIntA("default", "notify", 1, gProfilePath) != 0;
+  return ProfileReadInt(gProfilePath, kProfileDefault, kProfileNotify, 1) != 0;
 }
 
 // "Show notifications", when the template has the box.
@@ -135,7 +136,7 @@ static void OnInit(HWND dialog) {
   detectWait = SetupWaitNew("MyEventHere");
   EnableItem(dialog, IDC_TEST, FALSE);
   ReadAutostart(dialog);
-  selectedPort = GetPrivateProfileIntA("default", "port", 0, gProfilePath);
+  selectedPort = ProfileReadInt(gProfilePath, kProfileDefault, kProfilePort, 0);
   configuredPort = selectedPort;
   detectFoundNone = false;
   ProbePorts(dialog);
@@ -192,10 +193,10 @@ static void OnOk(HWND dialog) {
   // The port and "Show notifications" (notify=1 or 0; a template without the box leaves the entry
   // alone) in one save, so that the backup keeps the profile as it was before.
   const ProfileSetting entries[] = {
-      {"port", text}, {"notify", IsDlgButtonChecked(dialog, IDC_NOTIFY) == BST_CHECKED ? "1" : "0"}};
+      {kProfilePort, text},
+      {kProfileNotify, IsDlgButtonChecked(dialog, IDC_NOTIFY) == BST_CHECKED ? "1" : "0"}};
   unsigned long error;
-  int result =
-      ProfileWriteEntries(gProfilePath, "default", entries, GetDlgItem(dialog, IDC_NOTIFY) ? 2 : 1, &error);
+  int result = ProfileSaveEntries(kProfileDefault, entries, GetDlgItem(dialog, IDC_NOTIFY) ? 2 : 1, &error);
   if (result < 0) {
     SaveReasonText(why, sizeof why, result, error, gProfilePath);
     SaveShowFailure(dialog, IDS_SAVE_PORT, gProfilePath, why);

@@ -24,7 +24,8 @@
 #include <stdio.h>
 
 #include "actions/hold.h"
-#include "actions/profile.h"
+#include "profile/profile.h"
+#include "profile/profilepath.h"
 #include "common/format.h"
 #include "common/process.h"
 #include "common/text.h"
@@ -90,7 +91,7 @@ static DWORD WINAPI IndicatorThread(LPVOID arg) {
 // The release time the profile gives now (its default when it gives none that counts).
 static uint32_t ProfileRelease() {
   char value[32];
-  GetPrivateProfileStringA("default", kHoldTimingNames[kHoldRelease], "", value, sizeof value, gProfilePath);
+  ProfileReadString(gProfilePath, kProfileDefault, kHoldTimingNames[kHoldRelease], value, sizeof value - 1);
   uint32_t ms;
   HoldTimingParse(value, kHoldRelease, &ms);
   return ms;
@@ -113,7 +114,7 @@ static void OnSlowReceiver(HWND dialog, const PressPace* pace) {
 // on, its pace and whether the release time fits it.
 static void OnKey(HWND dialog, int code, uint32_t time) {
   char text[256];
-  FormatText(text, sizeof text, "Key%d", code);
+  ProfileButtonKey(code, "", text);
   SetDlgItemTextA(dialog, IDC_KEYNAME, text);
   int kind = PressFeed(&test.press, code, time, test.release);
   PressStreamFeed(&test.stream, code, time, kind);
@@ -151,7 +152,8 @@ static void OnSetRelease(HWND dialog) {
   char value[16], why[1024], text[1280];
   FormatText(value, sizeof value, "%u", unsigned(test.suggested));
   unsigned long error = 0;
-  int result = ProfileWriteString(gProfilePath, "default", kHoldTimingNames[kHoldRelease], value, &error);
+  const ProfileSetting entry = {kHoldTimingNames[kHoldRelease], value};
+  int result = ProfileSaveEntries(kProfileDefault, &entry, 1, &error);
   if (result < 0) {
     SaveReasonText(why, sizeof why, result, error, gProfilePath);
     TextFormat(text, sizeof text, IDS_HOLD_RELEASE_FAILED, {why});

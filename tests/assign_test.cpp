@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "actions/dispatch.h"
-#include "actions/profile.h"
-#include "actions/profiletext.h"
+#include "profile/profile.h"
+#include "profile/profiletext.h"
 #include "app/activity.h"
 #include "common/activitylog.h"
 #include "common/process.h"

@@ -16,7 +16,9 @@
 #include "actions/integrity.h"
 #include "common/activitylog.h"
 #include "actions/interp.h"
-#include "actions/profile.h"
+#include "profile/profile.h"
+#include "profile/profilepath.h"
+#include "profile/profilewrite.h"
 #include "app/shell.h"
 #include "setup/savetext.h"
 #include "receiver/keyqueue.h"
@@ -323,6 +325,108 @@ TEST(ProfileLookup, ReadsTheFileAsThePlatformDoes) {
           << "file " << file - 1 << " [" << name[0] << "] " << name[1];
     }
   }
+}
+
+// The numbers of [default] (port=, notify=) as the platform's GetPrivateProfileIntA reads them, with
+// the fallback for an entry that is missing or empty.
+TEST(ProfileReadInt, ReadsNumbersAsThePlatformDoes) {
+  TempDir dir;
+  std::string path = dir.Write("numbers.ini",
+                               "[default]\r\nplain=3\r\nspaced=  7  \r\nword=x\r\nempty=\r\ntail=12abc\r\n"
+                               "quoted=\"4\"\r\nsigned=+5\r\nzero=0\r\n");
+  for (const char* key :
+       {"plain", "spaced", "word", "empty", "tail", "quoted", "signed", "zero", "missing"}) {
+    for (int fallback : {-1, 9}) {
+      EXPECT_EQ(ProfileReadInt(path.c_str(), "default", key, fallback),
+                int(GetPrivateProfileIntA("default", key, fallback, path.c_str())))
+          << key << " fallback " << fallback;
+    }
+  }
+}
+
+// Each thread reads through a copy of its own: another thread's profile leaves this one's as it was.
+TEST(ProfileReadInt, EachThreadHasItsOwnCopy) {
+  TempDir dir;
+  static std::string other;
+  std::string mine = dir.Write("mine.ini", "[S]\r\nKey1=mine\r\n");
+  other = dir.Write("other.ini", "[S]\r\nKey1=other\r\n");
+  ASSERT_EQ(ProfileRefresh(mine.c_str()), 0);
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](LPVOID) -> DWORD {
+        char value[16];
+        DWORD got = ProfileReadString(other.c_str(), "S", "Key1", value, sizeof value - 1) == 1 &&
+                    strcmp(value, "other") == 0;
+        ProfileCopyFree();
+        return got;
+      },
+      nullptr, 0, nullptr);
+  ASSERT_TRUE(thread);
+  WaitForSingleObject(thread, INFINITE);
+  DWORD got = 0;
+  GetExitCodeThread(thread, &got);
+  CloseHandle(thread);
+  EXPECT_EQ(got, 1u);
+  char value[16];
+  EXPECT_EQ(ProfileGet("S", "Key1", value, sizeof value - 1), 1);
+  EXPECT_STREQ(value, "mine");
+}
+
+// ---- The profile in use ----
+
+static bool gTestElevated;
+static bool TestElevated() {
+  return gTestElevated;
+}
+
+TEST(ProfileInUse, ChosenByRightsAndWhatIsThere) {
+  struct Case {
+    bool elevated, ownExists, sharedRefused;
+    int chosen;
+  } cases[] = {
+      {false, false, false, kProfileShared},  // a portable or just-for-me install: beside the program
+      {false, false, true, kProfileOwn},      // the first save refused: the own profile is made
+      {false, true, false, kProfileOwn},      // made before: the own profile, whole
+      {false, true, true, kProfileOwn},
+      {true, false, false, kProfileShared},  // elevated: only ever the program folder's
+      {true, false, true, kProfileShared},
+      {true, true, false, kProfileShared},
+      {true, true, true, kProfileShared},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ProfileChoose(c.elevated, c.ownExists, c.sharedRefused), c.chosen)
+        << c.elevated << c.ownExists << c.sharedRefused;
+
+  // At start-up, for real: %APPDATA% a folder of the test's, the own profile there or not.
+  TempDir dir;
+  std::string shared = dir.Write("profiles.ini", "[default]\r\nKey1=shared\r\n");
+  CreateDirectoryA(dir.File("Halvesta Remote").c_str(), nullptr);
+  std::string own = dir.File("Halvesta Remote\\profiles.ini");
+  char appData[MAX_PATH] = "";
+  GetEnvironmentVariableA("APPDATA", appData, sizeof appData);
+  SetEnvironmentVariableA("APPDATA", dir.path().c_str());
+  bool (*realElevated)() = gProfileElevated;
+  gProfileElevated = TestElevated;
+  for (const Case& c : cases) {
+    if (c.sharedRefused) continue;
+    DeleteFileA(own.c_str());
+    if (c.ownExists) dir.Write("Halvesta Remote\\profiles.ini", "[default]\r\nKey1=own\r\n");
+    gTestElevated = c.elevated;
+    ProfileUseFor(shared.c_str());
+    EXPECT_EQ(ProfileInUse(), c.chosen) << c.elevated << c.ownExists;
+    EXPECT_EQ(std::string(gProfilePath), c.chosen == kProfileOwn ? own : shared);
+    // A save goes to the profile in use; the other stays as it was.
+    std::string before = ReadAll(c.chosen == kProfileOwn ? shared : own);
+    const ProfileSetting entry = {"Key2", "saved"};
+    unsigned long error = 0;
+    ASSERT_EQ(ProfileSaveEntries("default", &entry, 1, &error), 0) << error;
+    EXPECT_NE(ReadAll(gProfilePath).find("Key2=saved"), std::string::npos);
+    EXPECT_EQ(ReadAll(c.chosen == kProfileOwn ? shared : own), before);
+    dir.Write("profiles.ini", "[default]\r\nKey1=shared\r\n");
+  }
+  gProfileElevated = realElevated;
+  SetEnvironmentVariableA("APPDATA", appData);
+  snprintf(gProfilePath, sizeof gProfilePath, "profiles.ini");
 }
 
 // ---- Writes in the file's own encoding ----

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "actions/keyparse.h"
-#include "actions/profilecheck.h"
+#include "profile/profilecheck.h"
 
 // The presses and releases of a KEYBOARD line's argument as "+11 +53 -53 -11".
 static std::string Keys(const char* text) {

@@ -1,4 +1,4 @@
-#include "actions/profilecheck.h"
+#include "profile/profilecheck.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include "actions/hold.h"
 #include "actions/keygroups.h"
 #include "actions/keyparse.h"
-#include "actions/profiletext.h"
+#include "profile/profiletext.h"
 
 // The problems found in `text`, one line each: where, the kind and its value ("Line 3, [x] Key2:
 // held "A""); app's text tests word them.

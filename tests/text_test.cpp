@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "actions/profilecheck.h"
-#include "actions/profiletext.h"
+#include "profile/profilecheck.h"
+#include "profile/profiletext.h"
 #include "app/activitytext.h"
 #include "app/check.h"
 #include "app/shell.h"
@@ -312,3 +312,19 @@ TEST(Text, CutToTheBufferAndPercentSignsKept) {
 }
 
 }  // namespace
+
+// The command lines that make the program check or open its profile instead of starting.
+TEST(CheckCommand, TakesTheWordAloneInAnyCase) {
+  struct Case {
+    const char* line;
+    bool check, edit;
+  } cases[] = {
+      {"/check", true, false},    {" \t/CHECK  ", true, false}, {"/edit", false, true},
+      {"  /Edit\t", false, true}, {"/edit x", false, false},    {"/checks", false, false},
+      {"/edi", false, false},     {"", false, false},           {nullptr, false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CheckRequested(c.line), c.check) << (c.line ? c.line : "(null)");
+    EXPECT_EQ(CheckEditRequested(c.line), c.edit) << (c.line ? c.line : "(null)");
+  }
+}

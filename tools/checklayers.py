@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Checks the program's layers: app/ > setup/ > actions/ and receiver/ > common/.
+"""Checks the program's layers: app/ > setup/ > actions/ > profile/, and receiver/ > common/.
 
-A file never includes one of a folder above its own, and a pure source (cmake/sources.cmake) nor a
+A file never includes one of a folder above its own (profile/ sits between actions/ and receiver/:
+it may include receiver/ and common/, and only actions/, setup/ and app/ include it), and a pure source (cmake/sources.cmake) nor a
 project header it includes reaches <windows.h> outside an #if on _WIN32 (the native build's
 stand-ins). Every fault is printed as file:line: what; exit status 1 when there is one.
 Usage: checklayers.py ROOT [PURE_SOURCE ...] (default: the list in cmake/sources.cmake)
@@ -11,7 +12,7 @@ import os
 import re
 import sys
 
-RANK = {"common": 0, "receiver": 1, "actions": 1, "setup": 2, "app": 3}
+RANK = {"common": 0, "receiver": 1, "profile": 2, "actions": 3, "setup": 4, "app": 5}
 INCLUDE = re.compile(r'\s*#\s*include\s*([<"])([^>"]+)[>"]')
 CONDITION = re.compile(r"\s*#\s*(if|ifdef|ifndef|elif|else|endif)\b(.*)")
 
@@ -52,6 +53,8 @@ def self_test():
         "actions/seam.h": "#ifdef _WIN32\n#include <windows.h>\n#endif\n",
         "actions/pure.cpp": '#include "actions/seam.h"\n#include "common/low.h"\n',
         "receiver/side.cpp": '#include "actions/pure.h"\n',
+        "receiver/low.cpp": '#include "profile/profile.h"\n',
+        "profile/profile.h": '#include "receiver/link.h"\n#include "actions/seam.h"\n',
         "common/low.h": "#pragma once\n\n#include <windows.h>\n",
     }
     with tempfile.TemporaryDirectory() as root:
@@ -62,6 +65,9 @@ def self_test():
         run = subprocess.run([sys.executable, __file__, root, "actions/pure.cpp"], capture_output=True, text=True)
     expected = [
         "common/low.h:3: includes <windows.h> in pure code (reached from the pure source actions/pure.cpp)",
+        "profile/profile.h:2: profile/ includes actions/seam.h, a folder above it",
+        "receiver/low.cpp:1: receiver/ includes profile/profile.h, a folder above it",
+        "receiver/side.cpp:1: receiver/ includes actions/pure.h, a folder above it",
         "setup/setup.h:1: setup/ includes app/shell.h, a folder above it",
     ]
     if run.returncode != 1 or run.stdout.splitlines() != expected:

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "actions/hold.h"
-#include "actions/profile.h"
+#include "profile/profile.h"
 #include "receiver/press.h"
 
 static double Micros(LARGE_INTEGER a, LARGE_INTEGER b) {

@@ -5,7 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "actions/profilecheck.h"
+#include "profile/profilecheck.h"
 
 static void Count(void* context, const ProfileProblem* problem) {
   if (problem->line < 1 || problem->kind < kCheckNoKeyword || problem->kind > kCheckLastKind) abort();

@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "actions/title.h"
+#include "profile/title.h"
 
 static char Upper(char c) {
   return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;

@@ -36,9 +36,10 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "actions/profile.h"
-#include "actions/profiletext.h"
 #include "common/format.h"
+#include "profile/profileio.h"
+#include "profile/profiletext.h"
+#include "profile/profilewrite.h"
 
 // A growing byte buffer; `failed` once an allocation failed.
 struct WriteBuffer {
@@ -196,13 +197,8 @@ static int ReadOriginal(const char* path, Original* o, DWORD* error) {
     return kProfileWriteTooLarge;
   }
   o->size = info.nFileSizeLow;
-  o->raw = static_cast<char*>(malloc(size_t(o->size) + 1));
   DWORD done = 0;
-  while (o->raw && done < o->size) {
-    DWORD got = 0;
-    if (!ReadFile(file, o->raw + done, o->size - done, &got, nullptr) || got == 0) break;
-    done += got;
-  }
+  o->raw = ProfileReadBytes(file, o->size, &done);
   *error = !o->raw ? ERROR_NOT_ENOUGH_MEMORY : done != o->size ? GetLastError() : 0;
   CloseHandle(file);
   if (done == o->size && o->raw) return 0;
@@ -336,17 +332,11 @@ static int WriteOnce(const char* path, const char* section, const ProfileSetting
   size_t textSize = size - skip;
   WriteBuffer decoded = {};
   if (wide) {
-    size_t units = textSize / 2;
-    WCHAR* w = static_cast<WCHAR*>(malloc((units + 1) * sizeof(WCHAR)));
-    for (size_t i = 0; w && i < units; i++) {
-      unsigned char a = static_cast<unsigned char>(text[2 * i]),
-                    b = static_cast<unsigned char>(text[2 * i + 1]);
-      w[i] = WCHAR(big ? (a << 8) | b : (b << 8) | a);
-    }
-    int n = w && units ? WideCharToMultiByte(CP_UTF8, 0, w, int(units), nullptr, 0, nullptr, nullptr) : 0;
+    int units = 0;
+    WCHAR* w = ProfileDecodeUtf16(text, textSize, big, &units);
+    int n = w && units ? WideCharToMultiByte(CP_UTF8, 0, w, units, nullptr, 0, nullptr, nullptr) : 0;
     decoded.data = static_cast<char*>(malloc(size_t(n) + 1));
-    if (w && decoded.data && n)
-      WideCharToMultiByte(CP_UTF8, 0, w, int(units), decoded.data, n, nullptr, nullptr);
+    if (w && decoded.data && n) WideCharToMultiByte(CP_UTF8, 0, w, units, decoded.data, n, nullptr, nullptr);
     decoded.length = decoded.capacity = size_t(n);
     decoded.failed = !w || !decoded.data;
     free(w);

@@ -1,4 +1,4 @@
-#include "actions/title.h"
+#include "profile/title.h"
 
 #include <string.h>
 

@@ -4,8 +4,29 @@
 #pragma once
 #include <stddef.h>
 
+// The names of the profile's sections and entries, written here once.
 // The section whose entries name, for a title ending in " -", the section that serves it.
 inline constexpr char kAliasSection[] = "title -";
+inline constexpr char kProfileDefault[] = "default";     // the section every program falls back to
+inline constexpr char kProfileClassPrefix[] = "class:";  // + a window class: that class's section
+inline constexpr char kProfileButtonPrefix[] = "Key";    // + 0..127: a button's entry
+inline constexpr char kProfileHoldSuffix[] = ".hold";    // after a button's entry: its policy when held
+inline constexpr char kProfileLongSuffix[] = ".long";    // after a button's entry: its long press
+// The settings of [default]: the port, the notices, the policy of entries without one, the timings
+// (in the order of HoldTiming, actions/hold.h).
+inline constexpr char kProfilePort[] = "port";
+inline constexpr char kProfileNotify[] = "notify";
+inline constexpr char kProfileHold[] = "hold";
+enum { kProfileTimingCount = 4 };
+inline constexpr const char* kProfileTimingNames[kProfileTimingCount] = {"release", "repeatdelay",
+                                                                         "repeatinterval", "longpress"};
+// The longest value that runs as an action line; values are read with room for one character more.
+enum { kProfileLineMax = 4096, kProfileKeySize = 40 };
+
+// The entry name of button `code` with `suffix` ("", kProfileHoldSuffix, kProfileLongSuffix):
+// "Key12", "Key12.long", into out (kProfileKeySize bytes). Every lookup, save and view of a button's
+// entries builds the name here. Returns its length, or -1 with out empty when it does not fit.
+int ProfileButtonKey(int code, const char* suffix, char* out);
 
 struct ProfileSpan {
   const char* text;

@@ -9,7 +9,7 @@
 // within that step would look unchanged; a copy whose file was written less than one step before
 // it was read is therefore read again at the next lookup, until the file has been quiet that long.
 // A write time of whole even seconds is taken as FAT's; kProfileFineMs covers the others.
-#include "actions/profile.h"
+#include "profile/profile.h"
 
 #include <windows.h>
 
@@ -17,9 +17,10 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "actions/profiletext.h"
-#include "actions/title.h"
 #include "common/format.h"
+#include "profile/profileio.h"
+#include "profile/profiletext.h"
+#include "profile/title.h"
 
 enum { kProfileFatMs = 2000, kProfileFineMs = 50 };
 
@@ -42,8 +43,8 @@ struct ProfilePattern {
   size_t prefix;  // literal characters before the first "*" or "?"
 };
 
-// Dispatch thread only.
-static struct {
+// One copy per thread that reads (the dispatch thread, the main thread).
+struct ProfileCopy {
   char path[MAX_PATH];
   bool valid;  // the copy below is that of path with this stamp
   bool racy;   // read again at the next lookup whatever the stamp says
@@ -60,7 +61,8 @@ static struct {
   ProfilePattern* patterns;
   int patternCount;
   bool anyLong;  // some entry's name ends in ".long" (a long press): most profiles have none
-} profile;
+};
+static thread_local ProfileCopy profile;
 
 static void ProfileForget() {
   free(profile.text);
@@ -85,7 +87,6 @@ static ULONGLONG FileTimeValue(FILETIME t) {
 // with a byte order mark (UTF-8, UTF-16 little or big endian) and UTF-8 without one are converted;
 // other text is returned as it is.
 static char* ProfileToAnsi(char* text, DWORD* size, int encoding) {
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
   WCHAR* wide = nullptr;
   int wideLength = 0;
   if (encoding == kProfileUtf8 || encoding == kProfileUtf8Bom) {
@@ -94,13 +95,7 @@ static char* ProfileToAnsi(char* text, DWORD* size, int encoding) {
     wide = static_cast<WCHAR*>(malloc((size_t(wideLength) + 1) * sizeof(WCHAR)));
     if (wide) MultiByteToWideChar(CP_UTF8, 0, text + skip, int(*size) - skip, wide, wideLength);
   } else if (encoding == kProfileUtf16Le || encoding == kProfileUtf16Be) {
-    bool big = encoding == kProfileUtf16Be;
-    wideLength = int((*size - 2) / 2);
-    wide = static_cast<WCHAR*>(malloc((size_t(wideLength) + 1) * sizeof(WCHAR)));
-    for (int i = 0; wide && i < wideLength; i++) {
-      unsigned char a = bytes[2 + 2 * i], b = bytes[3 + 2 * i];
-      wide[i] = WCHAR(big ? (a << 8) | b : (b << 8) | a);
-    }
+    wide = ProfileDecodeUtf16(text + 2, *size - 2, encoding == kProfileUtf16Be, &wideLength);
   } else {
     return text;
   }
@@ -164,13 +159,8 @@ char* ProfileReadTextAs(const char* path, size_t* size, BY_HANDLE_FILE_INFORMATI
   bool ok =
       GetFileInformationByHandle(file, &info) && info.nFileSizeHigh == 0 && info.nFileSizeLow < 0x7FFFFFFF;
   DWORD length = ok ? info.nFileSizeLow : 0;
-  char* text = ok ? static_cast<char*>(malloc(size_t(length) + 1)) : nullptr;
   DWORD done = 0;
-  while (text && done < length) {
-    DWORD got = 0;
-    if (!ReadFile(file, text + done, length - done, &got, nullptr) || got == 0) break;
-    done += got;
-  }
+  char* text = ok ? ProfileReadBytes(file, length, &done) : nullptr;
   CloseHandle(file);
   if (!text) return nullptr;
   *encoding = ProfileTextEncoding(text, done);
@@ -294,4 +284,50 @@ int ProfileAnyKey(const char* key) {
     if (ProfileSameName(profile.entries[e].key, wanted)) return 1;
   }
   return 0;
+}
+
+char* ProfileReadBytes(HANDLE file, DWORD length, DWORD* done) {
+  char* bytes = static_cast<char*>(malloc(size_t(length) + 1));
+  *done = 0;
+  while (bytes && *done < length) {
+    DWORD got = 0;
+    if (!ReadFile(file, bytes + *done, length - *done, &got, nullptr) || got == 0) break;
+    *done += got;
+  }
+  return bytes;
+}
+
+WCHAR* ProfileDecodeUtf16(const char* bytes, size_t size, bool big, int* units) {
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(bytes);
+  *units = int(size / 2);
+  WCHAR* wide = static_cast<WCHAR*>(malloc((size_t(*units) + 1) * sizeof(WCHAR)));
+  for (int i = 0; wide && i < *units; i++) {
+    unsigned char first = b[2 * i], second = b[2 * i + 1];
+    wide[i] = WCHAR(big ? (first << 8) | second : (second << 8) | first);
+  }
+  return wide;
+}
+
+void ProfileCopyFree() {
+  ProfileForget();
+  profile.path[0] = '\0';
+}
+
+int ProfileReadString(const char* path, const char* section, const char* key, char* out, size_t max) {
+  out[0] = '\0';
+  if (ProfileRefresh(path) < 0) return 0;
+  return ProfileGet(section, key, out, max);
+}
+
+int ProfileReadInt(const char* path, const char* section, const char* key, int fallback) {
+  char value[32];
+  int found = ProfileReadString(path, section, key, value, sizeof value - 1);
+  if (found == 0) return fallback;
+  if (found < 0) return 0;
+  const char* c = value;
+  bool negative = *c == '-';
+  if (*c == '-' || *c == '+') c++;
+  long number = 0;
+  while (*c >= '0' && *c <= '9' && number < 100000000) number = number * 10 + (*c++ - '0');
+  return int(negative ? -number : number);
 }

@@ -1,22 +1,10 @@
-// The profile file held in memory. The dispatch thread reads profiles.ini for every key; reading it
-// through the private-profile functions costs a file open per value, several per key. Here the
-// file is parsed once and read again only when it has changed: one look at its size and times per
-// lookup, so that an edit still counts at the next key press.
+// Writing the profile: one entry, or several of one section in one save, into the file's own
+// encoding through a new file that takes the profile's place. Part of the profile module
+// (profile/profile.h reads).
 #pragma once
 #include <windows.h>
 
 #include <stddef.h>
-
-// The whole text of the file at `path` as the program reads it: text with a byte order mark
-// (UTF-8, UTF-16), and UTF-8 without one (bytes above 127, all of it valid UTF-8), converted to the
-// ANSI code page. A malloc'ed, zero-terminated block
-// (free it) with its length in *size, or null when the file cannot be read. `stamp` (may be null)
-// receives the file's size and times as they were before the text was read.
-char* ProfileReadText(const char* path, size_t* size, BY_HANDLE_FILE_INFORMATION* stamp);
-// The same, with the file's encoding as ProfileTextEncoding names it (actions/profiletext.h) in
-// *encoding: negative for a file the program cannot read as text, whose text is then returned as
-// the private-profile functions read it (NUL bytes end names and values).
-char* ProfileReadTextAs(const char* path, size_t* size, BY_HANDLE_FILE_INFORMATION* stamp, int* encoding);
 
 // Writes key=value into `section` of the profile at `path` as WritePrivateProfileStringA does (other lines,
 // comments and their order kept), in the file's own encoding: ANSI, UTF-8 with or without a byte order mark,
@@ -59,25 +47,3 @@ int ProfileWriteEntries(const char* path, const char* section, const ProfileSett
 // Flushes a file's buffers to the disk: FlushFileBuffers unless a test stands in for it (no disk here
 // can be made to fail a flush on demand).
 extern BOOL(WINAPI* gProfileFlush)(HANDLE);
-
-// Makes the in-memory copy that of the file at `path` as it is now, reading it only when it has
-// changed. Returns 0, or -1 when it is missing or unreadable: the copy is then empty. Call it once
-// per key press, then read the entries with ProfileGet. One thread at a time (the dispatch thread).
-int ProfileRefresh(const char* path);
-
-// Reads `key` in `section` of the copy as GetPrivateProfileStringA reads it with an empty
-// default, never cut. Returns 1 with the value in out (max + 1 bytes); 0 with out empty when there
-// is none or it is empty; -1 with out empty when the value is longer than max characters or holds
-// a NUL byte (cut there it would not be what its writer meant).
-int ProfileGet(const char* section, const char* key, char* out, size_t max);
-
-// 1 when any section of the copy holds an entry named `key` (without regard to case), else 0: a
-// look before a lookup through every step for a key that few profiles have.
-int ProfileAnyKey(const char* key);
-
-// The title patterns of the copy: sections whose name holds "*" ("*" any run of characters, "?"
-// exactly one; see TitleMatches), tried in file order. The first that matches the whole title and
-// holds `key` gives the value, as ProfileGet reads it (1, or -1 for a value that does not run),
-// and its name goes into served (servedSize bytes; may be null). 0 with out empty when none.
-int ProfileGetPattern(const char* title, const char* key, char* out, size_t max, char* served,
-                      size_t servedSize);

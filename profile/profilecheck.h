@@ -1,7 +1,8 @@
 // The profile check behind "remote.exe /check": reads the text of a profile file the way the
 // private-profile functions do and finds the entries that cannot do what their writer meant.
 // Pure code (text in, problems out: kinds and the values a report names), also built natively;
-// app/check.cpp words them.
+// app/check.cpp words them. Part of the profile module: profile/profile.h reads, profile/profilewrite.h
+// writes.
 #pragma once
 #include <stddef.h>
 
@@ -28,6 +29,20 @@ struct ProfileProblem {
   char key[128];
   char detail[256];  // the value the kind names (see above), as written or as decimal digits
 };
+
+// What the check leaves to the action code, which knows action lines (actions/linerules.cpp):
+// whether a value names a hold policy, whether a timing of [default] is one the program takes, the
+// keyword an action line begins with, and the keys a KEYBOARD argument leaves held down (named
+// into detail, size bytes; their count).
+enum { kProfileLineNoKeyword = -1, kProfileLineKeyboard = 1 };
+struct ProfileLineRules {
+  int (*holdPolicy)(const char* value);          // >= 0: a policy
+  int (*timing)(const char* value, int timing);  // >= 0: taken; timing: kProfileTimingNames' index
+  int (*keyword)(const char* line,
+                 const char** argument);  // kProfileLineNoKeyword, kProfileLineKeyboard, ...
+  int (*keysLeftDown)(const char* argument, char* detail, size_t size);
+};
+extern const ProfileLineRules gProfileLineRules;
 
 typedef void (*ProfileProblemFn)(void* context, const ProfileProblem* problem);
 

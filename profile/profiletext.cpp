@@ -8,11 +8,12 @@
 // - every other line that is not blank is an entry: key, "=", value; without "=", a key alone;
 // - names and values end at a NUL byte, as the platform's strings do;
 // - a value in matching quotes loses them when read.
-#include "actions/profiletext.h"
+#include "profile/profiletext.h"
 
 #include <string.h>
 
 #include "common/ascii.h"
+#include "common/format.h"
 
 static bool IsBlank(char c) {
   return (c >= '\t' && c <= '\r') || c == 0x1A || c == ' ';
@@ -130,4 +131,11 @@ int ProfileTextEncoding(const char* bytes, size_t size) {
     return pairs && (nul[0] * 2 > pairs || nul[1] * 2 > pairs) ? kProfileUtf16NoBom : kProfileNulBytes;
   }
   return high && ProfileValidUtf8(bytes, size) ? kProfileUtf8 : kProfileAnsi;
+}
+
+int ProfileButtonKey(int code, const char* suffix, char* out) {
+  int n = FormatText(out, kProfileKeySize, "%s%d%s", kProfileButtonPrefix, code, suffix ? suffix : "");
+  if (n >= 0 && n < kProfileKeySize) return n;
+  out[0] = '\0';
+  return -1;
 }

@@ -1,21 +1,16 @@
 // The profile check. The text is read line by line as the private-profile functions read it
-// (actions/profiletext.h); lines starting with ";" are taken as the comments their writer meant.
+// (profile/profiletext.h); lines starting with ";" are taken as the comments their writer meant.
 //
-// A KEYBOARD line is run through the keystroke parser without sending anything; the keys it
-// presses and does not release again before its end are the ones it leaves held down. Each is
-// named as written, with the key's name where a single character stands for a named key ("p" is
-// F1), because that is the surprise the check is there to show.
-#include "actions/profilecheck.h"
+// What a value means as an action line, a hold policy or a timing is asked of the action code
+// (gProfileLineRules); the check itself knows the file's sections and entry names.
+#include "profile/profilecheck.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include "actions/hold.h"
-#include "actions/keygroups.h"
-#include "actions/keyparse.h"
-#include "actions/profiletext.h"
 #include "common/format.h"
+#include "profile/profiletext.h"
 
 typedef ProfileSpan Span;
 
@@ -30,16 +25,16 @@ static void CopySpan(char* out, size_t size, Span s);
 static bool DefaultTiming(Span key, Span raw, ProfileProblem* problem) {
   char value[64];
   CopySpan(value, sizeof value, raw);
-  if (SameName(key, {"hold", 4})) {
-    if (raw.length && HoldPolicyParse(value) < 0) problem->kind = kCheckHoldValue;
+  if (SameName(key, {kProfileHold, sizeof kProfileHold - 1})) {
+    if (raw.length && gProfileLineRules.holdPolicy(value) < 0) problem->kind = kCheckHoldValue;
   } else {
     int timing = 0;
-    while (timing < kHoldTimings &&
-           !SameName(key, {kHoldTimingNames[timing], strlen(kHoldTimingNames[timing])}))
+    while (timing < kProfileTimingCount &&
+           !SameName(key, {kProfileTimingNames[timing], strlen(kProfileTimingNames[timing])}))
       timing++;
-    if (timing == kHoldTimings) return false;
-    uint32_t ms;
-    if (raw.length >= sizeof value || HoldTimingParse(value, timing, &ms) < 0) problem->kind = kCheckTiming;
+    if (timing == kProfileTimingCount) return false;
+    if (raw.length >= sizeof value || gProfileLineRules.timing(value, timing) < 0)
+      problem->kind = kCheckTiming;
   }
   if (problem->kind) CopySpan(problem->detail, sizeof problem->detail, raw);
   return true;
@@ -54,7 +49,7 @@ static void CopySpan(char* out, size_t size, Span s) {
 // 1 when `key` is "Key" followed by 0 to 127 as "Key%d" writes it, 0 when it begins with "Key"
 // but is no such name, -1 when it does not begin with "Key" (not a button entry at all).
 static int ButtonKey(Span key) {
-  if (key.length < 3 || !SameName({key.text, 3}, {"KEY", 3})) return -1;
+  if (key.length < 3 || !SameName({key.text, 3}, {kProfileButtonPrefix, 3})) return -1;
   if (key.length < 4 || key.length > 6) return 0;
   int value = 0;
   for (size_t i = 3; i < key.length; i++) {
@@ -72,68 +67,11 @@ static int ButtonSuffix(Span key, Span* base) {
   *base = key;
   if (key.length < 5 || key.text[key.length - 5] != '.') return 0;
   Span suffix = {key.text + key.length - 5, 5};
-  int which = SameName(suffix, {".hold", 5}) ? 1 : SameName(suffix, {".long", 5}) ? 2 : 0;
+  int which = SameName(suffix, {kProfileHoldSuffix, 5})   ? 1
+              : SameName(suffix, {kProfileLongSuffix, 5}) ? 2
+                                                          : 0;
   if (which) base->length -= 5;
   return which;
-}
-
-static const char* KeyNameOf(unsigned vk) {
-  for (const KeyName& row : kKeyNames) {
-    if (row.vk == vk) return row.name;
-  }
-  return nullptr;
-}
-
-struct Held {
-  WORD vk;
-  Span token;  // as written, without "^" and the "+" after it
-};
-
-// Runs the KEYBOARD argument through the parser and writes the keys it leaves down into detail.
-// Returns the number of such keys.
-static int KeysLeftDown(const char* argument, char* detail, size_t size) {
-  Held held[kGroupRecords];
-  int count = 0;
-  const char* cursor = argument;
-  for (;;) {
-    while (*cursor == ' ') cursor++;
-    const char* start = cursor;
-    INPUT record;
-    INPUT* out = &record;
-    int token = ParseKeyToken(&cursor, &out);
-    if (token == kTokenEnd) break;
-    if (token != kTokenRecord) continue;
-    int i = 0;
-    while (i < count && held[i].vk != record.ki.wVk) i++;
-    if (record.ki.dwFlags & KEYEVENTF_KEYUP) {
-      if (i == count) continue;
-      memmove(&held[i], &held[i + 1], size_t(count - i - 1) * sizeof held[0]);
-      count--;
-    } else if (i == count && count < kGroupRecords) {
-      const char* end = cursor;
-      if (end > start && end[-1] == '+') end--;
-      held[count++] = {record.ki.wVk, {start, size_t(end - start)}};
-    }
-  }
-  size_t used = 0;
-  detail[0] = '\0';
-  for (int i = 0; i < count && used + 1 < size; i++) {
-    const char* name = KeyNameOf(held[i].vk);
-    char written[16];
-    CopySpan(written, sizeof written, held[i].token);
-    int n;
-    const char* separator = i ? ", " : "";
-    if (name && SameName(held[i].token, {name, strlen(name)})) {
-      n = FormatText(detail + used, size - used, "%s%s", separator, name);
-    } else if (name) {
-      n = FormatText(detail + used, size - used, "%s\"%s\" (%s)", separator, written, name);
-    } else {
-      n = FormatText(detail + used, size - used, "%s\"%s\"", separator, written);
-    }
-    if (n < 0) break;
-    used += size_t(n);
-  }
-  return count;
 }
 
 // A set of names without regard to ASCII letter case, in one block: open addressing over a power
@@ -276,7 +214,7 @@ int ProfileCheckText(const char* text, size_t size, ProfileProblemFn report, voi
   Span section = {"", 0};
   int problems = 0;
   ProfileLine line;
-  char value[kActionLineMax + 1];
+  char value[kProfileLineMax + 1];
   while (ProfileTextNext(&reader, &line)) {
     if (line.kind == kProfileLineSection) {
       inSection = true;
@@ -317,7 +255,8 @@ int ProfileCheckText(const char* text, size_t size, ProfileProblemFn report, voi
       if (raw.length == 0 || NameFind(&set, ProfileTrim(raw), kFormSection, false)) continue;
       problem.kind = kCheckNoSection;
       CopySpan(problem.detail, sizeof problem.detail, raw);
-    } else if (SameName(section, {"default", 7}) && DefaultTiming(key, raw, &problem)) {
+    } else if (SameName(section, {kProfileDefault, sizeof kProfileDefault - 1}) &&
+               DefaultTiming(key, raw, &problem)) {
       // a timing or hold= of [default]: problem.kind says whether it has one
       if (!problem.kind) continue;
     } else {
@@ -331,20 +270,20 @@ int ProfileCheckText(const char* text, size_t size, ProfileProblemFn report, voi
         continue;  // an empty entry counts as none
       } else if (suffix == 1) {
         CopySpan(value, sizeof value, raw);
-        if (HoldPolicyParse(value) >= 0) continue;
+        if (gProfileLineRules.holdPolicy(value) >= 0) continue;
         problem.kind = kCheckHoldValue;
         CopySpan(problem.detail, sizeof problem.detail, raw);
-      } else if (raw.length > kActionLineMax) {
+      } else if (raw.length > kProfileLineMax) {
         problem.kind = kCheckTooLong;
         FormatText(problem.detail, sizeof problem.detail, "%lu", static_cast<unsigned long>(raw.length));
       } else {
         CopySpan(value, sizeof value, raw);
         const char* argument;
-        int keyword = ActionSplitLine(value, &argument);
-        if (keyword == kActionNone) {
+        int keyword = gProfileLineRules.keyword(value, &argument);
+        if (keyword == kProfileLineNoKeyword) {
           problem.kind = kCheckNoKeyword;
-        } else if (keyword == kActionKeyboard &&
-                   KeysLeftDown(argument, problem.detail, sizeof problem.detail) > 0) {
+        } else if (keyword == kProfileLineKeyboard &&
+                   gProfileLineRules.keysLeftDown(argument, problem.detail, sizeof problem.detail) > 0) {
           problem.kind = kCheckKeysHeld;
         } else {
           continue;
