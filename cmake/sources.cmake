@@ -9,6 +9,9 @@ set(REMOTE_PURE_SOURCES
   receiver/retry.cpp
   receiver/noise.cpp
   receiver/press.cpp
+  receiver/lircline.cpp
+  receiver/lircaddress.cpp
+  receiver/reconnect.cpp
   actions/title.cpp
   actions/keyparse.cpp
   actions/keygroups.cpp
