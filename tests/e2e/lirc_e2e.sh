@@ -2,7 +2,7 @@
 # The network receiver's client against a real LIRC server (runs lirc_test.exe's LircServer.*
 # tests): the VERSION/LIST query, a press and a held button by its repeat counts, lircd restarted.
 # The test asks for each step by creating a file in the work folder: "sendN" holds a line for lircd
-# to send (irsend SIMULATE), "restartN" ends lircd and starts it again on the same port; the script
+# to send (irsend SIMULATE), "restartN" ends lircd and starts it again on the same port after the seconds it holds; the script
 # answers with "sendN.done" or "restartN.done".
 set -euo pipefail
 source "$(dirname "$0")/../../tools/lib.sh"
@@ -21,6 +21,7 @@ while kill -0 "$test" 2>/dev/null; do
       restart*)
         remote_log "restarting lircd"
         remote_lircd_stop
+        sleep "$(cat "$step")"
         remote_lircd_start "$WORK/lircd"
         ;;
     esac
