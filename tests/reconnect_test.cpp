@@ -2,35 +2,26 @@
 
 #include <gtest/gtest.h>
 
-// Each step is an event and the wait it gives: 'f' a failed attempt or a lost connection, 'c' a
-// connection made (no wait), 'r' a resume.
+// Each event and the wait it gives: 'f' a failed attempt or a lost connection, 'c' a connection
+// made (no wait: -1), 'r' a resume. The count never wraps to a short wait.
 TEST(Reconnect, WaitsAfterEachEvent) {
   struct {
-    const char* what;
-    const char* events;
+    std::string events;
     std::vector<int> waits;
   } rows[] = {
-      {"doubling to the cap", "ffffffff", {1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000}},
-      {"a connection starts again from 1 s", "fffcff", {1000, 2000, 4000, -1, 1000, 2000}},
-      {"a resume tries at once, then from 1 s", "ffffrff", {1000, 2000, 4000, 8000, 0, 1000, 2000}},
+      {"fffffff", {1000, 2000, 4000, 8000, 16000, 30000, 30000}},
+      {"fffcff", {1000, 2000, 4000, -1, 1000, 2000}},
+      {"ffffrff", {1000, 2000, 4000, 8000, 0, 1000, 2000}},
+      {std::string(100000, 'f') + "f", std::vector<int>(100001, 30000)},
   };
   for (auto& row : rows) {
     Reconnect r = {};
     std::vector<int> got;
-    for (const char* e = row.events; *e; e++) {
-      if (*e == 'f') got.push_back(ReconnectFailed(&r));
-      if (*e == 'r') got.push_back(ReconnectResumed(&r));
-      if (*e == 'c') ReconnectReset(&r), got.push_back(-1);
-    }
-    EXPECT_EQ(got, row.waits) << row.what;
+    for (char e : row.events)
+      got.push_back(e == 'f'   ? ReconnectFailed(&r)
+                    : e == 'r' ? ReconnectResumed(&r)
+                               : (ReconnectReset(&r), -1));
+    if (row.waits.size() > 1000) got.erase(got.begin(), got.begin() + 5), row.waits.resize(got.size());
+    EXPECT_EQ(got, row.waits) << row.events.substr(0, 10);
   }
-}
-
-// A server away for an hour costs one attempt every 30 s, and the count never wraps to a short wait.
-TEST(Reconnect, AnHourAway) {
-  Reconnect r = {};
-  int attempts = 0;
-  for (int spent = 0; spent < 3600000; spent += ReconnectFailed(&r)) attempts++;
-  EXPECT_LE(attempts, 125);
-  for (int i = 0; i < 100000; i++) ASSERT_EQ(ReconnectFailed(&r), 30000);
 }
