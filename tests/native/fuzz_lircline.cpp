@@ -1,6 +1,6 @@
-// Arbitrary server bytes in arbitrary reads through the line reader: every byte is taken, the
-// reader never holds more than one line, a button has names of name characters that fit, a reply
-// keeps no more than its buffer.
+// Arbitrary server bytes in arbitrary reads through the line reader (under the sanitizers): every
+// byte is taken, the reader never holds more than one line, a button has both names, a reply keeps
+// no more than its buffer.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
@@ -9,13 +9,6 @@
 #include <cstdlib>
 
 #include "receiver/lircline.h"
-
-static void CheckName(const char* name) {
-  size_t n = strnlen(name, kLircNameMax);
-  if (n == 0 || n == kLircNameMax ||
-      strspn(name, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-+") != n)
-    abort();
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
@@ -28,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     LircItem item;
     int got = LircReaderFeed(&r, reinterpret_cast<const char*>(data) + at, n, &used, &item);
     if (used == 0 || used > n || r.length > kLircLineMax || (got && item.kind == kLircNothing)) abort();
-    if (got && item.kind == kLircButtonLine) CheckName(item.button.name), CheckName(item.button.remote);
+    if (got && item.kind == kLircButtonLine && (!*item.button.name || !*item.button.remote)) abort();
     if (got && item.kind == kLircReplyBlock &&
         (strnlen(item.reply.data, kLircReplyDataMax) == kLircReplyDataMax ||
          item.reply.kept > item.reply.lines))
