@@ -25,7 +25,7 @@
 #include "receiver/lircaddress.h"
 #include "receiver/reconnect.h"
 
-enum { kConnectLimitMs = 5000, kKeepAliveIdleMs = 10000, kKeepAliveGapMs = 1000 };
+enum { kConnectLimitMs = 5000, kKeepAliveIdleMs = 10000, kKeepAliveGapMs = 1000, kReadsPerWake = 16 };
 
 // Written by start and stop on the caller's thread while no client thread runs.
 static char host[kLircHostMax];
@@ -35,10 +35,10 @@ static HANDLE quit;    // manual-reset; set by stop
 static HANDLE resume;  // auto-reset; set by LircResume
 static HANDLE clientThread;
 static bool winsockStarted;
+static WSAEVENT socketEvent = WSA_INVALID_EVENT;  // the connection's; made by start
 
 // Written by the client thread alone.
 static SOCKET connection = INVALID_SOCKET;
-static WSAEVENT socketEvent = WSA_INVALID_EVENT;
 static LircReader reader;
 static int reportedState = -1;
 
@@ -59,8 +59,11 @@ static void LookupRelease(Lookup* l) {
   HeapFree(GetProcessHeap(), 0, l);
 }
 
+// Holds Winsock up of its own, for a lookup that outlasts the client that asked.
 static DWORD WINAPI LookupThread(LPVOID arg) {
   Lookup* l = static_cast<Lookup*>(arg);
+  WSADATA data;
+  bool started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
   addrinfo hints = {};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -68,6 +71,7 @@ static DWORD WINAPI LookupThread(LPVOID arg) {
   l->status = getaddrinfo(l->host, l->service, &hints, &l->result);
   SetEvent(l->done);
   LookupRelease(l);
+  if (started) WSACleanup();
   return 0;
 }
 
@@ -170,13 +174,14 @@ static void KeepAlive(SOCKET s) {
   WSAIoctl(s, SIO_KEEPALIVE_VALS, &values, sizeof values, nullptr, 0, &got, nullptr, nullptr);
 }
 
-// Reads what the socket has and hands on its button lines. 0 while the connection stands, -1 when
-// the server closed it or it failed.
+// Reads what the socket has, up to kReadsPerWake reads, and hands on its button lines. 0 while the
+// connection stands, -1 when the server closed it or it failed. A server that never stops writing
+// cannot keep the thread from its other handles: what is left sets the socket's event again.
 static int ClientRead() {
   WSANETWORKEVENTS happened;
   if (WSAEnumNetworkEvents(connection, socketEvent, &happened) != 0) return -1;
   char buffer[512];
-  for (;;) {
+  for (int reads = 0; reads < kReadsPerWake; reads++) {
     int got = recv(connection, buffer, sizeof buffer, 0);
     if (got == 0) return -1;
     if (got < 0) return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
@@ -196,6 +201,7 @@ static int ClientRead() {
       handlers.button(&e, handlers.context);
     }
   }
+  return 0;
 }
 
 enum { kPauseOver = 0, kPauseQuit = 1, kPauseResumed = 2 };
@@ -247,19 +253,14 @@ static DWORD WINAPI ClientThread(LPVOID) {
     KeepAlive(connection);
     ClientReport(kLircConnected);
     HANDLE waits[3] = {quit, resume, socketEvent};
-    int lost = 0;
-    while (!lost) {
-      DWORD w = WaitForMultipleObjects(3, waits, FALSE, INFINITE);
-      if (w == WAIT_OBJECT_0 + 2) {
-        lost = ClientRead() < 0;
-      } else {
-        lost = w == WAIT_OBJECT_0 + 1 ? 2 : 3;
-      }
+    DWORD w;
+    while ((w = WaitForMultipleObjects(3, waits, FALSE, INFINITE)) == WAIT_OBJECT_0 + 2 &&
+           ClientRead() == 0) {
     }
     SocketClose(&connection, socketEvent);
-    if (lost == 3) return 0;
+    if (w == WAIT_OBJECT_0) return 0;
     ClientReport(kLircNotConnected);
-    if (lost == 2) continue;  // resumed: at once
+    if (w == WAIT_OBJECT_0 + 1) continue;  // resumed: at once
     if (ClientBackOff(&backoff)) return 0;
   }
 }

@@ -34,7 +34,8 @@ int LircStart(const char* address, const LircHandlers* handlers);
 // and closes its socket. Safe to call when nothing runs. Returns 0.
 int LircStop();
 // The computer resumed from sleep (PBT_APMRESUMEAUTOMATIC): a connection that may have died
-// silently is dropped and the server tried at once. Any thread; nothing happens while stopped.
+// silently is dropped and the server tried at once. On the thread that starts and stops the
+// client; nothing happens while it is stopped.
 void LircResume();
 
 // What a server said to VERSION and LIST.
@@ -52,6 +53,6 @@ enum LircQueryResult {
   kLircQueryNoAnswer = -4,    // connected, but no answer to both commands in time
 };
 // Connects to `address`, sends VERSION and LIST and waits for both answers, `limitMs` at most in
-// all (name lookup aside, which the system bounds). One of LircQueryResult; *info is filled as far
-// as the server answered. Blocks the calling thread; needs no running client.
+// all, the name lookup included. One of LircQueryResult; *info is filled as far as the server
+// answered. Blocks the calling thread; needs no running client.
 int LircQuery(const char* address, int limitMs, LircServerInfo* info);
