@@ -9,6 +9,9 @@ set(REMOTE_PURE_SOURCES
   receiver/retry.cpp
   receiver/noise.cpp
   receiver/press.cpp
+  receiver/lircline.cpp
+  receiver/lircaddress.cpp
+  receiver/reconnect.cpp
   profile/title.cpp
   profile/profiletext.cpp
   profile/profilecheck.cpp

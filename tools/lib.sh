@@ -16,7 +16,7 @@ remote_cost() {
 remote_install_deps() {
   local pkgs=(cmake make g++ python3 clang-14 libclang-rt-14-dev clang-format googletest
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-    wine wine64 fonts-wine xvfb xauth socat imagemagick nsis zip x11-utils cmark-gfm)
+    wine wine64 fonts-wine xvfb xauth socat imagemagick nsis zip x11-utils cmark-gfm lirc)
   local missing=()
   for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -352,6 +352,36 @@ expect_keys() {
   local want="$before${before:+${keys:+ }}$keys"
   expect_same "$what" "$want" "$(remote_sink_wait "$want")"
 }
+
+# A real LIRC server: lircd (Debian's lirc) with the remote of tests/e2e/demo.lircd.conf, listening on
+# a free loopback port, its socket, pid and log files in folder $1 (made if missing). Sets LIRCD_DIR,
+# LIRCD_PORT (kept when set: a restart listens where it did) and LIRCD_PID; returns once it listens.
+remote_lircd_start() {
+  LIRCD_DIR="$1"
+  mkdir -p "$LIRCD_DIR"
+  [ -n "${LIRCD_PORT:-}" ] ||
+    LIRCD_PORT="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+  lircd --nodaemon --driver=default --device=/dev/null --allow-simulate --listen="127.0.0.1:$LIRCD_PORT" \
+    --output="$LIRCD_DIR/lircd.sock" --pidfile="$LIRCD_DIR/lircd.pid" --logfile="$LIRCD_DIR/lircd.log" \
+    "$REMOTE_ROOT/tests/e2e/demo.lircd.conf" >>"$LIRCD_DIR/lircd.out" 2>&1 &
+  LIRCD_PID=$!
+  REMOTE_PIDS+=($LIRCD_PID)
+  local i
+  for i in $(seq 100); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$LIRCD_PORT") 2>/dev/null && return 0
+    kill -0 "$LIRCD_PID" 2>/dev/null || break
+    sleep 0.05
+  done
+  echo "lircd did not start (see $LIRCD_DIR/lircd.log)" >&2
+  return 1
+}
+# Ends the lircd that remote_lircd_start started, by its process id.
+remote_lircd_stop() {
+  kill "$LIRCD_PID" 2>/dev/null || true
+  wait "$LIRCD_PID" 2>/dev/null || true
+}
+# Makes lircd send line $1 ("0000000020df10ef 00 KEY_PLAY DEMO") to every client.
+remote_lircd_send() { irsend -d "$LIRCD_DIR/lircd.sock" SIMULATE "$1" >/dev/null; }
 
 REMOTE_WINE_STARTED=()
 remote_cleanup() {
