@@ -15,6 +15,13 @@ struct ActionReport;
 typedef int (*ActionHandler)(HWND window, const char* line, BYTE enable, ActionReport* report);
 extern ActionHandler gActionHandler;
 
+struct ActivityEvent;
+// Told of every press that acted or found nothing, with its record as logged and the count of its
+// button's signals that acted in a row (1 for a new press): the on-screen display. Null: nobody.
+// Called on the dispatch thread; it must only post, never wait.
+typedef void (*PressShowFn)(const ActivityEvent* record, int count);
+extern PressShowFn gPressShow;
+
 // Looks "Key<code>" up for `title` in the profile at `path`: title section, "title -" alias,
 // title patterns (sections whose name holds "*"), the section "class:" + the window's class, the
 // section named `program` (the file name of the window's program; null or empty: skipped),

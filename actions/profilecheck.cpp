@@ -14,6 +14,7 @@
 #include "actions/hold.h"
 #include "actions/keygroups.h"
 #include "actions/keyparse.h"
+#include "actions/osdtext.h"
 #include "actions/profiletext.h"
 #include "common/format.h"
 
@@ -25,20 +26,24 @@ static bool SameName(Span a, Span b) {
 
 static void CopySpan(char* out, size_t size, Span s);
 
-// An entry of [default] that is a timing or hold=: returns true, with problem->kind set when its
-// value is not one the program takes (left 0 when it is). False for any other entry.
+// An entry of [default] that is a timing, hold=, osd= or osdtime=: returns true, with problem->kind set when
+// its value is not one the program takes (left 0 when it is). False for any other entry.
 static bool DefaultTiming(Span key, Span raw, ProfileProblem* problem) {
   char value[64];
   CopySpan(value, sizeof value, raw);
+  uint32_t ms;
   if (SameName(key, {"hold", 4})) {
     if (raw.length && HoldPolicyParse(value) < 0) problem->kind = kCheckHoldValue;
+  } else if (SameName(key, {"osd", 3})) {
+    if (raw.length >= sizeof value || OsdOnParse(value) < 0) problem->kind = kCheckOsd;
+  } else if (SameName(key, {"osdtime", 7})) {
+    if (raw.length >= sizeof value || OsdTimeParse(value, &ms) < 0) problem->kind = kCheckOsd;
   } else {
     int timing = 0;
     while (timing < kHoldTimings &&
            !SameName(key, {kHoldTimingNames[timing], strlen(kHoldTimingNames[timing])}))
       timing++;
     if (timing == kHoldTimings) return false;
-    uint32_t ms;
     if (raw.length >= sizeof value || HoldTimingParse(value, timing, &ms) < 0) problem->kind = kCheckTiming;
   }
   if (problem->kind) CopySpan(problem->detail, sizeof problem->detail, raw);
@@ -70,6 +75,10 @@ static int ButtonKey(Span key) {
 // 0 none, 1 ".hold", 2 ".long".
 static int ButtonSuffix(Span key, Span* base) {
   *base = key;
+  if (key.length >= 4 && SameName({key.text + key.length - 4, 4}, {".osd", 4})) {
+    base->length -= 4;
+    return 3;
+  }
   if (key.length < 5 || key.text[key.length - 5] != '.') return 0;
   Span suffix = {key.text + key.length - 5, 5};
   int which = SameName(suffix, {".hold", 5}) ? 1 : SameName(suffix, {".long", 5}) ? 2 : 0;
@@ -327,8 +336,8 @@ int ProfileCheckText(const char* text, size_t size, ProfileProblemFn report, voi
       if (button < 0) continue;
       if (button == 0) {
         problem.kind = kCheckNotAButton;
-      } else if (raw.length == 0) {
-        continue;  // an empty entry counts as none
+      } else if (raw.length == 0 || suffix == 3) {
+        continue;  // an empty entry counts as none; a .osd text may say anything
       } else if (suffix == 1) {
         CopySpan(value, sizeof value, raw);
         if (HoldPolicyParse(value) >= 0) continue;

@@ -15,6 +15,7 @@
 
 #include "actions/keypath.h"
 #include "app/activity.h"
+#include "app/osd.h"
 #include "common/activitylog.h"
 #include "common/format.h"
 #include "common/text.h"
@@ -197,8 +198,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CREATE:
       TrayAddIcon(window);
       ActivityLogSetWindow(window);
+      OsdStart(window);
       return 0;
     case WM_DESTROY:
+      OsdStop();
       TrayDeleteIcon();
       PostQuitMessage(0);
       return 0;
@@ -215,6 +218,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case kMsgActivity:
       ActivityOnNewEvents(window);
+      return 0;
+    case kMsgOsd:
+      OsdOnMessage();
       return 0;
     case kMsgReceiverState:
       TraySetState(int(wParam), int(lParam));

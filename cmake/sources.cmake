@@ -16,6 +16,7 @@ set(REMOTE_PURE_SOURCES
   actions/profilecheck.cpp
   actions/keyline.cpp
   actions/hold.cpp
+  actions/osdtext.cpp
   common/activity.cpp
   common/format.cpp
   app/notice.cpp
