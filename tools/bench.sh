@@ -148,7 +148,7 @@ measure large wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" 
 cp "$WORK/patterns.ini" "$WORK/app/profiles.ini"
 measure patterns wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
 # The small profile with the on-screen display on: it shows over the sink for every press.
-{ cat "$WORK/small.ini"; printf '[default]\r\nosd=1\r\n'; } >"$WORK/app/profiles.ini"
+sed 's/^port=1\r$/&\nosd=1\r/' "$WORK/small.ini" >"$WORK/app/profiles.ini"
 measure osd wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
 measure noosd_again sh -c 'cp "$1" "$2" && sleep 1 && exec wine "$3" COM9 --key 12 --repeat "$4" --gap 60' _ \
   "$WORK/small.ini" "$WORK/app/profiles.ini" "$BUILD/bin/remotesim.exe" "$PRESSES"
