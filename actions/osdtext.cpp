@@ -142,15 +142,18 @@ int OsdKeysText(const char* keys, OsdLoadFn load, char* out, size_t size) {
   bool inWord = false;      // the last thing written was a plain character
   bool any = false;
   char word[kOsdTextSize];
-  static INPUT records[kGroupRecords];
   const char* cursor = keys ? keys : "";
   for (;;) {
-    INPUT* end = records;
+    INPUT record;
+    INPUT* end = &record;
     int token = ParseKeyToken(&cursor, &end);
     if (token == kTokenEnd) break;
-    if (token != kTokenRecord) continue;
-    unsigned vk = records[0].ki.wVk & 0xFF;
-    bool release = records[0].ki.dwFlags & KEYEVENTF_KEYUP;
+    if (token != kTokenRecord) {
+      inWord = false;  // a pause ends a word
+      continue;
+    }
+    unsigned vk = record.ki.wVk & 0xFF;
+    bool release = record.ki.dwFlags & KEYEVENTF_KEYUP;
     if (IsModifier(vk)) {
       if (!release) {
         down[vk] = true;

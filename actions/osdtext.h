@@ -24,7 +24,8 @@ int OsdTimeParse(const char* text, uint32_t* ms);
 typedef int (*OsdLoadFn)(int id, char* out, size_t size);
 
 // The keys a KEYBOARD notation presses, as a person writes them: each key pressed with the
-// modifiers held at that moment ("Ctrl+S"), keys of plain characters typed in a row as one word
+// modifiers held at that moment ("Ctrl+S"), keys of plain characters typed in a row (no pause between) as one
+// word
 // ("HELLO"), the rest apart by ", ". A modifier pressed and let go alone is named alone. Returns
 // the length written (cut with "..." when it does not fit).
 int OsdKeysText(const char* keys, OsdLoadFn load, char* out, size_t size);

@@ -32,6 +32,7 @@ const TextCase kTextCases[] = {
     {"KEYBOARD CTRL+SHIFT+ESC+^ESC+^SHIFT+^CTRL", kActivityKeysSent, "", 1, "Ctrl+Shift+Esc"},
     {"KEYBOARD CTRL+A+^A+^CTRL CTRL+C+^C+^CTRL", kActivityKeysSent, "", 1, "Ctrl+A, Ctrl+C"},
     {"KEYBOARD HELLO ENTER", kActivityKeysSent, "", 1, "HELLO, Enter"},
+    {"KEYBOARD A B", kActivityKeysSent, "", 1, "A, B"},  // a pause between them
     {"KEYBOARD VOLUP+^VOLUP", kActivityKeysSent, "", 1, "Volume up"},
     {"KEYBOARD WIN+^WIN", kActivityKeysSent, "", 1, "Windows key"},
     {"KEYBOARD WIN+E+^E+^WIN", kActivityKeysSent, "", 1, "Windows key+E"},
