@@ -23,6 +23,8 @@
 #include "receiver/press.h"
 
 ActionHandler gActionHandler = RunActionLineReport;
+PressShowFn gPressShow;
+static int pressShown;  // signals of the current press that acted or found nothing
 
 static const char kFrameHost[] = "ApplicationFrameHost.exe";
 
@@ -196,6 +198,7 @@ static void DispatchRun(ActivityEvent* record, HWND window, const char* line, in
     record->result = found < 0 ? kActivityTooLong : kActivityNoEntry;
   }
   ActivityLogAdd(record);
+  if (gPressShow) gPressShow(record, ++pressShown);
 }
 
 // The press followed by its policy (dispatch thread only): the decision between presses and
@@ -308,7 +311,10 @@ static void DispatchEvent(KeyEvent e) {
     if (hold.active) HoldRepeat(&hold, e.time);
     return;
   }
-  if (kind == kPressNew) DispatchStep(HoldEnd(&hold));
+  if (kind == kPressNew) {
+    DispatchStep(HoldEnd(&hold));
+    pressShown = 0;
+  }
   ActivityEvent record;
   HWND window;
   DispatchRecord(&record, e.code, &window);

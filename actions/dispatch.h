@@ -13,6 +13,12 @@ typedef int (*ActionHandler)(HWND window, const char* line, BYTE enable, ActionR
 extern ActionHandler gActionHandler;
 
 // The lookup itself is the profile module's (ProfileLookup, profile/profile.h).
+struct ActivityEvent;
+// Told of every press that acted or found nothing, with its record as logged and the count of its
+// button's signals that acted in a row (1 for a new press): the on-screen display. Null: nobody.
+// Called on the dispatch thread; it must only post, never wait.
+typedef void (*PressShowFn)(const ActivityEvent* record, int count);
+extern PressShowFn gPressShow;
 
 // File name of the program that owns `window` ("notepad.exe"), into out (MAX_PATH bytes).
 // Returns 0, or -1 with out empty when it cannot be read. For a Store app's frame (a window of

@@ -8,6 +8,7 @@
 #include "actions/hold.h"
 #include "actions/keygroups.h"
 #include "actions/keyparse.h"
+#include "actions/osdtext.h"
 #include "common/format.h"
 #include "profile/profilecheck.h"
 #include "profile/profiletext.h"
@@ -93,4 +94,10 @@ static int TimingTaken(const char* value, int timing) {
   return HoldTimingParse(value, timing, &ms);
 }
 
-const ProfileLineRules gProfileLineRules = {HoldPolicyParse, TimingTaken, ActionSplitLine, KeysLeftDown};
+static int OsdTimeTaken(const char* value) {
+  uint32_t ms;
+  return OsdTimeParse(value, &ms);
+}
+
+const ProfileLineRules gProfileLineRules = {HoldPolicyParse, TimingTaken, ActionSplitLine,
+                                            KeysLeftDown,    OsdOnParse,  OsdTimeTaken};

@@ -44,6 +44,8 @@ static int ProblemTextId(int kind) {
       return IDS_CHECK_HOLD_VALUE;
     case kCheckTiming:
       return IDS_CHECK_TIMING;
+    case kCheckOsd:
+      return IDS_CHECK_OSD;
   }
   return 0;
 }

@@ -17,6 +17,7 @@
 
 #include "actions/keypath.h"
 #include "app/activity.h"
+#include "app/osd.h"
 #include "common/activitylog.h"
 #include "common/format.h"
 #include "common/text.h"
@@ -210,8 +211,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CREATE:
       TrayAddIcon(window);
       ActivityLogSetWindow(window);
+      OsdStart(window);
       return 0;
     case WM_DESTROY:
+      OsdStop();
       TrayDeleteIcon();
       PostQuitMessage(0);
       return 0;
@@ -233,6 +236,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       if (wParam != kTrayMenuTimer) break;
       KillTimer(window, kTrayMenuTimer);
       TrayShowMenu(window);
+      return 0;
+    case kMsgOsd:
+      OsdOnMessage();
       return 0;
     case kMsgReceiverState:
       TraySetState(int(wParam), int(lParam));

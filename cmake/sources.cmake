@@ -20,6 +20,7 @@ set(REMOTE_PURE_SOURCES
   actions/linerules.cpp
   actions/keyline.cpp
   actions/hold.cpp
+  actions/osdtext.cpp
   common/activity.cpp
   common/format.cpp
   app/notice.cpp

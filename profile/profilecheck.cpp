@@ -20,13 +20,17 @@ static bool SameName(Span a, Span b) {
 
 static void CopySpan(char* out, size_t size, Span s);
 
-// An entry of [default] that is a timing or hold=: returns true, with problem->kind set when its
-// value is not one the program takes (left 0 when it is). False for any other entry.
+// An entry of [default] that is a timing, hold=, osd= or osdtime=: returns true, with problem->kind set when
+// its value is not one the program takes (left 0 when it is). False for any other entry.
 static bool DefaultTiming(Span key, Span raw, ProfileProblem* problem) {
   char value[64];
   CopySpan(value, sizeof value, raw);
   if (SameName(key, {kProfileHold, sizeof kProfileHold - 1})) {
     if (raw.length && gProfileLineRules.holdPolicy(value) < 0) problem->kind = kCheckHoldValue;
+  } else if (SameName(key, {kProfileOsd, sizeof kProfileOsd - 1})) {
+    if (raw.length >= sizeof value || gProfileLineRules.osdOn(value) < 0) problem->kind = kCheckOsd;
+  } else if (SameName(key, {kProfileOsdTime, sizeof kProfileOsdTime - 1})) {
+    if (raw.length >= sizeof value || gProfileLineRules.osdTime(value) < 0) problem->kind = kCheckOsd;
   } else {
     int timing = 0;
     while (timing < kProfileTimingCount &&
@@ -65,6 +69,10 @@ static int ButtonKey(Span key) {
 // 0 none, 1 ".hold", 2 ".long".
 static int ButtonSuffix(Span key, Span* base) {
   *base = key;
+  if (key.length >= 4 && SameName({key.text + key.length - 4, 4}, {kProfileOsdSuffix, 4})) {
+    base->length -= 4;
+    return 3;
+  }
   if (key.length < 5 || key.text[key.length - 5] != '.') return 0;
   Span suffix = {key.text + key.length - 5, 5};
   int which = SameName(suffix, {kProfileHoldSuffix, 5})   ? 1
@@ -266,8 +274,8 @@ int ProfileCheckText(const char* text, size_t size, ProfileProblemFn report, voi
       if (button < 0) continue;
       if (button == 0) {
         problem.kind = kCheckNotAButton;
-      } else if (raw.length == 0) {
-        continue;  // an empty entry counts as none
+      } else if (raw.length == 0 || suffix == 3) {
+        continue;  // an empty entry counts as none; a .osd text may say anything
       } else if (suffix == 1) {
         CopySpan(value, sizeof value, raw);
         if (gProfileLineRules.holdPolicy(value) >= 0) continue;

@@ -19,7 +19,9 @@ enum {
   kCheckUnreadable = 9,   // the file is no text the program can read (found by the caller from its encoding)
   kCheckHoldValue = 10,   // a .hold entry, or hold= of [default], names no policy (detail: the value)
   kCheckTiming = 11,      // a timing of [default] that is no number within 50..5000 (detail: the value)
-  kCheckLastKind = 11,
+  kCheckOsd = 12,         // osd= of [default] that is not 0 or 1, or osdtime= no number within 500..10000
+                          // (detail: the value)
+  kCheckLastKind = 12,
 };
 
 struct ProfileProblem {
@@ -41,6 +43,8 @@ struct ProfileLineRules {
   int (*keyword)(const char* line,
                  const char** argument);  // kProfileLineNoKeyword, kProfileLineKeyboard, ...
   int (*keysLeftDown)(const char* argument, char* detail, size_t size);
+  int (*osdOn)(const char* value);    // >= 0: osd= taken
+  int (*osdTime)(const char* value);  // >= 0: osdtime= taken
 };
 extern const ProfileLineRules gProfileLineRules;
 

@@ -12,10 +12,14 @@ inline constexpr char kProfileClassPrefix[] = "class:";  // + a window class: th
 inline constexpr char kProfileButtonPrefix[] = "Key";    // + 0..127: a button's entry
 inline constexpr char kProfileHoldSuffix[] = ".hold";    // after a button's entry: its policy when held
 inline constexpr char kProfileLongSuffix[] = ".long";    // after a button's entry: its long press
-// The settings of [default]: the port, the notices, the policy of entries without one, the timings
+inline constexpr char kProfileOsdSuffix[] = ".osd";      // after a button's entry: its on-screen text
+// The settings of [default]: the port, the notices, the on-screen display, the policy of entries
+// without one, the timings
 // (in the order of HoldTiming, actions/hold.h).
 inline constexpr char kProfilePort[] = "port";
 inline constexpr char kProfileNotify[] = "notify";
+inline constexpr char kProfileOsd[] = "osd";
+inline constexpr char kProfileOsdTime[] = "osdtime";
 inline constexpr char kProfileHold[] = "hold";
 enum { kProfileTimingCount = 4 };
 inline constexpr const char* kProfileTimingNames[kProfileTimingCount] = {"release", "repeatdelay",

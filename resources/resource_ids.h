@@ -81,6 +81,7 @@
 #define IDS_SAVE_BACKUP 717       // %1 the backup, %2 the system's text, %3 its error code
 #define IDS_CHECK_HOLD_VALUE 518  // a .hold or hold= value that names no way of acting on a held button
 #define IDS_CHECK_TIMING 519      // a timing of [default] that is no number from 50 to 5000
+#define IDS_CHECK_OSD 520         // osd= or osdtime= of [default] that cannot be used (%4 the value)
 
 #define IDD_SETUP 104    // port setup dialog
 #define IDC_DETECT 1001  // automatic detection
@@ -211,3 +212,17 @@
 #define IDS_LANGUAGE_RESTART 901   // Setup: the new language shows at the next start; restart now?
 #define IDS_LANGUAGE_SETTING 902   // Setup: the name of the choice, where saving it failed
 #define IDS_LANGUAGE_CAPTION 903   // Setup: the caption of the restart question
+// The on-screen display (texts 1040-1059) and its Setup check box (optional: a template without it
+// leaves osd= alone).
+#define IDC_OSD 1040
+#define IDS_OSD_OWN 1040          // %1 the entry's own .osd text
+#define IDS_OSD_KEYS 1041         // %1 the keys a KEYBOARD line presses ("Ctrl+S")
+#define IDS_OSD_STARTED 1042      // %1 the program EXEC started
+#define IDS_OSD_CLOSE 1043        // a CLOSE line
+#define IDS_OSD_COMMAND 1044      // %1 the command number
+#define IDS_OSD_NO_ENTRY 1045     // %1 the button's code, %2 the program it found nothing for
+#define IDS_OSD_NOT_RUN 1046      // %1 the button's code: its line did not run
+#define IDS_OSD_NOT_STARTED 1047  // %1 the program EXEC could not start
+#define IDS_OSD_CTRL 1048
+#define IDS_OSD_ALT 1049
+#define IDS_OSD_SHIFT 1050

@@ -125,10 +125,15 @@ int SetupNotificationsOn() {
   return ProfileReadInt(gProfilePath, kProfileDefault, kProfileNotify, 1) != 0;
 }
 
-// "Show notifications", when the template has the box.
+// "Show notifications" and "Show each press on the screen" (osd=1; off when missing), when the
+// template has the boxes.
 static void ReadNotify(HWND dialog) {
   if (GetDlgItem(dialog, IDC_NOTIFY))
     CheckDlgButton(dialog, IDC_NOTIFY, SetupNotificationsOn() ? BST_CHECKED : BST_UNCHECKED);
+  if (GetDlgItem(dialog, IDC_OSD)) {
+    bool on = ProfileReadInt(gProfilePath, kProfileDefault, kProfileOsd, 0) == 1;
+    CheckDlgButton(dialog, IDC_OSD, on ? BST_CHECKED : BST_UNCHECKED);
+  }
 }
 
 static void OnInit(HWND dialog) {
@@ -190,13 +195,17 @@ static void OnOk(HWND dialog) {
   if (!MaySaveNoPort(dialog)) return;
   char text[16], why[1024];
   FormatText(text, sizeof text, "%d", SetupCheckedPort(dialog));
-  // The port and "Show notifications" (notify=1 or 0; a template without the box leaves the entry
-  // alone) in one save, so that the backup keeps the profile as it was before.
-  const ProfileSetting entries[] = {
-      {kProfilePort, text},
-      {kProfileNotify, IsDlgButtonChecked(dialog, IDC_NOTIFY) == BST_CHECKED ? "1" : "0"}};
+  // The port, "Show notifications" (notify=1 or 0) and "Show each press on the screen" (osd=1 or 0)
+  // in one save, so that the backup keeps the profile as it was before; a template without a box
+  // leaves its entry alone.
+  ProfileSetting entries[3] = {{kProfilePort, text}};
+  size_t count = 1;
+  if (GetDlgItem(dialog, IDC_NOTIFY))
+    entries[count++] = {kProfileNotify, IsDlgButtonChecked(dialog, IDC_NOTIFY) == BST_CHECKED ? "1" : "0"};
+  if (GetDlgItem(dialog, IDC_OSD))
+    entries[count++] = {kProfileOsd, IsDlgButtonChecked(dialog, IDC_OSD) == BST_CHECKED ? "1" : "0"};
   unsigned long error;
-  int result = ProfileSaveEntries(kProfileDefault, entries, GetDlgItem(dialog, IDC_NOTIFY) ? 2 : 1, &error);
+  int result = ProfileSaveEntries(kProfileDefault, entries, count, &error);
   if (result < 0) {
     SaveReasonText(why, sizeof why, result, error, gProfilePath);
     SaveShowFailure(dialog, IDS_SAVE_PORT, gProfilePath, why);

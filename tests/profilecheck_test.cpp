@@ -24,7 +24,7 @@ static std::vector<std::string> Problems(const std::string& text) {
       [](void* context, const ProfileProblem* p) {
         static const char* const kKinds[] = {
             "",         "no keyword",   "held", "not a button", "no section", "too long", "shadowed",
-            "no class", "long pattern", "",     "hold",         "timing"};
+            "no class", "long pattern", "",     "hold",         "timing",     "osd"};
         std::string line = "Line " + std::to_string(p->line) + ", [" + p->section + "]" +
                            (p->key[0] ? std::string(" ") + p->key : "") + ": " + kKinds[p->kind];
         if (p->detail[0]) line += std::string(" ") + p->detail;
@@ -85,6 +85,14 @@ static const CheckCase kCheckCases[] = {
       "Line 6, [default] Key1.hold: hold always", "Line 7, [default] Key1.long: no keyword",
       "Line 8, [default] Key2.long: held CTRL", "Line 9, [default] Key.hold: not a button",
       "Line 10, [default] KeyX.long: not a button", "Line 11, [default] Key200.hold: not a button"}},
+    {"on-screen display: sound settings and .osd texts",
+     "[default]\nosd=1\nosdtime=500\nKey5.osd=Volume up\nKey6.OSD=\n[vlc.exe]\nosd=yes\nKey1.osd=;)\n",
+     {}},
+    {"on-screen display: what the program cannot take",
+     "[default]\nosd=2\nosdtime=499\nOSDTIME=10001\nosdtime=1.5s\nosd= on\nKey.osd=Play\n",
+     {"Line 2, [default] osd: osd 2", "Line 3, [default] osdtime: osd 499",
+      "Line 4, [default] OSDTIME: osd 10001", "Line 5, [default] osdtime: osd 1.5s",
+      "Line 6, [default] osd: osd on", "Line 7, [default] Key.osd: not a button"}},
     {"alias to a missing section",
      "[title -]\nUntitled -=Editor\nDoc -=editor\nGhost -=Nowhere\nBlank -=\n[EDITOR]\nKey1=CLOSE\n",
      {"Line 4, [title -] Ghost -: no section Nowhere"}},

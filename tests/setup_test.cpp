@@ -330,39 +330,50 @@ TEST_F(SetupDialogTest, OkSavesTheCheckedPortAndCancelSavesNothing) {
   }
 }
 
-// "Show notifications": on without an entry, kept as notify= in [default] at OK, untouched by Cancel.
-TEST_F(SetupDialogTest, NotificationsBoxFollowsNotifyAndOkSavesIt) {
+// "Show notifications" (on without an entry) and "Show each press on the screen" (off without one,
+// on only for osd=1): each kept in [default] at OK, in the port's save, untouched by Cancel.
+TEST_F(SetupDialogTest, NotifyAndDisplayBoxesFollowTheProfileAndOkSavesThem) {
   struct Case {
+    int box;
+    const char* key;
     const char* profile;
     bool checkedAtStart;
     bool toggle;
     int button;
-    const char* notify;  // afterwards, "(none)" when absent
-    int on;              // SetupNotificationsOn afterwards
+    const char* value;  // afterwards, "(none)" when absent
+    int on;             // SetupNotificationsOn afterwards; -1: not asked
   } cases[] = {
-      {"[default]\nport=1\n", true, false, IDOK, "1", 1},
-      {"[default]\nport=1\n", true, true, IDOK, "0", 0},
-      {"[default]\nport=1\nnotify=0\n", false, true, IDOK, "1", 1},
-      {"[default]\nport=1\nnotify=0\n", false, true, IDCANCEL, "0", 0},
-      {"[default]\nport=1\n", true, true, IDCANCEL, "(none)", 1},
+      {IDC_NOTIFY, "notify", "[default]\nport=1\n", true, false, IDOK, "1", 1},
+      {IDC_NOTIFY, "notify", "[default]\nport=1\n", true, true, IDOK, "0", 0},
+      {IDC_NOTIFY, "notify", "[default]\nport=1\nnotify=0\n", false, true, IDOK, "1", 1},
+      {IDC_NOTIFY, "notify", "[default]\nport=1\nnotify=0\n", false, true, IDCANCEL, "0", 0},
+      {IDC_NOTIFY, "notify", "[default]\nport=1\n", true, true, IDCANCEL, "(none)", 1},
+      {IDC_OSD, "osd", "[default]\nport=1\n", false, true, IDOK, "1", -1},
+      {IDC_OSD, "osd", "[default]\nport=1\n", false, false, IDOK, "0", -1},
+      {IDC_OSD, "osd", "[default]\nport=1\nosd=1\n", true, true, IDOK, "0", -1},
+      {IDC_OSD, "osd", "[default]\nport=1\nosd=1\n", true, true, IDCANCEL, "1", -1},
+      {IDC_OSD, "osd", "[default]\nport=1\nosd=yes\n", false, false, IDOK, "0", -1},
+      {IDC_OSD, "osd", "[default]\nport=1\n", false, true, IDCANCEL, "(none)", -1},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.profile) + (c.toggle ? " toggled" : "") +
+    SCOPED_TRACE(std::string(c.key) + ": " + c.profile + (c.toggle ? " toggled" : "") +
                  (c.button == IDOK ? " OK" : " Cancel"));
     Profile(c.profile);
     DeleteFileA((std::string(gProfilePath) + ".bak").c_str());
-    int button = c.button;
+    int button = c.button, box = c.box;
     bool toggle = c.toggle, checked = c.checkedAtStart;
     Run([&](HWND d) {
-      EXPECT_EQ(ItemChecked(d, IDC_NOTIFY), checked);
-      if (toggle) Click(d, IDC_NOTIFY);
+      EXPECT_EQ(ItemChecked(d, box), checked);
+      if (toggle) Click(d, box);
       PostClick(d, button);
     });
     char value[16];
-    GetPrivateProfileStringA("default", "notify", "(none)", value, sizeof value, gProfilePath);
-    EXPECT_STREQ(value, c.notify);
-    EXPECT_EQ(SetupNotificationsOn(), c.on);
-    // OK saves the port and the choice at once: the backup is the profile as it was.
+    GetPrivateProfileStringA("default", c.key, "(none)", value, sizeof value, gProfilePath);
+    EXPECT_STREQ(value, c.value);
+    if (c.on >= 0) {
+      EXPECT_EQ(SetupNotificationsOn(), c.on);
+    }
+    // OK saves the port and the choices at once: the backup is the profile as it was.
     EXPECT_EQ(ReadAll(std::string(gProfilePath) + ".bak"), c.button == IDOK ? c.profile : "(missing)");
   }
 }

@@ -74,6 +74,10 @@ TEST_F(EnglishModule, ProfileProblems) {
        "Line 6, [default] Key1.hold: \"always\" is no way of acting on a held button (every, once, repeat)"},
       {Problem(kCheckTiming, 3, "default", "release", "49"),
        "Line 3, [default] release: \"49\" is no time of 50 to 5000 ms: the program uses its default"},
+      {Problem(kCheckOsd, 4, "default", "osdtime", "20000"),
+       "Line 4, [default] osdtime: \"20000\" cannot be used (osd= takes 0 or 1, osdtime= 500 to 10000 ms): "
+       "the "
+       "display is off or keeps its default time"},
       {Problem(kCheckNoSection, 7, "title -", "100% -", "50%1"),  // a value is never read as a placeholder
        "Line 7, [title -] 100% -: names the section [50%1], which does not exist"},
   };

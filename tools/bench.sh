@@ -11,6 +11,9 @@
 #     patterns       the same with 500 title pattern sections ([*Name*]) of 40 keys, the match last;
 #     lookup alone   the same two profiles through the lookup in process (tools/lookupbench.cpp);
 #     test rig       the pseudo-terminal relay (socat) alone, which the program's rows include;
+#   on-screen display: the small-profile row again with osd=1, side by side with the row without it
+#                    (the press's first key-down in the window), and what drawing one text costs the
+#                    main thread (tools/osdbench.cpp);
 #   recording:       what logging one press for the Activity window costs the dispatch thread
 #                    (tools/activitybench.cpp), with the window closed and open;
 #   held buttons:    a line of 200 ms held 6 s, with and without .hold=repeat: how long after the
@@ -144,6 +147,12 @@ cp "$WORK/large.ini" "$WORK/app/profiles.ini"
 measure large wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
 cp "$WORK/patterns.ini" "$WORK/app/profiles.ini"
 measure patterns wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
+# The small profile with the on-screen display on: it shows over the sink for every press.
+sed 's/^port=1\r$/&\nosd=1\r/' "$WORK/small.ini" >"$WORK/app/profiles.ini"
+measure osd wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
+measure noosd_again sh -c 'cp "$1" "$2" && sleep 1 && exec wine "$3" COM9 --key 12 --repeat "$4" --gap 60' _ \
+  "$WORK/small.ini" "$WORK/app/profiles.ini" "$BUILD/bin/remotesim.exe" "$PRESSES"
+(cd "$BUILD/bin" && wine ./osdbench.exe 500 2>/dev/null | tr -d '\r') >"$WORK/osd.draw" || true
 cp "$WORK/small.ini" "$WORK/app/profiles.ini"
 # The lookup alone, in process (tools/lookupbench.cpp): no port, no window, no relay in the figures.
 wine "$BUILD/bin/lookupbench.exe" "Z:${WORK//\//\\}" 20000 | tr -d '\r' >"$WORK/lookup.txt" 2>/dev/null || true
@@ -261,6 +270,8 @@ report="$WORK/performance.md"
   row "program, small profile (1 section)" "$WORK/program.ms"
   row "program, large profile (500 sections of 40 keys, the match last)" "$WORK/large.ms"
   row "program, 500 title pattern sections of 40 keys, the match last" "$WORK/patterns.ms"
+  row "program, small profile, with the on-screen display (osd=1)" "$WORK/osd.ms"
+  row "program, small profile, without it, right after" "$WORK/noosd_again.ms"
   row "test rig alone: the pseudo-terminal relay (socat), no Wine, no program" "$WORK/relay.ms"
   if [ -n "${REMOTE_BENCH_BEFORE:-}" ]; then
     row "earlier version (${REMOTE_BENCH_BEFORE_NAME:-REMOTE_BENCH_BEFORE}), small profile, later in the same run" "$WORK/before.ms"
@@ -271,6 +282,11 @@ report="$WORK/performance.md"
     "99th percentile $(added "$WORK/program.ms" "$WORK/floor.ms" 0.99) ms (small profile);" \
     "median $(added "$WORK/large.ms" "$WORK/floor.ms" 0.5) ms," \
     "99th percentile $(added "$WORK/large.ms" "$WORK/floor.ms" 0.99) ms (large profile)."
+  echo "On-screen display: the press's first key-down with osd=1, median $(added "$WORK/osd.ms" "$WORK/noosd_again.ms" 0.5) ms," \
+    "99th percentile $(added "$WORK/osd.ms" "$WORK/noosd_again.ms" 0.99) ms against the row without it;" \
+    "drawing one text on the main thread (tools/osdbench.cpp, 500 texts):" \
+    "median $(awk '{ print $2 }' "$WORK/osd.draw") ms, 99th percentile $(awk '{ print $3 }' "$WORK/osd.draw") ms," \
+    "maximum $(awk '{ print $4 }' "$WORK/osd.draw") ms."
   echo "Title patterns against as many ordinary sections: median $(added "$WORK/patterns.ms" "$WORK/large.ms" 0.5) ms" \
     "(500 pattern sections, the match last, over 500 sections, the match last)."
   echo

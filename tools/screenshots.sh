@@ -14,6 +14,7 @@
 #   docs/assign-long.png   the Assign dialog for a window with a long title and program, starting a
 #                          program with a long path
 #   docs/restart.png       Setup's question after another language was chosen
+#   docs/osd.png           the on-screen display over a player window, a held button's repeats counted
 #   build/screenshots*/setup-task.png  the setup dialog of an installation whose logon task starts it
 #   build/screenshots*/setup-detect.png  the same after a detection that found no receiver
 # Usage: bash tools/screenshots.sh [CODE]     (builds first if needed; leaves nothing running)
@@ -192,6 +193,22 @@ drive command 100 >/dev/null
 wait "$APP_PID" 2>/dev/null || true
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
 
+remote_log "the on-screen display over a player window"
+cp "$APP/profiles.ini" "$WORK/profiles.before-osd"
+printf '[default]\r\nport=1\r\nosd=1\r\nosdtime=10000\r\n[Song.mp3 - Media Player]\r\nKey14=KEYBOARD VOLUP+^VOLUP\r\n' \
+  >"$APP/profiles.ini"
+remote_run_app "$APP"
+remote_open_sink "Song.mp3 - Media Player" "$WORK/sink.log"
+drive size "Song.mp3 - Media Player" 1024 768 >/dev/null || true # the player fills the screen
+remote_press --key 14 --hold 450 --gap 0
+drive osd 5000 1 >/dev/null || true
+sleep 0.5
+import -display "$DISPLAY" -window root "$DOCS/osd.png"
+remote_close_sink
+drive command 100 >/dev/null
+wait "$APP_PID" 2>/dev/null || true
+cp "$WORK/profiles.before-osd" "$APP/profiles.ini"
+
 remote_log "the Assign dialog"
 mkdir -p "$WORK/assign"
 printf '[default]\r\nport=1\r\n[vlc.exe]\r\nKey9=KEYBOARD BLANK+^BLANK\r\n' >"$WORK/assign/profiles.ini"
@@ -220,4 +237,4 @@ sleep 1
 shoot_window "$ASSIGN" "$DOCS/assign-long.png"
 drive press "$ASSIGN" 2 >/dev/null
 drive gone "$ASSIGN" 10000 >/dev/null
-remote_log "written into $DOCS: setup-dialog.png test-dialog.png test-dialog-slow.png tray-menu.png activity.png activity-resized.png activity-144dpi.png notice.png assign-dialog.png assign-long.png restart.png"
+remote_log "written into $DOCS: setup-dialog.png test-dialog.png test-dialog-slow.png tray-menu.png activity.png activity-resized.png activity-144dpi.png notice.png assign-dialog.png assign-long.png restart.png osd.png"

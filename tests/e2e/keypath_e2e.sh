@@ -11,6 +11,8 @@
 # rests meanwhile. A resume from sleep with the old port silent opens the new one; 10,000 random
 # bytes on the line type next to nothing, and a clean press after a second of quiet acts; Exit
 # ends the program with code 0.
+# With osd=1 each press shows its text on the screen while the window in front keeps the front and
+# the keys, a held button counts its repeats there, and the display goes after osdtime.
 # In between, the Activity window lists what each press found and did; Assign writes a line for a
 # press (and, when the profile cannot be written, says so and keeps the dialog open); clicking a
 # notice opens the Assign dialog for a press with no entry, the Activity window for the others.
@@ -53,6 +55,11 @@ Key21=KEYBOARD O+^O
 Key21.hold=once
 Key22=KEYBOARD S+^S
 Key22.long=KEYBOARD L+^L
+
+[OSD Sink]
+Key30=KEYBOARD V+^V
+Key30.osd=Volume up
+Key31=KEYBOARD CTRL+S+^S+^CTRL
 INI
 # The noise sink maps every key: each key acted on types N.
 { echo "[Noise Sink]"; for k in $(seq 0 127); do echo "Key$k=KEYBOARD N+^N"; done; } >>"$WORK/app/profiles.ini"
@@ -171,6 +178,34 @@ expect_keys "hold=once: a tap of three frames acts once" "down 0x4F up 0x4F" --k
 expect_keys "long press: held, the long line only" "down 0x4C up 0x4C" --key 22 --hold 1200 --gap 0
 expect_keys "long press: a tap, the short line at the release" "down 0x53 up 0x53" --key 22
 remote_close_sink
+# --- the on-screen display: shown for each press, never in the way, gone after its time -----------
+sed -i 's/^\[default\]$/[default]\nosd=1\nosdtime=5000/' "$WORK/app/profiles.ini"
+remote_open_sink "OSD Sink"
+expect_keys "osd: a press acts in the window in front" "down 0x11 down 0x53 up 0x53 up 0x11" --key 31
+expect "osd: the display shows the keys" "^osd visible 1 text 'Ctrl\+S' at " "$(drive osd 3000 1)"
+expect "osd: the window in front keeps the front" "title 'OSD Sink'" "$(drive foreground)"
+expect_keys "osd: a second press while it shows acts on the window in front" "down 0x56 up 0x56" --key 30
+shown="$(drive osd 3000 1)"
+expect "osd: the new press replaces the text with its own" "^osd visible 1 text 'Volume up' at " "$shown"
+# Bottom centre of the 1024x768 screen, a twentieth of its height.
+expect "osd: bottom centre, a twentieth of the screen high" " at [0-9]+ (6[0-9][0-9]|7[0-2][0-9]) [0-9]+ 38$" "$shown"
+osd_x=$(echo "$shown" | awk '{ print $(NF - 3) + $(NF - 1) / 2 }')
+check "osd: centred ($osd_x)" [ "${osd_x%.*}" -ge 500 -a "${osd_x%.*}" -le 524 ]
+expect "osd: the window in front still has the front" "title 'OSD Sink'" "$(drive foreground)"
+shown_at=$(now_ms)
+drive osd 9000 0 >/dev/null || true
+osd_gone_ms=$(($(now_ms) - shown_at))
+echo "osd: osdtime=5000, gone $osd_gone_ms ms after it was seen"
+expect "osd: gone after its time" "^osd visible 0" "$(drive osd 0 0)"
+check "osd: not gone before its time ($osd_gone_ms ms)" [ "$osd_gone_ms" -ge 2500 ]
+# A held button acts on each signal: the display counts them on the same text.
+remote_press --key 30 --hold 1200 --gap 0
+TIMES=$'\xc3\x97' # the multiplication sign, in UTF-8
+expect "osd: a held button's repeats counted" "^osd visible 1 text 'Volume up ${TIMES}([2-9]|1[0-9])' " \
+  "$(drive osd 3000 1)"
+remote_close_sink
+sed -i '/^osd=1$/d; /^osdtime=5000$/d' "$WORK/app/profiles.ini"
+
 # --- the Activity window: what each press found and did, read through Copy -------------------------
 remote_open_sink "Activity Sink"
 expect_keys "activity: a press that acts" "down 0x44 up 0x44" --key 3

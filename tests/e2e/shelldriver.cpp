@@ -52,6 +52,8 @@
 //                                    dialog, as a user's keys do
 //   set-text <title> <id> <text>     put text into an edit control of that dialog, as typing does
 //   size <title> <width> <height>    resize that top-level window, as a drag of its frame does
+//   osd <ms> <0|1>                   wait until the on-screen display is hidden (0) or shown (1); print
+//                                    "osd visible 1 text '...' at X Y W H" (its text in UTF-8)
 //   watch <title> <id> <ms>          print "watching", then poll the control every few ms and print
 //                                    "shown after N ms" once it is visible, or "never shown"
 #include <windows.h>
@@ -511,6 +513,28 @@ static int ExitTimed(int ms) {
   return 0;
 }
 
+static int Osd(int ms, int want) {
+  HWND window = nullptr;
+  bool visible = false;
+  for (int waited = 0;; waited += 20) {
+    window = FindTop("HalvestaRemoteOsdClass", nullptr, 0);
+    visible = window && IsWindowVisible(window);
+    if (visible == (want != 0) || waited >= ms) break;
+    Sleep(20);
+  }
+  WCHAR wide[256] = L"";
+  char text[768] = "";
+  RECT r = {0, 0, 0, 0};
+  if (window) {
+    GetWindowTextW(window, wide, 256);
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+    GetWindowRect(window, &r);
+  }
+  printf("osd visible %d text '%s' at %ld %ld %ld %ld\n", visible ? 1 : 0, text, r.left, r.top,
+         r.right - r.left, r.bottom - r.top);
+  return visible == (want != 0) ? 0 : 1;
+}
+
 static int Foreground() {
   HWND window = GetForegroundWindow();
   char name[64] = "", title[256] = "";
@@ -582,6 +606,7 @@ int main(int argc, char** argv) {
   }
   if (command == "exit-timed") return ExitTimed(ms);
   if (command == "foreground") return Foreground();
+  if (command == "osd" && argc == 4) return Osd(ms, atoi(argv[3]));
   if (command == "icon-delete") {
     NOTIFYICONDATAA icon = {};
     icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
