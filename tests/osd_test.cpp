@@ -106,7 +106,13 @@ TEST_F(OsdTest, LongKeysAreCut) {
 // The window: never activated, never hit by the mouse, outside the taskbar, with the text it shows,
 // at the bottom centre of the screen, a twentieth of its height; gone after its time.
 TEST_F(OsdTest, WindowStaysOutOfTheWay) {
+  // A window of the test's own in front, as the player is when the display shows over it.
+  HWND front = CreateWindowExA(0, "STATIC", "front", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
+                               nullptr, nullptr);
+  ASSERT_TRUE(front);
+  SetForegroundWindow(front);
   HWND before = GetForegroundWindow();
+  ASSERT_EQ(before, front);
   OsdShow(
       L"Volume up \x00D7"
       L"4",
@@ -143,6 +149,7 @@ TEST_F(OsdTest, WindowStaysOutOfTheWay) {
   EXPECT_FALSE(IsWindowVisible(osd));
   EXPECT_GE(GetTickCount() - start, 250u);
   OsdStop();
+  DestroyWindow(front);
 }
 
 }  // namespace

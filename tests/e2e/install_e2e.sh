@@ -218,7 +218,9 @@ uninstall_from "$APP" /S /CurrentUser
 SCHTASKS="$WINEPREFIX/drive_c/windows/system32/schtasks.exe"
 cp "$SCHTASKS" "$WORK/schtasks.orig"
 cp "$BUILD/bin/quietexit.exe" "$SCHTASKS"
-WINEDLLOVERRIDES="$WINEDLLOVERRIDES;schtasks.exe=n" wine "$SETUP" /S /AllUsers /AdminTask
+quiet_status=0
+WINEDLLOVERRIDES="$WINEDLLOVERRIDES;schtasks.exe=n" wine "$SETUP" /S /AllUsers /AdminTask || quiet_status=$?
+check "task missing after schtasks: setup ended with 0 (ended with $quiet_status)" test "$quiet_status" = 0
 cp "$WORK/schtasks.orig" "$SCHTASKS"
 check "task missing after schtasks: no task file" test ! -e "$TASKFILE"
 check "task missing after schtasks: LogonTask not recorded" test -z "$(regval "HKLM\\$LANG_VALUE" LogonTask)"
