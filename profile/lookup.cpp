@@ -14,15 +14,30 @@ static void Served(char* served, const char* name) {
 // One lookup. `program` is the program's file name and `windowClass` the window's class; when
 // they are null and `ask` is given, they are asked for, each only if the steps before it found
 // nothing.
+// The first of `keys` that one section holds, in the order given.
+static int SectionGet(const char* section, const char* const* keys, int keyCount, char* out) {
+  for (int i = 0; i < keyCount; i++) {
+    int found = ProfileGet(section, keys[i], out, kProfileLineMax);
+    if (found) return found;
+  }
+  return 0;
+}
+
 int ProfileLookupEntry(const char* path, const char* title, const char* windowClass, const char* program,
                        const ProfileWindowAsk* ask, const char* key, char* out, char* served) {
+  return ProfileLookupKeys(path, title, windowClass, program, ask, &key, 1, out, served);
+}
+
+int ProfileLookupKeys(const char* path, const char* title, const char* windowClass, const char* program,
+                      const ProfileWindowAsk* ask, const char* const* keys, int keyCount, char* out,
+                      char* served) {
   out[0] = '\0';
   Served(served, "");
   if (ProfileRefresh(path) < 0) return 0;
 
   // A window without a title has no section of its own: an empty section name would read the
   // lines above the file's first section header.
-  int found = title[0] ? ProfileGet(title, key, out, kProfileLineMax) : 0;
+  int found = title[0] ? SectionGet(title, keys, keyCount, out) : 0;
   if (found) {
     if (found > 0) Served(served, title);
     return found;
@@ -33,7 +48,7 @@ int ProfileLookupEntry(const char* path, const char* title, const char* windowCl
   if (CutAliasTitle(cut)) {
     char alias[kTitleSize];
     if (ProfileGet(kAliasSection, cut, alias, sizeof alias - 1) == 1) {
-      found = ProfileGet(alias, key, out, kProfileLineMax);
+      found = SectionGet(alias, keys, keyCount, out);
       if (found) {
         if (found > 0) Served(served, alias);
         return found;
@@ -41,7 +56,7 @@ int ProfileLookupEntry(const char* path, const char* title, const char* windowCl
     }
   }
 
-  found = ProfileGetPattern(title, key, out, kProfileLineMax, served, served ? kTitleSize : 0);
+  found = ProfileGetPatternKeys(title, keys, keyCount, out, kProfileLineMax, served, served ? kTitleSize : 0);
   if (found) {
     if (found < 0) Served(served, "");
     return found;
@@ -52,7 +67,7 @@ int ProfileLookupEntry(const char* path, const char* title, const char* windowCl
   if (windowClass && windowClass[0]) {
     char section[kTitleSize + 8];
     FormatText(section, sizeof section, "%s%s", kProfileClassPrefix, windowClass);
-    found = ProfileGet(section, key, out, kProfileLineMax);
+    found = SectionGet(section, keys, keyCount, out);
     if (found) {
       if (found > 0) Served(served, section);
       return found;
@@ -62,14 +77,14 @@ int ProfileLookupEntry(const char* path, const char* title, const char* windowCl
   char name[MAX_PATH];
   if (!program && ask) program = ask->program(ask->context, name) == 0 ? name : nullptr;
   if (program && program[0]) {
-    found = ProfileGet(program, key, out, kProfileLineMax);
+    found = SectionGet(program, keys, keyCount, out);
     if (found) {
       if (found > 0) Served(served, program);
       return found;
     }
   }
 
-  found = ProfileGet(kProfileDefault, key, out, kProfileLineMax);
+  found = SectionGet(kProfileDefault, keys, keyCount, out);
   if (found > 0) Served(served, kProfileDefault);
   if (found) return found;
   out[0] = '\0';
@@ -86,4 +101,19 @@ int ProfileLookupServed(const char* path, const char* title, const char* windowC
   ProfileButtonKey(code, "", key);
   return ProfileLookupEntry(path, title, windowClass ? windowClass : "", program ? program : "", nullptr, key,
                             out, served);
+}
+
+int ProfileLookupNamed(const char* path, const char* title, const char* windowClass, const char* program,
+                       const char* remote, const char* name, char* out, char* served) {
+  char names[kProfileButtonKeys][kProfileKeySize];
+  const char* keys[kProfileButtonKeys];
+  int count = ProfileButtonKeys(-1, remote, name, "", names);
+  for (int i = 0; i < count; i++) keys[i] = names[i];
+  if (count == 0) {
+    out[0] = '\0';
+    if (served) served[0] = '\0';
+    return 0;
+  }
+  return ProfileLookupKeys(path, title, windowClass ? windowClass : "", program ? program : "", nullptr, keys,
+                           count, out, served);
 }

@@ -238,10 +238,14 @@ static int ProfileValue(int s, ProfileSpan wantedKey, char* out, size_t max) {
 
 int ProfileGetPattern(const char* title, const char* key, char* out, size_t max, char* served,
                       size_t servedSize) {
+  return ProfileGetPatternKeys(title, &key, 1, out, max, served, servedSize);
+}
+
+int ProfileGetPatternKeys(const char* title, const char* const* keys, int keyCount, char* out, size_t max,
+                          char* served, size_t servedSize) {
   out[0] = '\0';
   if (served) served[0] = '\0';
   size_t titleLength = strlen(title);
-  ProfileSpan wantedKey = ProfileTrim({key, strlen(key)});
   for (int i = 0; i < profile.patternCount; i++) {
     const ProfilePattern& pattern = profile.patterns[i];
     ProfileSpan name = profile.sections[pattern.section].name;
@@ -249,10 +253,12 @@ int ProfileGetPattern(const char* title, const char* key, char* out, size_t max,
         !ProfileSameName({name.text, pattern.prefix}, {title, pattern.prefix}) ||
         !TitleMatches(name.text, name.length, title, titleLength))
       continue;
-    int found = ProfileValue(pattern.section, wantedKey, out, max);
-    if (found == 0) continue;
-    if (served) FormatText(served, servedSize, "%.*s", int(name.length), name.text);
-    return found;
+    for (int k = 0; k < keyCount; k++) {
+      int found = ProfileValue(pattern.section, ProfileTrim({keys[k], strlen(keys[k])}), out, max);
+      if (found == 0) continue;
+      if (served) FormatText(served, servedSize, "%.*s", int(name.length), name.text);
+      return found;
+    }
   }
   return 0;
 }

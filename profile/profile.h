@@ -59,6 +59,14 @@ struct ProfileWindowAsk {
 };
 int ProfileLookupEntry(const char* path, const char* title, const char* windowClass, const char* program,
                        const ProfileWindowAsk* ask, const char* key, char* out, char* served);
+// The same for a button with several entry names (ProfileButtonKeys), tried in order within each
+// section before the next section is consulted.
+int ProfileLookupKeys(const char* path, const char* title, const char* windowClass, const char* program,
+                      const ProfileWindowAsk* ask, const char* const* keys, int keyCount, char* out,
+                      char* served);
+// The lookup of a button of the network receiver by its remote and name (remote may be empty).
+int ProfileLookupNamed(const char* path, const char* title, const char* windowClass, const char* program,
+                       const char* remote, const char* name, char* out, char* served);
 // The lookup of button `code` (its entry "Key<code>"), class unknown, program given.
 int ProfileLookup(const char* path, const char* title, const char* program, int code, char* out);
 // The same with the window's class, and the name of the section that served, as the lookup named it
@@ -82,3 +90,6 @@ int ProfileAnyKey(const char* key);
 // and its name goes into served (servedSize bytes; may be null). 0 with out empty when none.
 int ProfileGetPattern(const char* title, const char* key, char* out, size_t max, char* served,
                       size_t servedSize);
+// The same for several names of one button, tried in order within each pattern section.
+int ProfileGetPatternKeys(const char* title, const char* const* keys, int keyCount, char* out, size_t max,
+                          char* served, size_t servedSize);

@@ -50,10 +50,19 @@ static void CopySpan(char* out, size_t size, Span s) {
   out[n] = '\0';
 }
 
-// 1 when `key` is "Key" followed by 0 to 127 as "Key%d" writes it, 0 when it begins with "Key"
-// but is no such name, -1 when it does not begin with "Key" (not a button entry at all).
+// 1 when `key` is "Key" followed by 0 to 127 as "Key%d" writes it, or a named button's "Key.NAME"
+// or "Key.REMOTE.NAME"; 0 when it begins with "Key" but is no such name ("Key." without a name
+// among them), -1 when it does not begin with "Key" (not a button entry at all).
 static int ButtonKey(Span key) {
   if (key.length < 3 || !SameName({key.text, 3}, {kProfileButtonPrefix, 3})) return -1;
+  if (key.length >= 4 && key.text[3] == '.') {
+    const char* name = key.text + 4;
+    size_t length = key.length - 4;
+    const char* dot = static_cast<const char*>(memchr(name, '.', length));
+    if (!dot) return ProfileButtonNameOk(name, length) ? 1 : 0;
+    size_t remote = size_t(dot - name);
+    return ProfileButtonNameOk(name, remote) && ProfileButtonNameOk(dot + 1, length - remote - 1) ? 1 : 0;
+  }
   if (key.length < 4 || key.length > 6) return 0;
   int value = 0;
   for (size_t i = 3; i < key.length; i++) {

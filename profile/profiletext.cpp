@@ -139,3 +139,29 @@ int ProfileButtonKey(int code, const char* suffix, char* out) {
   out[0] = '\0';
   return -1;
 }
+
+bool ProfileButtonNameOk(const char* name, size_t length) {
+  if (length == 0 || length > 31) return false;
+  for (size_t i = 0; i < length; i++) {
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    bool ok = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
+              c == '-' || c == '+' || c > 127;
+    if (!ok) return false;
+  }
+  return true;
+}
+
+int ProfileButtonKeys(int code, const char* remote, const char* name, const char* suffix,
+                      char out[kProfileButtonKeys][kProfileKeySize]) {
+  if (code >= 0) return ProfileButtonKey(code, suffix, out[0]) < 0 ? 0 : 1;
+  if (!name || !ProfileButtonNameOk(name, strlen(name))) return 0;
+  if (!suffix) suffix = "";
+  int count = 0;
+  if (remote && remote[0] && ProfileButtonNameOk(remote, strlen(remote))) {
+    int n = FormatText(out[count], kProfileKeySize, "%s%s.%s%s", kProfileNamedPrefix, remote, name, suffix);
+    if (n >= 0 && n < kProfileKeySize) count++;
+  }
+  int n = FormatText(out[count], kProfileKeySize, "%s%s%s", kProfileNamedPrefix, name, suffix);
+  if (n >= 0 && n < kProfileKeySize) count++;
+  return count;
+}

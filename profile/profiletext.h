@@ -25,12 +25,24 @@ enum { kProfileTimingCount = 4 };
 inline constexpr const char* kProfileTimingNames[kProfileTimingCount] = {"release", "repeatdelay",
                                                                          "repeatinterval", "longpress"};
 // The longest value that runs as an action line; values are read with room for one character more.
-enum { kProfileLineMax = 4096, kProfileKeySize = 40 };
+enum { kProfileLineMax = 4096, kProfileKeySize = 80 };
 
 // The entry name of button `code` with `suffix` ("", kProfileHoldSuffix, kProfileLongSuffix):
 // "Key12", "Key12.long", into out (kProfileKeySize bytes). Every lookup, save and view of a button's
 // entries builds the name here. Returns its length, or -1 with out empty when it does not fit.
 int ProfileButtonKey(int code, const char* suffix, char* out);
+// The entry names of a button, in the order each section is searched: a serial button (code 0..127,
+// remote and name ignored) has one, "Key12"; a named button has "Key.REMOTE.NAME" then "Key.NAME"
+// ("Key.NAME" alone without a remote), each with `suffix`. Names the receiver gives that could not
+// be written as an entry name (empty, with a dot, a blank, "=" or a bracket, or too long) give none.
+// Returns how many were written into out.
+enum { kProfileButtonKeys = 2 };
+inline constexpr char kProfileNamedPrefix[] = "Key.";  // + [REMOTE.]NAME: a named button's entry
+int ProfileButtonKeys(int code, const char* remote, const char* name, const char* suffix,
+                      char out[kProfileButtonKeys][kProfileKeySize]);
+// Whether a remote's or button's name can stand in an entry name: 1..31 of letters, digits, "_",
+// "-" and "+" (and any byte above 127, as a receiver may name it in its own code page).
+bool ProfileButtonNameOk(const char* name, size_t length);
 
 struct ProfileSpan {
   const char* text;

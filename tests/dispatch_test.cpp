@@ -34,9 +34,11 @@ static const char kClass[] = "DispatchTestWindow";
 static std::string NewSections() {
   return "[*youtube*]\r\n"
          "Key1=pattern youtube\r\n"
+         "Key.DEMO.KEY_PLAY=youtube demo play\r\n"
          "Key2=\r\n"
          "[* - Browser]\r\n"
          "Key1=browser one\r\n"
+         "Key.KEY_PLAY=browser play\r\n"
          "Key2=browser two\r\n"
          "Key8=" +
          kTooLong +
@@ -61,6 +63,9 @@ static std::string Profile(bool programs = true, bool extra = false) {
          "Key7=default seven\r\n"
          "Key8=default eight\r\n"
          "Key99=sentinel\r\n"
+         "Key.KEY_PLAY=default play\r\n"
+         "Key.DEMO.KEY_PLAY=default demo play\r\n"
+         "Key.DEMO.KEY_OK=default demo ok\r\n"
          "[title -]\r\n"
          "Untitled -=Editor\r\n"
          "Doc -=Editor\r\n"
@@ -70,10 +75,12 @@ static std::string Profile(bool programs = true, bool extra = false) {
          "Ghost -=Nowhere\r\n"
          "[Editor]\r\n"
          "Key1=editor one\r\n"
+         "key.key_ok=editor ok\r\n"
          "[Doc - A]\r\n"
          "Key1=direct doc\r\n"
          "[Calculator]\r\n"
          "Key2=calc two\r\n"
+         "Key.TV.KEY_UP=calc tv up\r\n"
          "Key7=\r\n"
          "[setup-]\r\n"
          "Key2=setup two\r\n"
@@ -109,6 +116,8 @@ struct LookupCase {
   std::string line;               // empty: no action; kNotRun: an entry too long to run
   const char* withProgram;        // the line when the profile has a section for this program; null: the same
   const char* withNew = nullptr;  // the line when it has the pattern and class sections; null: the same
+  const char* remote = nullptr;   // with a name: a named button (code unused), of this remote
+  const char* name = nullptr;
 };
 
 static const LookupCase kLookupCases[] = {
@@ -142,6 +151,19 @@ static const LookupCase kLookupCases[] = {
     {"Calculator", 4, "", nullptr, "class four"},                //
     {"Calculator", 2, "calc two", nullptr, nullptr},             // the title before the class
     {"Calculator", 5, "", nullptr, nullptr},                     // [class:] serves no window
+    // Named buttons: Key.REMOTE.NAME before Key.NAME within a section, the sections in the same order.
+    {"Calculator", -1, "default demo play", nullptr, nullptr, "demo", "key_play"},  // any case
+    {"Calculator", -1, "default play", nullptr, nullptr, "TV", "KEY_PLAY"},         // another remote
+    {"Calculator", -1, "default play", nullptr, nullptr, "", "KEY_PLAY"},           // no remote given
+    {"Untitled - Notepad", -1, "editor ok", nullptr, nullptr, "DEMO", "KEY_OK"},    // the section first
+    {"Calculator", -1, "calc tv up", nullptr, nullptr, "TV", "KEY_UP"},             //
+    {"Calculator", -1, "", nullptr, nullptr, "DEMO", "KEY_UP"},                     // only that remote's
+    {"Holiday - YouTube - Browser", -1, "default demo play", nullptr, "youtube demo play", "DEMO",
+     "KEY_PLAY"},
+    {"Holiday - YouTube - Browser", -1, "default play", nullptr, "browser play", "TV", "KEY_PLAY"},
+    {"Calculator", -1, "", nullptr, nullptr, "DEMO", "KEY.PLAY"},               // no entry name can hold it
+    {"Calculator", -1, "", nullptr, nullptr, "DEMO", ""},                       //
+    {"Calculator", -1, "default play", nullptr, nullptr, "DE MO", "KEY_PLAY"},  // the remote's form skipped
 };
 
 static std::string Expected(const LookupCase& c, bool programs, bool extra) {
@@ -159,10 +181,13 @@ TEST(ProfileLookup, FindsTheLineForTitleProgramAndKey) {
       char out[kProfileValueSize];
       memset(out, 'x', sizeof out);
       int result = expected == kNotRun ? -1 : expected.empty() ? 0 : 1;
-      EXPECT_EQ(ProfileLookupServed(path.c_str(), c.title, kClass, kProgram, c.code, out, nullptr), result)
-          << c.title << " " << c.code << " programs " << programs << " extra " << extra;
+      int got =
+          c.name ? ProfileLookupNamed(path.c_str(), c.title, kClass, kProgram, c.remote, c.name, out, nullptr)
+                 : ProfileLookupServed(path.c_str(), c.title, kClass, kProgram, c.code, out, nullptr);
+      EXPECT_EQ(got, result) << c.title << " " << c.code << (c.name ? c.name : "") << " programs " << programs
+                             << " extra " << extra;
       EXPECT_EQ(std::string(out), result == -1 ? "" : expected) << c.title << " " << c.code;
-      if (!extra) {
+      if (!extra && !c.name) {
         EXPECT_EQ(ProfileLookup(path.c_str(), c.title, kProgram, c.code, out), result) << c.title;
       }
     }
@@ -881,6 +906,7 @@ TEST_F(Dispatch, LooksUpTheForegroundWindowsTitleAndProgramForEveryKey) {
     bool programs = variant & 1, extra = variant & 2;
     dir_.Write("profiles.ini", Profile(programs, extra));
     for (const LookupCase& c : kLookupCases) {
+      if (c.name) continue;  // the serial receiver's events name no button
       std::string expected = Expected(c, programs, extra);
       if (expected == kNotRun) expected.clear();
       SetWindowTextA(window_, c.title);

@@ -71,6 +71,13 @@ static const CheckCase kCheckCases[] = {
      {"Line 2, [x] Key128: not a button", "Line 3, [x] Key-1: not a button",
       "Line 4, [x] Key07: not a button", "Line 5, [x] Key: not a button", "Line 6, [x] Keys: not a button",
       "Line 7, [x] Key 5: not a button", "Line 8, [x] Key1000: not a button"}},
+    {"buttons by name",
+     "[x]\nKey.KEY_PLAY=CLOSE\nkey.demo.key_up=CLOSE\nKey.DEMO.KEY_OK.hold=once\nKey.KEY_OK.long=CLOSE\n"
+     "Key.=CLOSE\nKey..KEY_OK=CLOSE\nKey.DEMO.=CLOSE\nKey.A.B.C=CLOSE\nKey.KEY "
+     "PLAY=CLOSE\nKey.KEY_OK.hold=often\n",
+     {"Line 6, [x] Key.: not a button", "Line 7, [x] Key..KEY_OK: not a button",
+      "Line 8, [x] Key.DEMO.: not a button", "Line 9, [x] Key.A.B.C: not a button",
+      "Line 10, [x] Key.KEY PLAY: not a button", "Line 11, [x] Key.KEY_OK.hold: hold often"}},
     {"other entries are not looked at", "[default]\nport=9\nname=whatever\n", {}},
     {"held buttons: sound entries and timings",
      "[default]\nhold=Once\nrelease=180\nrepeatdelay=50\nrepeatinterval= 5000 \nlongpress=\nKey1=KEYBOARD "
