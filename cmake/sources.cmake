@@ -9,6 +9,7 @@ set(REMOTE_PURE_SOURCES
   receiver/retry.cpp
   receiver/noise.cpp
   receiver/press.cpp
+  receiver/mce.cpp
   actions/title.cpp
   actions/keyparse.cpp
   actions/keygroups.cpp
@@ -16,6 +17,7 @@ set(REMOTE_PURE_SOURCES
   actions/profilecheck.cpp
   actions/keyline.cpp
   actions/hold.cpp
+  actions/keytake.cpp
   common/activity.cpp
   common/format.cpp
   app/notice.cpp
