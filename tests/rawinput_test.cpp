@@ -1,0 +1,116 @@
+#include "app/rawinput.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+// The reports of the input in hand, as the device would give them, and its collection.
+static struct {
+  std::vector<std::vector<BYTE>> reports;
+  USHORT page, usage;
+  DWORD type;
+} gFake;
+
+static UINT WINAPI FakeData(HRAWINPUT, UINT command, LPVOID data, PUINT size, UINT headerSize) {
+  if (command != RID_INPUT || headerSize != sizeof(RAWINPUTHEADER)) return UINT(-1);
+  DWORD each = gFake.reports.empty() ? 0 : DWORD(gFake.reports[0].size());
+  UINT need = UINT(offsetof(RAWINPUT, data.hid.bRawData) + each * gFake.reports.size());
+  if (need > *size) return UINT(-1);
+  RAWINPUT* raw = static_cast<RAWINPUT*>(data);
+  raw->header.dwType = gFake.type;
+  raw->header.dwSize = need;
+  raw->header.hDevice = reinterpret_cast<HANDLE>(7);
+  raw->data.hid.dwSizeHid = each;
+  raw->data.hid.dwCount = DWORD(gFake.reports.size());
+  for (size_t i = 0; i < gFake.reports.size(); i++)
+    memcpy(raw->data.hid.bRawData + i * each, gFake.reports[i].data(), each);
+  return need;
+}
+
+static UINT WINAPI FakeInfo(HANDLE device, UINT command, LPVOID data, PUINT size) {
+  if (device != reinterpret_cast<HANDLE>(7) || command != RIDI_DEVICEINFO ||
+      *size < sizeof(RID_DEVICE_INFO)) {
+    return UINT(-1);
+  }
+  RID_DEVICE_INFO* info = static_cast<RID_DEVICE_INFO*>(data);
+  info->dwType = RIM_TYPEHID;
+  info->hid.usUsagePage = gFake.page;
+  info->hid.usUsage = gFake.usage;
+  return sizeof(RID_DEVICE_INFO);
+}
+
+static void Record(const char* name, int phase, void* context) {
+  std::string* seen = static_cast<std::string*>(context);
+  if (!seen->empty()) *seen += ' ';
+  *seen += (phase == kRawInputPress ? "+" : phase == kRawInputRepeat ? "=" : "-") + std::string(name);
+}
+
+TEST(RawInput, InputsGiveTheirButtons) {
+  static const struct {
+    USHORT page, usage;
+    std::vector<std::vector<BYTE>> reports;
+    int handed;
+    const char* seen;  // after this input, the inputs before included
+  } kSteps[] = {
+      {0xFFBC, 0x88, {{0x02, 0x25}}, 1, "+LIVETV"},
+      {0xFFBC, 0x88, {{0x02, 0x25}}, 1, "+LIVETV =LIVETV"},
+      {0xFFBC, 0x88, {{0x02, 0x00}}, 1, "+LIVETV =LIVETV -LIVETV"},
+      {0xFFBC, 0x88, {{0x02, 0x00}}, 0, "+LIVETV =LIVETV -LIVETV"},  // nothing held: no release
+      {0x0C, 0x01, {{0x03, 0x8D, 0x00}, {0x03, 0x00, 0x00}}, 2, "+LIVETV =LIVETV -LIVETV +GUIDE -GUIDE"},
+      {0x0C, 0x01, {{0x03, 0xE9, 0x00}}, 0, "+LIVETV =LIVETV -LIVETV +GUIDE -GUIDE"},  // volume: a key
+      {0xFFBC,
+       0x88,
+       {{0x02, 0x5B}, {0x02, 0x5E}},
+       3,
+       "+LIVETV =LIVETV -LIVETV +GUIDE -GUIDE +RED -RED +BLUE"},
+      {0x01, 0x06, {{0x00, 0x5B}}, 0, "+LIVETV =LIVETV -LIVETV +GUIDE -GUIDE +RED -RED +BLUE"},
+      {0xFFBC, 0x88, {}, -1, "+LIVETV =LIVETV -LIVETV +GUIDE -GUIDE +RED -RED +BLUE"},  // no report size
+      {0xFFBC,
+       0x88,
+       {std::vector<BYTE>(1100, 0)},
+       -1,
+       "+LIVETV =LIVETV -LIVETV +GUIDE -GUIDE +RED -RED +BLUE"},
+  };
+  RawInputSeam saved = gRawInputSeam;
+  gRawInputSeam = {FakeData, FakeInfo};
+  std::string seen;
+  RawInputSetHandler(Record, &seen);
+  gFake.type = RIM_TYPEHID;
+  for (const auto& s : kSteps) {
+    gFake.page = s.page;
+    gFake.usage = s.usage;
+    gFake.reports = s.reports;
+    EXPECT_EQ(RawInputHandle(0), s.handed) << s.seen;
+    EXPECT_EQ(seen, s.seen);
+  }
+  gFake.type = RIM_TYPEKEYBOARD;  // the keyboard's input never reaches the decoder
+  gFake.reports = {{0x02, 0x25}};
+  EXPECT_EQ(RawInputHandle(0), 0);
+  RawInputSetHandler(nullptr, nullptr);
+  gRawInputSeam = saved;
+}
+
+TEST(RawInput, RegistersBothCollectionsForAWindow) {
+  HWND window = CreateWindowA("STATIC", "raw input", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(RawInputRegister(window), 0);
+  RAWINPUTDEVICE devices[8];
+  UINT count = 8;
+  UINT got = GetRegisteredRawInputDevices(devices, &count, sizeof devices[0]);
+  ASSERT_NE(got, UINT(-1));
+  int found = 0;
+  for (UINT i = 0; i < got; i++) {
+    bool media = devices[i].usUsagePage == 0xFFBC && devices[i].usUsage == 0x88;
+    bool consumer = devices[i].usUsagePage == 0x0C && devices[i].usUsage == 0x01;
+    if ((media || consumer) && devices[i].hwndTarget == window && (devices[i].dwFlags & RIDEV_INPUTSINK))
+      found++;
+  }
+  EXPECT_EQ(found, 2);
+  RawInputUnregister();
+  count = 8;
+  EXPECT_EQ(GetRegisteredRawInputDevices(devices, &count, sizeof devices[0]), 0u);
+  DestroyWindow(window);
+}
