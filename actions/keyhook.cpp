@@ -32,6 +32,7 @@ static volatile LONG gDrop;
 // The hook thread's own.
 static HHOOK gHook;
 static KeyTakeTable* gTable;
+static KeyTakeCache gCache;
 static BYTE gDown[256];  // 0 up, 1 taken, 2 passed
 static bool gProbeSeen;
 static DWORD gProgramPid;
@@ -80,7 +81,7 @@ static int Decide(unsigned vk) {
     GetClassNameA(front, windowClass, sizeof windowClass);
   }
   KeyTakeWindow window = {title, windowClass, front ? ProgramOf(front) : ""};
-  return KeyTakeDecide(gTable, vk, &window);
+  return KeyTakeDecideCached(gTable, vk, &window, &gCache);
 }
 
 static void Hand(unsigned vk, int phase, DWORD time) {
@@ -161,6 +162,7 @@ static DWORD WINAPI HookThread(LPVOID argument) {
     if (msg.message == kMessageTable) {
       KeyTakeTableFree(gTable);
       gTable = reinterpret_cast<KeyTakeTable*>(msg.lParam);
+      gCache.table = nullptr;  // a new table may sit where the old one was
     } else if (msg.message == WM_TIMER && msg.hwnd == nullptr) {
       Check();
     } else {
@@ -189,6 +191,7 @@ int KeyHookStart(KeyHookHandler handler, void* context) {
   gReinstalls = 0;
   ZeroMemory(gDown, sizeof gDown);
   gProgramPid = 0;
+  gCache.table = nullptr;
   StartState start = {CreateEventA(nullptr, TRUE, FALSE, nullptr), -1};
   if (!start.ready) return -1;
   gThread = CreateThread(nullptr, 0, HookThread, &start, 0, &gThreadId);

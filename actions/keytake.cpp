@@ -115,16 +115,57 @@ static bool Serves(const KeyTakeSection* s, const KeyTakeWindow* w, const char* 
   return false;
 }
 
-int KeyTakeDecide(const KeyTakeTable* table, unsigned vk, const KeyTakeWindow* window) {
-  if (!table || vk > 0xFF || !(table->any[vk >> 3] >> (vk & 7) & 1)) return 0;
-  char cut[kKeyTakeTextSize] = "";
-  if (window->title && strlen(window->title) < sizeof cut) {
+static void AliasOf(const KeyTakeWindow* window, char* cut) {
+  cut[0] = '\0';
+  if (window->title && strlen(window->title) < kKeyTakeTextSize) {
     strcpy(cut, window->title);
     if (!CutAliasTitle(cut)) cut[0] = '\0';
   }
+}
+
+int KeyTakeDecide(const KeyTakeTable* table, unsigned vk, const KeyTakeWindow* window) {
+  if (!table || vk > 0xFF || !(table->any[vk >> 3] >> (vk & 7) & 1)) return 0;
+  char cut[kKeyTakeTextSize];
+  AliasOf(window, cut);
   for (int i = 0; i < table->count; i++) {
     const KeyTakeSection* s = &table->sections[i];
     if ((s->keys[vk >> 3] >> (vk & 7) & 1) && Serves(s, window, cut)) return 1;
   }
   return 0;
+}
+
+// Copies a window text into a cache field; false when it does not fit (the cache is not used).
+static bool Keep(char* field, const char* text) {
+  size_t length = text ? strlen(text) : 0;
+  if (length >= kKeyTakeTextSize) return false;
+  memcpy(field, text ? text : "", length + 1);
+  return true;
+}
+
+static bool Same(const char* field, const char* text) {
+  return strcmp(field, text ? text : "") == 0;
+}
+
+int KeyTakeDecideCached(const KeyTakeTable* table, unsigned vk, const KeyTakeWindow* window,
+                        KeyTakeCache* cache) {
+  if (!table || vk > 0xFF || !(table->any[vk >> 3] >> (vk & 7) & 1)) return 0;
+  bool hit = cache->table == table && Same(cache->title, window->title) &&
+             Same(cache->windowClass, window->windowClass) && Same(cache->program, window->program);
+  if (!hit) {
+    cache->table = nullptr;
+    if (!Keep(cache->title, window->title) || !Keep(cache->windowClass, window->windowClass) ||
+        !Keep(cache->program, window->program)) {
+      return KeyTakeDecide(table, vk, window);
+    }
+    char cut[kKeyTakeTextSize];
+    AliasOf(window, cut);
+    memset(cache->keys, 0, sizeof cache->keys);
+    for (int i = 0; i < table->count; i++) {
+      const KeyTakeSection* s = &table->sections[i];
+      if (!Serves(s, window, cut)) continue;
+      for (int b = 0; b < 32; b++) cache->keys[b] |= s->keys[b];
+    }
+    cache->table = table;
+  }
+  return cache->keys[vk >> 3] >> (vk & 7) & 1;
 }

@@ -55,3 +55,15 @@ int KeyTakeTableAdd(KeyTakeTable* table, int kind, const char* text, unsigned vk
 // 1 when some section that serves `window` names the key (the lookup would find an entry for it
 // there, so the key is the profile's); 0 else. No allocation, no platform call.
 int KeyTakeDecide(const KeyTakeTable* table, unsigned vk, const KeyTakeWindow* window);
+
+// The keys that one table serves in one window, kept by its one user (the hook thread) between
+// decisions: while the window in front keeps its texts, a decision is a comparison of them and
+// a bit test instead of a walk over every section.
+struct KeyTakeCache {
+  const KeyTakeTable* table;  // null: empty
+  char title[kKeyTakeTextSize], windowClass[kKeyTakeTextSize], program[kKeyTakeTextSize];
+  uint8_t keys[32];
+};
+// KeyTakeDecide through the cache (zeroed before its first use; a new table empties it).
+int KeyTakeDecideCached(const KeyTakeTable* table, unsigned vk, const KeyTakeWindow* window,
+                        KeyTakeCache* cache);

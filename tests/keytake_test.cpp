@@ -78,10 +78,23 @@ TEST(KeyTake, TableServesTheWindowsOfItsSections) {
       {{"Editor", "Notepad", "vlc.exe"}, 0xB4, 0},
       {{"Editor", "", ""}, 0x1AF, 0},
   };
-  for (const auto& c : kCases) {
-    EXPECT_EQ(KeyTakeDecide(t, c.vk, &c.window), c.taken)
-        << (c.window.title ? c.window.title : "(none)") << " " << std::hex << c.vk;
+  static KeyTakeCache cache;  // one cache over all cases, twice: the windows change under it
+  for (int round = 0; round < 2; round++) {
+    for (const auto& c : kCases) {
+      EXPECT_EQ(KeyTakeDecide(t, c.vk, &c.window), c.taken)
+          << (c.window.title ? c.window.title : "(none)") << " " << std::hex << c.vk;
+      EXPECT_EQ(KeyTakeDecideCached(t, c.vk, &c.window, &cache), c.taken)
+          << (c.window.title ? c.window.title : "(none)") << " " << std::hex << c.vk;
+    }
   }
+  KeyTakeTable* other = KeyTakeTableNew(1);  // another table: what the cache kept is not used
+  ASSERT_NE(other, nullptr);
+  KeyTakeTableAdd(other, kKeyTakeTitle, "Editor", 0xB0);
+  KeyTakeWindow editor = {"Editor", "", ""};
+  EXPECT_EQ(KeyTakeDecideCached(t, 0xB3, &editor, &cache), 1);
+  EXPECT_EQ(KeyTakeDecideCached(other, 0xB3, &editor, &cache), 0);
+  EXPECT_EQ(KeyTakeDecideCached(other, 0xB0, &editor, &cache), 1);
+  KeyTakeTableFree(other);
   KeyTakeTableFree(t);
   KeyTakeWindow any = {"Editor", "", ""};
   EXPECT_EQ(KeyTakeDecide(nullptr, 0xAF, &any), 0);
