@@ -9,27 +9,32 @@
 #include <string>
 
 static const char kSinkTitle[] = "keyhook test sink";
-static std::string gSink;   // what the window received, main thread
-static std::string gTaken;  // what the hook handed on, under gLock
-static CRITICAL_SECTION gLock;
-
-static void Note(std::string* to, char sign, unsigned vk) {
-  char entry[8];
-  snprintf(entry, sizeof entry, "%s%c%02X", to->empty() ? "" : " ", sign, vk);
-  *to += entry;
-}
+static std::string gSink, gTaken;  // what the window received and what the hook handed on
+static HWND gWindow;
+enum { kMessageTaken = WM_APP + 7 };
 
 static LRESULT CALLBACK SinkProc(HWND window, UINT message, WPARAM w, LPARAM l) {
-  if ((message == WM_KEYDOWN || message == WM_SYSKEYDOWN) && !(l & (1 << 30))) Note(&gSink, '+', unsigned(w));
-  if (message == WM_KEYUP || message == WM_SYSKEYUP) Note(&gSink, '-', unsigned(w));
+  bool down = (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) && !(l & (1 << 30));
+  bool up = message == WM_KEYUP || message == WM_SYSKEYUP;
+  std::string* to = message == kMessageTaken ? &gTaken : &gSink;
+  if (down || up || message == kMessageTaken) {
+    char entry[8];
+    snprintf(entry, sizeof entry, "%s%c%02X", to->empty() ? "" : " ",
+             down ? '+'
+             : up ? '-'
+                  : char(l),
+             unsigned(w));
+    *to += entry;
+  }
   return DefWindowProcA(window, message, w, l);
 }
 
-static void Taken(const KeyHookEvent* e, void*) {
-  EnterCriticalSection(&gLock);
+static void Taken(const KeyHookEvent* e, void*) {  // on the hook thread: to the window's
   EXPECT_STREQ(e->name, KeyTakeName(e->vk));
-  Note(&gTaken, e->phase == kKeyHookDown ? '+' : e->phase == kKeyHookRepeat ? '=' : '-', e->vk);
-  LeaveCriticalSection(&gLock);
+  PostMessageA(gWindow, kMessageTaken, e->vk,
+               e->phase == kKeyHookDown ? '+'
+               : e->phase == kKeyHookUp ? '-'
+                                        : '=');
 }
 
 static void Pump(DWORD ms) {
@@ -41,10 +46,9 @@ static void Pump(DWORD ms) {
   } while (GetTickCount() - start < ms);
 }
 
-// Runs xdotool (a program of the host, which Wine starts like any other) and waits for it, while
-// this thread keeps its window answering. Wine neither waits for a host program nor hands on its
-// exit code, so the shell writes the code into a file when xdotool is done. Returns it, -1 when
-// xdotool did not run or took more than 10 s.
+// Runs xdotool (a host program, which Wine starts like any other) while this thread keeps its
+// window answering. Wine neither waits for a host program nor hands on its exit code, so the shell
+// writes the code into a file when xdotool is done. Returns it, -1 when it never came (10 s).
 static int Xdotool(const char* arguments) {
   char command[512];
   snprintf(command, sizeof command,
@@ -74,14 +78,6 @@ static int Xdotool(const char* arguments) {
 // key-up that comes after the loan ended is no F13 for Wine. Pressed with pauses, it is one.
 #define kF13 "keydown F13 sleep 0.2 keyup F13 sleep 0.2"
 
-static std::string TakeTaken() {
-  EnterCriticalSection(&gLock);
-  std::string t = gTaken;
-  gTaken.clear();
-  LeaveCriticalSection(&gLock);
-  return t;
-}
-
 static KeyTakeTable* SinkTable(unsigned first, unsigned second) {
   KeyTakeTable* t = KeyTakeTableNew(2);
   KeyTakeTableAdd(t, kKeyTakeTitle, kSinkTitle, first);
@@ -90,105 +86,94 @@ static KeyTakeTable* SinkTable(unsigned first, unsigned second) {
   return t;
 }
 
+static void SendPlay() {  // as an action sends it: injected
+  INPUT keys[2] = {};
+  keys[0].type = keys[1].type = INPUT_KEYBOARD;
+  keys[0].ki.wVk = keys[1].ki.wVk = 0xB3;
+  keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, keys, sizeof(INPUT));
+  Pump(300);
+}
+
 class KeyHook : public ::testing::Test {
  protected:
   void SetUp() override {
-    InitializeCriticalSection(&gLock);
     WNDCLASSA wc = {};
     wc.lpfnWndProc = SinkProc;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "KeyHookSink";
     RegisterClassA(&wc);
-    window = CreateWindowA("KeyHookSink", kSinkTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200,
-                           nullptr, nullptr, wc.hInstance, nullptr);
-    ASSERT_NE(window, nullptr);
-    SetForegroundWindow(window);
-    SetFocus(window);
+    gWindow = CreateWindowA("KeyHookSink", kSinkTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200,
+                            nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(gWindow, nullptr);
+    SetForegroundWindow(gWindow);
     Pump(300);
-    char focus[128];
-    snprintf(focus, sizeof focus, "search --sync --name '^%s$' windowfocus --sync", kSinkTitle);
-    ASSERT_EQ(Xdotool(focus), 0);
+    ASSERT_EQ(Xdotool("search --sync --name '^keyhook test sink$' windowfocus --sync"), 0);
     ASSERT_EQ(Xdotool(kF13), 0);  // the first loan of a key code for F13 loses its key-down
     KeyHookSetCheckInterval(200);
     ASSERT_EQ(KeyHookStart(Taken, nullptr), 0);
     ASSERT_EQ(KeyHookPublish(SinkTable(0x7C, 0xB3)), 0);
     Pump(100);
     gSink.clear();
-    TakeTaken();
+    gTaken.clear();
   }
   void TearDown() override {
     EXPECT_EQ(KeyHookStop(2000), 0);
-    DestroyWindow(window);
-    DeleteCriticalSection(&gLock);
+    DestroyWindow(gWindow);
   }
-  HWND window = nullptr;
 };
 
 TEST_F(KeyHook, TakesWhatTheTableServesAndPassesTheRest) {
   static const struct {
-    const char* keys;  // xdotool's arguments
+    const char* keys;  // xdotool's arguments; null: a program sends Play
+    unsigned table;    // the key a new table serves beside Play before this step, or 0
     const char* sink;  // what reached the window
     const char* taken;
-  } kCases[] = {
-      {kF13, "", "+7C -7C"},
-      {"key XF86AudioPlay", "", "+B3 -B3"},
-      {"key XF86AudioRaiseVolume", "+AF -AF", ""},  // served in another window only
-      {"key XF86AudioNext", "+B0 -B0", ""},         // served nowhere
-      {"key a", "+41 -41", ""},
-      {"key Return", "+0D -0D", ""},
-      {"key F12", "+7B -7B", ""},
-      {kF13 " key a " kF13, "+41 -41", "+7C -7C +7C -7C"},
+  } kSteps[] = {
+      {kF13, 0, "", "+7C -7C"},
+      {"key XF86AudioPlay", 0, "", "+B3 -B3"},
+      {"key XF86AudioRaiseVolume", 0, "+AF -AF", ""},  // served in another window only
+      {"key XF86AudioNext", 0, "+B0 -B0", ""},         // served nowhere
+      {"key a Return F12", 0, "+41 -41 +0D -0D +7B -7B", ""},
+      {kF13 " key a " kF13, 0, "+41 -41", "+7C -7C +7C -7C"},
+      {nullptr, 0, "+B3 -B3", ""},  // never a key a program sends
+      {"keydown F13 sleep 0.3", 0, "", "+7C"},
+      {"keydown F13 sleep 0.3 keyup F13 sleep 0.2", 0xB0, "", "-7C"},  // taken down: taken to its up
+      {kF13, 0, "+7C -7C", ""},                                        // no longer served
   };
-  for (const auto& c : kCases) {
+  for (const auto& s : kSteps) {
+    int published = s.table ? KeyHookPublish(SinkTable(s.table, 0xB3)) : 0;
+    EXPECT_EQ(published, 0);
     gSink.clear();
-    ASSERT_EQ(Xdotool(c.keys), 0) << c.keys;
-    EXPECT_EQ(gSink, c.sink) << c.keys;
-    EXPECT_EQ(TakeTaken(), c.taken) << c.keys;
+    gTaken.clear();
+    if (s.keys) {
+      ASSERT_EQ(Xdotool(s.keys), 0) << s.keys;
+    } else {
+      SendPlay();
+    }
+    EXPECT_EQ(gSink, s.sink) << (s.keys ? s.keys : "SendInput");
+    EXPECT_EQ(gTaken, s.taken) << (s.keys ? s.keys : "SendInput");
   }
 }
 
 TEST_F(KeyHook, HeldKeyRepeatsAndEndsAtItsKeyUp) {
   // A key of the X server's own map (F13's loaned key code does not repeat).
   ASSERT_EQ(Xdotool("keydown XF86AudioPlay sleep 1.5 keyup XF86AudioPlay"), 0);
-  std::string taken = TakeTaken();
   EXPECT_EQ(gSink, "");
-  ASSERT_GE(taken.size(), 7u);
-  EXPECT_EQ(taken.substr(0, 3), "+B3") << taken;
-  EXPECT_EQ(taken.substr(taken.size() - 3), "-B3") << taken;
+  ASSERT_GE(gTaken.size(), 7u);
+  EXPECT_EQ(gTaken.substr(0, 3), "+B3") << gTaken;
+  EXPECT_EQ(gTaken.substr(gTaken.size() - 3), "-B3") << gTaken;
   size_t repeats = 0;
-  for (size_t at = taken.find("=B3"); at != std::string::npos; at = taken.find("=B3", at + 1)) repeats++;
-  EXPECT_GE(repeats, 3u) << taken;
-}
-
-TEST_F(KeyHook, KeysTakenDownStayTakenUntilUpAndInjectedOnesPass) {
-  // A table without F13 comes while F13 is held: its repeats and key-up are still taken.
-  ASSERT_EQ(Xdotool("keydown F13 sleep 0.3"), 0);
-  ASSERT_EQ(KeyHookPublish(SinkTable(0xB3, 0xB3)), 0);
-  ASSERT_EQ(Xdotool("keydown F13 sleep 0.3 keyup F13 sleep 0.2"), 0);
-  EXPECT_EQ(gSink, "");
-  std::string taken = TakeTaken();
-  EXPECT_EQ(taken.substr(0, 3), "+7C");
-  EXPECT_EQ(taken.substr(taken.size() - 3), "-7C");
-  ASSERT_EQ(Xdotool(kF13), 0);
-  EXPECT_EQ(gSink, "+7C -7C");
-  // A served key that a program sends (this one, as an action would) is never taken.
-  gSink.clear();
-  INPUT keys[2] = {};
-  keys[0].type = keys[1].type = INPUT_KEYBOARD;
-  keys[0].ki.wVk = keys[1].ki.wVk = 0xB3;
-  keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  ASSERT_EQ(SendInput(2, keys, sizeof(INPUT)), 2u);
-  Pump(300);
-  EXPECT_EQ(gSink, "+B3 -B3");
-  EXPECT_EQ(TakeTaken(), "");
+  for (size_t at = gTaken.find("=B3"); at != std::string::npos; at = gTaken.find("=B3", at + 1)) repeats++;
+  EXPECT_GE(repeats, 3u) << gTaken;
 }
 
 TEST_F(KeyHook, HookRemovedIsPutBack) {
   EXPECT_EQ(KeyHookReinstalls(), 0);
   KeyHookDropForTest();
   Pump(1000);
-  EXPECT_GE(KeyHookReinstalls(), 1);
   LONG after = KeyHookReinstalls();
+  EXPECT_GE(after, 1);
   Pump(1000);
   EXPECT_EQ(KeyHookReinstalls(), after);  // back in place: the probes arrive again
   // While the hook was gone one probe reached the window, as a key of no meaning (0x88).
@@ -196,5 +181,5 @@ TEST_F(KeyHook, HookRemovedIsPutBack) {
   gSink.clear();
   ASSERT_EQ(Xdotool(kF13), 0);
   EXPECT_EQ(gSink, "");
-  EXPECT_EQ(TakeTaken(), "+7C -7C");
+  EXPECT_EQ(gTaken, "+7C -7C");
 }
