@@ -66,9 +66,8 @@ static int Xdotool(const char* arguments) {
   for (int i = 0; i < 1000 && code < 0; i++) {
     Pump(10);
     FILE* f = fopen("keyhook_xdotool.rc", "r");
-    if (!f) continue;
-    if (fscanf(f, "%d", &code) != 1) code = -1;
-    fclose(f);
+    if (f && fscanf(f, "%d", &code) != 1) code = -1;
+    if (f) fclose(f);
   }
   Pump(200);  // the last key through the hook and to the window
   return code;
@@ -84,15 +83,6 @@ static KeyTakeTable* SinkTable(unsigned first, unsigned second) {
   KeyTakeTableAdd(t, kKeyTakeTitle, kSinkTitle, second);
   KeyTakeTableAdd(t, kKeyTakeTitle, "another window", 0xAF);
   return t;
-}
-
-static void SendPlay() {  // as an action sends it: injected
-  INPUT keys[2] = {};
-  keys[0].type = keys[1].type = INPUT_KEYBOARD;
-  keys[0].ki.wVk = keys[1].ki.wVk = 0xB3;
-  keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(2, keys, sizeof(INPUT));
-  Pump(300);
 }
 
 class KeyHook : public ::testing::Test {
@@ -146,11 +136,11 @@ TEST_F(KeyHook, TakesWhatTheTableServesAndPassesTheRest) {
     EXPECT_EQ(published, 0);
     gSink.clear();
     gTaken.clear();
-    if (s.keys) {
-      ASSERT_EQ(Xdotool(s.keys), 0) << s.keys;
-    } else {
-      SendPlay();
+    if (!s.keys) {  // as an action sends it: injected
+      keybd_event(0xB3, 0, 0, 0);
+      keybd_event(0xB3, 0, KEYEVENTF_KEYUP, 0);
     }
+    ASSERT_EQ(s.keys ? Xdotool(s.keys) : (Pump(300), 0), 0) << s.keys;
     EXPECT_EQ(gSink, s.sink) << (s.keys ? s.keys : "SendInput");
     EXPECT_EQ(gTaken, s.taken) << (s.keys ? s.keys : "SendInput");
   }
@@ -169,11 +159,10 @@ TEST_F(KeyHook, HeldKeyRepeatsAndEndsAtItsKeyUp) {
 }
 
 TEST_F(KeyHook, HookRemovedIsPutBack) {
-  EXPECT_EQ(KeyHookReinstalls(), 0);
   KeyHookDropForTest();
   Pump(1000);
   LONG after = KeyHookReinstalls();
-  EXPECT_GE(after, 1);
+  EXPECT_EQ(after, 1);
   Pump(1000);
   EXPECT_EQ(KeyHookReinstalls(), after);  // back in place: the probes arrive again
   // While the hook was gone one probe reached the window, as a key of no meaning (0x88).

@@ -85,22 +85,16 @@ TEST(RawInput, InputsGiveTheirButtons) {
 
 TEST(RawInput, RegistersBothCollectionsForAWindow) {
   HWND window = CreateWindowA("STATIC", "raw input", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(RawInputRegister(window), 0);
-  RAWINPUTDEVICE devices[8];
-  UINT count = 8;
-  UINT got = GetRegisteredRawInputDevices(devices, &count, sizeof devices[0]);
-  ASSERT_NE(got, UINT(-1));
-  int found = 0;
-  for (UINT i = 0; i < got; i++) {
-    bool media = devices[i].usUsagePage == 0xFFBC && devices[i].usUsage == 0x88;
-    bool consumer = devices[i].usUsagePage == 0x0C && devices[i].usUsage == 0x01;
-    if ((media || consumer) && devices[i].hwndTarget == window && (devices[i].dwFlags & RIDEV_INPUTSINK))
-      found++;
+  ASSERT_EQ(RawInputRegister(window), 0);
+  RAWINPUTDEVICE d[8];
+  UINT count = 8, found = 0, got = GetRegisteredRawInputDevices(d, &count, sizeof d[0]);
+  for (UINT i = 0; i < got && got != UINT(-1); i++) {
+    UINT collection = UINT(d[i].usUsagePage) << 16 | d[i].usUsage;
+    found += (collection == 0xFFBC0088 || collection == 0x000C0001) && d[i].hwndTarget == window &&
+             (d[i].dwFlags & RIDEV_INPUTSINK);
   }
-  EXPECT_EQ(found, 2);
+  EXPECT_EQ(found, 2u);
   RawInputUnregister();
-  count = 8;
-  EXPECT_EQ(GetRegisteredRawInputDevices(devices, &count, sizeof devices[0]), 0u);
+  EXPECT_EQ(GetRegisteredRawInputDevices(d, &count, sizeof d[0]), 0u);
   DestroyWindow(window);
 }
