@@ -11,7 +11,6 @@
 static struct {
   std::vector<std::vector<BYTE>> reports;
   USHORT page, usage;
-  DWORD type;
 } gFake;
 
 static UINT WINAPI FakeData(HRAWINPUT, UINT command, LPVOID data, PUINT size, UINT headerSize) {
@@ -20,7 +19,7 @@ static UINT WINAPI FakeData(HRAWINPUT, UINT command, LPVOID data, PUINT size, UI
   UINT need = UINT(offsetof(RAWINPUT, data.hid.bRawData) + each * gFake.reports.size());
   if (need > *size) return UINT(-1);
   RAWINPUT* raw = static_cast<RAWINPUT*>(data);
-  raw->header.dwType = gFake.type;
+  raw->header.dwType = RIM_TYPEHID;
   raw->header.dwSize = need;
   raw->header.hDevice = reinterpret_cast<HANDLE>(7);
   raw->data.hid.dwSizeHid = each;
@@ -31,10 +30,8 @@ static UINT WINAPI FakeData(HRAWINPUT, UINT command, LPVOID data, PUINT size, UI
 }
 
 static UINT WINAPI FakeInfo(HANDLE device, UINT command, LPVOID data, PUINT size) {
-  if (device != reinterpret_cast<HANDLE>(7) || command != RIDI_DEVICEINFO ||
-      *size < sizeof(RID_DEVICE_INFO)) {
+  if (device != reinterpret_cast<HANDLE>(7) || command != RIDI_DEVICEINFO || *size < sizeof(RID_DEVICE_INFO))
     return UINT(-1);
-  }
   RID_DEVICE_INFO* info = static_cast<RID_DEVICE_INFO*>(data);
   info->dwType = RIM_TYPEHID;
   info->hid.usUsagePage = gFake.page;
@@ -70,7 +67,6 @@ TEST(RawInput, InputsGiveTheirButtons) {
   gRawInputSeam = {FakeData, FakeInfo};
   std::string seen;
   RawInputSetHandler(Record, &seen);
-  gFake.type = RIM_TYPEHID;
   for (const auto& s : kSteps) {
     gFake.page = s.page;
     gFake.usage = s.usage;
