@@ -8,7 +8,7 @@ struct KeyName {
   uint32_t vk;
   uint32_t scan;  // 0 in every row
 };
-enum { kKeyNameCount = 49 };
+enum { kKeyNameCount = 72, kKeyNameCountFirst = 49 };  // the rows up to PREV come first
 extern const KeyName kKeyNames[kKeyNameCount];
 
 // The key that types a character above 127 under the current keyboard layout: its virtual-key

@@ -15,12 +15,14 @@ set(REMOTE_PURE_SOURCES
   profile/title.cpp
   profile/profiletext.cpp
   profile/profilecheck.cpp
+  receiver/mce.cpp
   actions/keyparse.cpp
   actions/keygroups.cpp
   actions/linerules.cpp
   actions/keyline.cpp
   actions/hold.cpp
   actions/osdtext.cpp
+  actions/keytake.cpp
   common/activity.cpp
   common/format.cpp
   app/notice.cpp

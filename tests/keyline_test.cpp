@@ -45,8 +45,8 @@ TEST(KeyLine, Examples) {
       {0x22, 0, "KEYBOARD PGUP+^PGUP"},            // Page Down is the table's PGUP
       {0x21, kKeyLineExt, "KEYBOARD PGDN+^PGDN"},  // and Page Up its PGDN
       {0x70, kKeyLineAlt, "KEYBOARD ALT+F1+^F1+^ALT"},
-      {0x6A, 0, "KEYBOARD j+^j"},  // keypad *: the lower-case letter of its code
-      {0x7C, 0, "KEYBOARD |+^|"},  // F13: "F13" would read as F1 and 3
+      {0x6A, 0, "KEYBOARD j+^j"},      // keypad *: the lower-case letter of its code
+      {0x7C, 0, "KEYBOARD F13+^F13"},  // a row of its own now, no longer the "|" of its code
       {0x20, kKeyLineCtrl, "KEYBOARD CTRL+BLANK+^BLANK+^CTRL"},
       {0x2E, 0, "KEYBOARD DEL+^DEL"},
       {0xAF, 0, "KEYBOARD VOLUP+^VOLUP"},
@@ -61,12 +61,13 @@ TEST(KeyLine, Examples) {
 }
 
 TEST(KeyLine, Refused) {
-  // F16 to F24, the browser keys, a modifier alone, keys whose code is "^" or above 127, no key.
+  // Keys with no name (above F24, past the launch keys), a modifier alone, keys whose code is "^"
+  // or above 127, no key.
   static const struct {
     unsigned vk;
     int refusal;
-  } kCases[] = {{0x7F, kKeyLineNoName},  {0x80, kKeyLineNoName},        {0x87, kKeyLineNoName},
-                {0xA6, kKeyLineNoName},  {0x10, kKeyLineModifierAlone}, {0xA2, kKeyLineModifierAlone},
+  } kCases[] = {{0x88, kKeyLineNoName},  {0x92, kKeyLineNoName},        {0xB8, kKeyLineNoName},
+                {0xE0, kKeyLineNoName},  {0x10, kKeyLineModifierAlone}, {0xA2, kKeyLineModifierAlone},
                 {0x5E, kKeyLineNoName},  {0xBA, kKeyLineNoName},        {0xFF, kKeyLineNoName},
                 {0x100, kKeyLineNoName}, {0, kKeyLineNoName},           {0x13, kKeyLineNoName}};
   for (const auto& c : kCases) {
@@ -111,6 +112,7 @@ TEST(KeyLine, EveryKeyAndModifiers) {
   printf("generator table: %d cases, %d lines written, %d refused\n", written + refused, written, refused);
   EXPECT_EQ(written + refused, 8 * 245);
   // The 93 characters from "!" to "~" but "^", and the 12 named keys outside them (Backspace, Tab,
-  // Enter, Esc, the space bar, volume and media keys).
-  EXPECT_EQ(written, 8 * 105);
+  // Enter, Esc, the space bar, volume and media keys), and the 20 added for USB remotes (F16-F24,
+  // the browser, mail, media and launch keys; F13-F15 are the characters "|", "}" and "~").
+  EXPECT_EQ(written, 8 * 125);
 }

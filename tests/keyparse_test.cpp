@@ -57,7 +57,12 @@ static const ParseCase kParseCases[] = {
     {"CTRLS", "+11 +53"},  // no separator needed
     {"F10", "+79"},
     {"F1", "+70"},
-    {"F13", "+70 +33"},  // F1 then the digit 3
+    {"F13", "+7C"},  // the longest name wins
+    {"F1+3", "+70 +33"},
+    {"f24F25", "+87 +71 +35"},  // no F25: F2 then the digit 5
+    {"BBACKbfwdBREFRBSTOPBSRCHBFAVBHOME", "+A6 +A7 +A8 +A9 +AA +AB +AC"},
+    {"LMAILLMEDLAPP1LAPP2^F19", "+B4 +B5 +B6 +B7 -82"},
+    {"BLANKBKSPB", "+20 +08 +42"},
     {"f12F11", "+7B +7A"},
     {"pgup", "+22"},  // kept as profiles rely on it: Page Down's code
     {"PGDN", "+21"},
@@ -128,9 +133,13 @@ TEST(KeyParse, FurtherCallsAtTheEndKeepReturningEnd) {
 }
 
 TEST(KeyParse, TableHoldsTheNamesInMatchingOrder) {
-  // A name that begins another name must stand after it, or the longer one could never match.
+  // Among the older rows a name that begins another stands after it, so the first match was the
+  // longest; later rows may begin with an older name (F13), never two names alike.
   for (int i = 0; i < kKeyNameCount; i++) {
     for (int j = i + 1; j < kKeyNameCount; j++) {
+      EXPECT_STRNE(kKeyNames[i].name, kKeyNames[j].name);
+      EXPECT_NE(kKeyNames[i].vk, kKeyNames[j].vk) << kKeyNames[i].name << " " << kKeyNames[j].name;
+      if (j >= kKeyNameCountFirst) continue;
       EXPECT_NE(strncmp(kKeyNames[i].name, kKeyNames[j].name, strlen(kKeyNames[i].name)), 0)
           << kKeyNames[i].name << " hides " << kKeyNames[j].name;
     }
@@ -140,7 +149,7 @@ TEST(KeyParse, TableHoldsTheNamesInMatchingOrder) {
   EXPECT_STREQ(kKeyNames[0].name, "CTRL");
   EXPECT_STREQ(kKeyNames[34].name, "PGDN");
   EXPECT_STREQ(kKeyNames[35].name, "HOME");
-  EXPECT_STREQ(kKeyNames[kKeyNameCount - 1].name, "PREV");
+  EXPECT_STREQ(kKeyNames[kKeyNameCountFirst - 1].name, "PREV");
 }
 
 TEST(KeyParse, TextOfNCharactersGivesAtMostNRecords) {

@@ -20,6 +20,8 @@
 #                    last packet the actions go on (overshoot); what the press decision and policy
 #                    cost per event, and what a new press asks the profile, in process
 #                    (tools/holdbench.cpp);
+#   keys of remotes: the keyboard hook's decision for one key with a table of 500 sections, in
+#                    process (tools/keytakebench.cpp);
 #   before:          with REMOTE_BENCH_BEFORE=FOLDER (a remote.exe and REMOT001.DLL of an earlier
 #                    version; REMOTE_BENCH_BEFORE_NAME names it in the report), the small-profile row
 #                    again through that program, in the same run;
@@ -175,6 +177,8 @@ read -r over_repeat acts_repeat <<<"$(overshoot $'Key12.hold=repeat\r\n')"
 cp "$WORK/small.ini" "$WORK/app/profiles.ini"
 wine "$BUILD/bin/holdbench.exe" "Z:${WORK//\//\\}" 100000 | tr -d '\r' >"$WORK/hold.txt" 2>/dev/null || true
 hold() { awk -v w="$1" -v f="$2" '$1 == w { print $f }' "$WORK/hold.txt"; }
+wine "$BUILD/bin/keytakebench.exe" 100000 | tr -d '\r' >"$WORK/keytake.txt" 2>/dev/null || true
+take() { awk -v w="$1" -v f="$2" '$1 == w { print $f }' "$WORK/keytake.txt"; }
 
 # --- the small-profile row through an earlier version, in the same run ------------------------------
 if [ -n "${REMOTE_BENCH_BEFORE:-}" ]; then
@@ -313,6 +317,11 @@ report="$WORK/performance.md"
     "$(hold event 3) µs, 99th percentile $(hold event 4) µs ($(hold event 2) events); what a new press asks" \
     "the profile besides its line (its \`.hold\`, \`hold=\`, long presses, the four timings; 500 sections" \
     "of 40 keys, none of them) median $(hold press 3) µs, 99th percentile $(hold press 4) µs."
+  echo "Keys of USB remotes (tools/keytakebench.cpp): the keyboard hook's decision for one key, a table of" \
+    "500 sections: a key served in the window in front median $(take served 3) µs, 99th percentile" \
+    "$(take served 4) µs (the first in a window, before the hook keeps what it serves there:" \
+    "$(take first 3) / $(take first 4) µs); one served elsewhere $(take unserved 3) / $(take unserved 4) µs; a letter" \
+    "$(take letter 3) / $(take letter 4) µs (the target: median at most 20 µs, 99th percentile 1 ms)."
   echo
   echo "Idle: $idle_ms ms of processor time in 30 s with the receiver running and no keys (clock tick" \
     "$((1000 / hz)) ms). The program's threads block on the port read and the key event; nothing polls."

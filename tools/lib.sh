@@ -16,7 +16,7 @@ remote_cost() {
 remote_install_deps() {
   local pkgs=(cmake make g++ python3 clang-14 libclang-rt-14-dev clang-format googletest
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-    wine wine64 fonts-wine xvfb xauth socat imagemagick nsis zip x11-utils cmark-gfm lirc)
+    wine wine64 fonts-wine xvfb xauth socat imagemagick nsis zip x11-utils cmark-gfm lirc xdotool)
   local missing=()
   for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
