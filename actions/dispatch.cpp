@@ -18,6 +18,7 @@
 #include "common/format.h"
 #include "common/process.h"
 #include "profile/profile.h"
+#include "profile/profilepath.h"
 #include "profile/profiletext.h"
 #include "receiver/keyqueue.h"
 #include "receiver/press.h"
@@ -220,7 +221,9 @@ static struct {
 
 // The timings of [default] as the profile says now: a value missing or out of range gives the default.
 static void DispatchReadTimings() {
-  if (ProfileRefresh(gProfilePath) < 0) return;
+  char path[MAX_PATH];
+  ProfilePathCopy(path, sizeof path);
+  if (ProfileRefresh(path) < 0) return;
   for (int i = 0; i < kHoldTimings; i++) {
     char value[32];
     ProfileGet(kProfileDefault, kHoldTimingNames[i], value, sizeof value - 1);
@@ -282,8 +285,10 @@ static int DispatchBegin(KeyEvent e, const char* title, HWND window, const char*
   held.longLine[0] = '\0';
   held.ranLong = false;
   if (ProfileAnyKey(key)) {
-    held.longFound = Lookup(gProfilePath, title, nullptr, window, e.code, held.longLine, held.longSection,
-                            kProfileLongSuffix);
+    char path[MAX_PATH];
+    ProfilePathCopy(path, sizeof path);
+    held.longFound =
+        Lookup(path, title, nullptr, window, e.code, held.longLine, held.longSection, kProfileLongSuffix);
   }
   if (found == 0 && held.longFound == 0) policy = kHoldOnce;  // its signals counted into one row
   if (policy != kHoldEvery || held.longFound != 0) {
@@ -313,7 +318,9 @@ static void DispatchEvent(KeyEvent e) {
   HWND window;
   DispatchRecord(&record, e.code, &window);
   char line[kProfileValueSize];
-  int found = Lookup(gProfilePath, record.title, nullptr, window, e.code, line, record.section);
+  char path[MAX_PATH];
+  ProfilePathCopy(path, sizeof path);
+  int found = Lookup(path, record.title, nullptr, window, e.code, line, record.section);
   if (kind == kPressNew) {
     int step = DispatchBegin(e, record.title, window, line, found, record.section);
     if (found == 0 && held.longFound == 0) {  // logged when the press ends, with its signal count

@@ -8,7 +8,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -424,6 +426,26 @@ TEST(ProfileInUse, ChosenByRightsAndWhatIsThere) {
     EXPECT_EQ(ReadAll(c.chosen == kProfileOwn ? shared : own), before);
     dir.Write("profiles.ini", "[default]\r\nKey1=shared\r\n");
   }
+  // While the main thread switches the profile in use, the dispatch thread's copy of its path is
+  // always one whole path, never a mix of the two.
+  dir.Write("Halvesta Remote\\profiles.ini", "[default]\r\nKey1=own\r\n");
+  std::atomic<bool> stop(false);
+  std::atomic<int> copies(0), torn(0);
+  std::thread reader([&] {
+    char path[MAX_PATH];
+    while (!stop) {
+      ProfilePathCopy(path, sizeof path);
+      if (path != own && path != shared) torn++;
+      copies++;
+    }
+  });
+  for (int i = 0; i < 3000 || copies < 1000; i++) {
+    gTestElevated = i % 2 != 0;
+    ProfileUseFor(shared.c_str());
+  }
+  stop = true;
+  reader.join();
+  EXPECT_EQ(torn, 0);
   gProfileElevated = realElevated;
   SetEnvironmentVariableA("APPDATA", appData);
   snprintf(gProfilePath, sizeof gProfilePath, "profiles.ini");
