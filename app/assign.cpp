@@ -195,8 +195,31 @@ void PresetHold(HWND dialog, AssignState* state) {
                    once ? IDC_ASSIGN_HOLD_ONCE : IDC_ASSIGN_HOLD_REPEAT);
 }
 
+// "Now in [...]": the button's entries there now (KeyN, KeyN.hold, KeyN.long), those it has, in
+// that order; "nothing" when it has none.
+void NowText(const char* section, int code, char* out, size_t size) {
+  const char* const suffixes[] = {"", kProfileHoldSuffix, kProfileLongSuffix};
+  char first[kProfileKeySize] = "", rest[kActionLineMax + 200] = "";
+  size_t used = 0;
+  for (const char* suffix : suffixes) {
+    char key[kProfileKeySize], value[kActionLineMax + 1];
+    ProfileButtonKey(code, suffix, key);
+    CurrentValue(section, key, value, sizeof value);
+    if (!value[0]) continue;
+    int n = first[0] ? FormatText(rest + used, sizeof rest - used, "; %s=%s", key, value)
+                     : FormatText(rest, sizeof rest, "%s", value);
+    if (!first[0]) FormatText(first, sizeof first, "%s", key);
+    if (n > 0) used = used + size_t(n) < sizeof rest ? used + size_t(n) : sizeof rest - 1;
+  }
+  if (first[0]) {
+    TextFormat(out, size, IDS_ASSIGN_NOW, {section, first, rest});
+  } else {
+    TextFormat(out, size, IDS_ASSIGN_NOW_NOTHING, {section});
+  }
+}
+
 void Refresh(HWND dialog, AssignState* state) {
-  char key[kProfileKeySize], why[512], now[kActionLineMax + 64], shown[kActionLineMax + 600];
+  char key[kProfileKeySize], why[512], shown[kActionLineMax + 600];
   PresetHold(dialog, state);
   EntryKey(dialog, state, key, sizeof key);
   bool hold = !ForLongPress(dialog) && ChosenHold(dialog) >= 0;
@@ -222,14 +245,7 @@ void Refresh(HWND dialog, AssignState* state) {
   SetDlgItemTextA(dialog, IDC_ASSIGN_PREVIEW, shown);
   SendDlgItemMessageA(dialog, IDC_ASSIGN_PREVIEW, EM_LINESCROLL, 0, -0x7FFF);  // from its first line
   char nowText[kActionLineMax + 400] = "";
-  if (section[0]) {
-    CurrentValue(section, key, now, sizeof now);
-    if (now[0]) {
-      TextFormat(nowText, sizeof nowText, IDS_ASSIGN_NOW, {section, key, now});
-    } else {
-      TextFormat(nowText, sizeof nowText, IDS_ASSIGN_NOW_NOTHING, {section});
-    }
-  }
+  if (section[0]) NowText(section, state->press->code, nowText, sizeof nowText);
   SetDlgItemTextA(dialog, IDC_ASSIGN_NOW, nowText);
   EnableWindow(GetDlgItem(dialog, IDOK), state->line[0] != 0);
   EnableWindow(GetDlgItem(dialog, IDC_ASSIGN_NAMES),
