@@ -302,11 +302,33 @@ static int DispatchBegin(KeyEvent e, const char* title, HWND window, const char*
   return step;
 }
 
+// The window told of presses held past the long-press time; its message is set before it.
+static HWND volatile heldWatcher;
+static volatile UINT heldMessage;
+
+void DispatchWatchHeld(HWND window, UINT message) {
+  if (window) heldMessage = message;
+  InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&heldWatcher), window);
+}
+
+// Tells the watching window, once per press, when the press is seen held at or past the long-press
+// time, whatever its entries.
+static void DispatchTellHeld(KeyEvent e, int kind) {
+  static bool told;
+  if (kind == kPressNew) told = false;
+  HWND watcher = static_cast<HWND>(
+      InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile*>(&heldWatcher), nullptr, nullptr));
+  if (told || !watcher || PressElapsed(press.start, e.time) < timings.ms[kHoldLongPress]) return;
+  told = true;
+  PostMessageA(watcher, heldMessage, WPARAM(e.code), 0);
+}
+
 // One key event: a repeat of a press followed by its policy only counts; any other signal is looked
 // up, and a new press asks its policy whether it acts now. What acts is run and logged, one line per
 // action.
 static void DispatchEvent(KeyEvent e) {
   int kind = PressFeed(&press, e.code, e.time, timings.ms[kHoldRelease]);
+  DispatchTellHeld(e, kind);
   // A repeat of a press followed by its policy never acts by itself, also when the policy has seen
   // the press end a moment before this signal, stamped earlier, was taken.
   if (kind == kPressRepeat && held.followed) {

@@ -17,6 +17,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "actions/dispatch.h"
 #include "actions/keygroups.h"
 #include "actions/keyline.h"
 #include "profile/profile.h"
@@ -73,6 +74,9 @@ struct AssignState {
   int windowForm;                 // TitleSectionName's result for the title
   HWND tips;                      // the tooltip of the cut names
 };
+
+// Posted by the dispatch thread when a press is seen held past the long-press time (wParam: its button).
+const UINT kMsgAssignHeld = WM_APP + 40;
 
 // The Keys box's filter (main thread; one Assign dialog at a time).
 HHOOK keysFilter;
@@ -393,9 +397,19 @@ INT_PTR CALLBACK AssignDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     state = reinterpret_cast<AssignState*>(lParam);
     SetWindowLongPtrA(dialog, DWLP_USER, LONG_PTR(state));
     OnInit(dialog, state);
+    DispatchWatchHeld(dialog, kMsgAssignHeld);
+    return TRUE;
+  }
+  // The button held past the long-press time while the dialog is open: it is taught a long press.
+  if (message == kMsgAssignHeld) {
+    if (state && int(wParam) == state->press->code && IsWindowEnabled(GetDlgItem(dialog, IDC_ASSIGN_LONG))) {
+      CheckDlgButton(dialog, IDC_ASSIGN_LONG, BST_CHECKED);
+      Refresh(dialog, state);
+    }
     return TRUE;
   }
   if (message == WM_DESTROY) {
+    DispatchWatchHeld(nullptr, 0);
     if (keysFilter) UnhookWindowsHookEx(keysFilter);
     keysFilter = nullptr;
     keysDialog = nullptr;

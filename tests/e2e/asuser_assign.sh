@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Run by setup_e2e.sh as a user who is not root (Wine run as root may write into every file): the
 # program folder is read-only for this user, so Assign's save is refused there and makes the user's
-# own profile in %APPDATA%\Halvesta Remote; the press then acts through it. Its own display, its own
+# own profile in %APPDATA%\Halvesta Remote; the press then acts through it. On the way, a hold of the
+# button while Assign is open ticks its long press. Its own display, its own
 # copy of the build's Wine prefix and its own cable, all in WORK (owned by this user), ended by
 # their process ids. Prints the harness's "ok:"/"FAILED:" lines and closing line.
 # Usage: asuser_assign.sh WORK BUILD_DIR APP_DIR
@@ -26,6 +27,10 @@ drive command 102 >/dev/null # the Activity window
 drive dialog 5000 >/dev/null
 drive press "Halvesta Remote Control - Activity" 1102 >/dev/null || true # Assign for the newest press
 expect "as a user: Assign opens for the press" "Key77" "$(drive wait-item "$ASSIGN" 1200 5000 Key77)"
+# The button held past the long-press time while Assign waits ticks "for a long press"; untick it.
+remote_press --key 77 --hold 1200
+expect "as a user: holding the button ticks the long press" "checked 1$" "$(drive wait-item "$ASSIGN" 1233 3000 "checked 1")"
+drive press "$ASSIGN" 1233 >/dev/null || true
 drive press "$ASSIGN" 1204 >/dev/null || true       # This program
 drive press "$ASSIGN" 1206 >/dev/null || true       # Keys
 drive hotkey "$ASSIGN" 1207 83 2 >/dev/null || true # Ctrl+S
