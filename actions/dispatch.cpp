@@ -18,6 +18,7 @@
 #include "common/format.h"
 #include "common/process.h"
 #include "profile/profile.h"
+#include "profile/profilepath.h"
 #include "profile/profiletext.h"
 #include "receiver/keyqueue.h"
 #include "receiver/press.h"
@@ -223,7 +224,9 @@ static struct {
 
 // The timings of [default] as the profile says now: a value missing or out of range gives the default.
 static void DispatchReadTimings() {
-  if (ProfileRefresh(gProfilePath) < 0) return;
+  char path[MAX_PATH];
+  ProfilePathCopy(path, sizeof path);
+  if (ProfileRefresh(path) < 0) return;
   for (int i = 0; i < kHoldTimings; i++) {
     char value[32];
     ProfileGet(kProfileDefault, kHoldTimingNames[i], value, sizeof value - 1);
@@ -285,8 +288,10 @@ static int DispatchBegin(KeyEvent e, const char* title, HWND window, const char*
   held.longLine[0] = '\0';
   held.ranLong = false;
   if (ProfileAnyKey(key)) {
-    held.longFound = Lookup(gProfilePath, title, nullptr, window, e.code, held.longLine, held.longSection,
-                            kProfileLongSuffix);
+    char path[MAX_PATH];
+    ProfilePathCopy(path, sizeof path);
+    held.longFound =
+        Lookup(path, title, nullptr, window, e.code, held.longLine, held.longSection, kProfileLongSuffix);
   }
   if (found == 0 && held.longFound == 0) policy = kHoldOnce;  // its signals counted into one row
   if (policy != kHoldEvery || held.longFound != 0) {
@@ -300,11 +305,33 @@ static int DispatchBegin(KeyEvent e, const char* title, HWND window, const char*
   return step;
 }
 
+// The window told of presses held past the long-press time; its message is set before it.
+static HWND volatile heldWatcher;
+static volatile UINT heldMessage;
+
+void DispatchWatchHeld(HWND window, UINT message) {
+  if (window) heldMessage = message;
+  InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&heldWatcher), window);
+}
+
+// Tells the watching window, once per press, when the press is seen held at or past the long-press
+// time, whatever its entries.
+static void DispatchTellHeld(KeyEvent e, int kind) {
+  static bool told;
+  if (kind == kPressNew) told = false;
+  HWND watcher = static_cast<HWND>(
+      InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile*>(&heldWatcher), nullptr, nullptr));
+  if (told || !watcher || PressElapsed(press.start, e.time) < timings.ms[kHoldLongPress]) return;
+  told = true;
+  PostMessageA(watcher, heldMessage, WPARAM(e.code), 0);
+}
+
 // One key event: a repeat of a press followed by its policy only counts; any other signal is looked
 // up, and a new press asks its policy whether it acts now. What acts is run and logged, one line per
 // action.
 static void DispatchEvent(KeyEvent e) {
   int kind = PressFeed(&press, e.code, e.time, timings.ms[kHoldRelease]);
+  DispatchTellHeld(e, kind);
   // A repeat of a press followed by its policy never acts by itself, also when the policy has seen
   // the press end a moment before this signal, stamped earlier, was taken.
   if (kind == kPressRepeat && held.followed) {
@@ -319,7 +346,9 @@ static void DispatchEvent(KeyEvent e) {
   HWND window;
   DispatchRecord(&record, e.code, &window);
   char line[kProfileValueSize];
-  int found = Lookup(gProfilePath, record.title, nullptr, window, e.code, line, record.section);
+  char path[MAX_PATH];
+  ProfilePathCopy(path, sizeof path);
+  int found = Lookup(path, record.title, nullptr, window, e.code, line, record.section);
   if (kind == kPressNew) {
     int step = DispatchBegin(e, record.title, window, line, found, record.section);
     if (found == 0 && held.longFound == 0) {  // logged when the press ends, with its signal count

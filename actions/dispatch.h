@@ -39,6 +39,10 @@ struct ProgramQueries {
 };
 extern ProgramQueries gProgramQueries;
 
+// Tells `window` of each press held past the long-press time, by posting `message` with the button
+// (0-127) as wParam once per press; null stops it (the Assign dialog while it is open). Main thread.
+void DispatchWatchHeld(HWND window, UINT message);
+
 struct DispatchContext {
   HANDLE keyReady;  // set once per queued key event
   HANDLE quit;      // manual-reset; ends the thread

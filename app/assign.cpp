@@ -17,6 +17,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "actions/dispatch.h"
 #include "actions/keygroups.h"
 #include "actions/keyline.h"
 #include "profile/profile.h"
@@ -73,6 +74,9 @@ struct AssignState {
   int windowForm;                 // TitleSectionName's result for the title
   HWND tips;                      // the tooltip of the cut names
 };
+
+// Posted by the dispatch thread when a press is seen held past the long-press time (wParam: its button).
+const UINT kMsgAssignHeld = WM_APP + 40;
 
 // The Keys box's filter (main thread; one Assign dialog at a time).
 HHOOK keysFilter;
@@ -195,8 +199,31 @@ void PresetHold(HWND dialog, AssignState* state) {
                    once ? IDC_ASSIGN_HOLD_ONCE : IDC_ASSIGN_HOLD_REPEAT);
 }
 
+// "Now in [...]": the button's entries there now (KeyN, KeyN.hold, KeyN.long), those it has, in
+// that order; "nothing" when it has none.
+void NowText(const char* section, int code, char* out, size_t size) {
+  const char* const suffixes[] = {"", kProfileHoldSuffix, kProfileLongSuffix};
+  char first[kProfileKeySize] = "", rest[kActionLineMax + 200] = "";
+  size_t used = 0;
+  for (const char* suffix : suffixes) {
+    char key[kProfileKeySize], value[kActionLineMax + 1];
+    ProfileButtonKey(code, suffix, key);
+    CurrentValue(section, key, value, sizeof value);
+    if (!value[0]) continue;
+    int n = first[0] ? FormatText(rest + used, sizeof rest - used, "; %s=%s", key, value)
+                     : FormatText(rest, sizeof rest, "%s", value);
+    if (!first[0]) FormatText(first, sizeof first, "%s", key);
+    if (n > 0) used = used + size_t(n) < sizeof rest ? used + size_t(n) : sizeof rest - 1;
+  }
+  if (first[0]) {
+    TextFormat(out, size, IDS_ASSIGN_NOW, {section, first, rest});
+  } else {
+    TextFormat(out, size, IDS_ASSIGN_NOW_NOTHING, {section});
+  }
+}
+
 void Refresh(HWND dialog, AssignState* state) {
-  char key[kProfileKeySize], why[512], now[kActionLineMax + 64], shown[kActionLineMax + 600];
+  char key[kProfileKeySize], why[512], shown[kActionLineMax + 600];
   PresetHold(dialog, state);
   EntryKey(dialog, state, key, sizeof key);
   bool hold = !ForLongPress(dialog) && ChosenHold(dialog) >= 0;
@@ -222,14 +249,7 @@ void Refresh(HWND dialog, AssignState* state) {
   SetDlgItemTextA(dialog, IDC_ASSIGN_PREVIEW, shown);
   SendDlgItemMessageA(dialog, IDC_ASSIGN_PREVIEW, EM_LINESCROLL, 0, -0x7FFF);  // from its first line
   char nowText[kActionLineMax + 400] = "";
-  if (section[0]) {
-    CurrentValue(section, key, now, sizeof now);
-    if (now[0]) {
-      TextFormat(nowText, sizeof nowText, IDS_ASSIGN_NOW, {section, key, now});
-    } else {
-      TextFormat(nowText, sizeof nowText, IDS_ASSIGN_NOW_NOTHING, {section});
-    }
-  }
+  if (section[0]) NowText(section, state->press->code, nowText, sizeof nowText);
   SetDlgItemTextA(dialog, IDC_ASSIGN_NOW, nowText);
   EnableWindow(GetDlgItem(dialog, IDOK), state->line[0] != 0);
   EnableWindow(GetDlgItem(dialog, IDC_ASSIGN_NAMES),
@@ -377,9 +397,19 @@ INT_PTR CALLBACK AssignDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     state = reinterpret_cast<AssignState*>(lParam);
     SetWindowLongPtrA(dialog, DWLP_USER, LONG_PTR(state));
     OnInit(dialog, state);
+    DispatchWatchHeld(dialog, kMsgAssignHeld);
+    return TRUE;
+  }
+  // The button held past the long-press time while the dialog is open: it is taught a long press.
+  if (message == kMsgAssignHeld) {
+    if (state && int(wParam) == state->press->code && IsWindowEnabled(GetDlgItem(dialog, IDC_ASSIGN_LONG))) {
+      CheckDlgButton(dialog, IDC_ASSIGN_LONG, BST_CHECKED);
+      Refresh(dialog, state);
+    }
     return TRUE;
   }
   if (message == WM_DESTROY) {
+    DispatchWatchHeld(nullptr, 0);
     if (keysFilter) UnhookWindowsHookEx(keysFilter);
     keysFilter = nullptr;
     keysDialog = nullptr;

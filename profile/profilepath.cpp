@@ -11,10 +11,21 @@
 static const char kOwnFolder[] = "Halvesta Remote";
 static const char kProfileFile[] = "profiles.ini";
 
-// Main thread; read by the others only through gProfilePath.
+// Main thread; the others read the path in use only through ProfilePathCopy.
 static char shared[MAX_PATH];
 static char own[MAX_PATH];
 static int inUse = kProfileShared;
+// Guards gProfilePath while a save switches it: the main thread writes it under this lock, the
+// dispatch thread copies it under it. Held for one copy of a path, so a spin that yields will do.
+static volatile LONG pathLock = 0;
+
+static void PathLock() {
+  while (InterlockedCompareExchange(&pathLock, 1, 0) != 0) Sleep(0);
+}
+
+static void PathUnlock() {
+  InterlockedExchange(&pathLock, 0);
+}
 
 static bool Elevated() {
   HANDLE token = nullptr;
@@ -51,7 +62,15 @@ static void OwnPathFind() {
 
 static void Use(int which) {
   inUse = which;
+  PathLock();
   FormatText(gProfilePath, MAX_PATH, "%s", which == kProfileOwn ? own : shared);
+  PathUnlock();
+}
+
+void ProfilePathCopy(char* out, size_t size) {
+  PathLock();
+  FormatText(out, size, "%s", gProfilePath);
+  PathUnlock();
 }
 
 void ProfileUseFor(const char* sharedPath) {
@@ -111,5 +130,17 @@ int ProfileSaveEntries(const char* section, const ProfileSetting* entries, size_
   if (made < 0) return result;  // the shared profile's refusal is the one to tell
   Use(kProfileOwn);
   *error = 0;
+  return 0;
+}
+
+int ProfileUseShared(unsigned long* error) {
+  if (inUse != kProfileOwn) return 0;
+  char backup[MAX_PATH + 8];
+  FormatText(backup, sizeof backup, "%s%s", own, kProfileBackupSuffix);
+  if (!MoveFileExA(own, backup, MOVEFILE_REPLACE_EXISTING)) {
+    *error = GetLastError();
+    return -1;
+  }
+  Use(kProfileShared);
   return 0;
 }

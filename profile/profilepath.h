@@ -21,6 +21,9 @@ int ProfileChoose(bool elevated, bool ownExists, bool sharedRefused);
 // Sets the profile in use (gProfilePath) for the shared profile at `sharedPath`, as ProfileChoose
 // says with no save tried yet. Main thread, at start-up.
 void ProfileUseFor(const char* sharedPath);
+// Copies the path of the profile in use (gProfilePath) for a thread other than the main one, which
+// may switch it during a save; `size` up to MAX_PATH.
+void ProfilePathCopy(char* out, size_t size);
 // kProfileOwn when the profile in use is the user's own, else kProfileShared.
 int ProfileInUse();
 // The shared profile's path, and the user's own (empty when %APPDATA% is unknown); MAX_PATH bytes.
@@ -32,6 +35,11 @@ const char* ProfileOwnPath();
 // it. The error texts name gProfilePath, the file last tried. Main thread.
 int ProfileSaveEntries(const char* section, const ProfileSetting* entries, size_t count,
                        unsigned long* error);
+
+// Back to the shared profile from the user's own: the own one is kept as profiles.ini.bak beside it
+// (replacing an older backup), so that the next start and the next lookup read the shared one.
+// 0; -1 with the system's error code in *error when the own profile could not be moved. Main thread.
+int ProfileUseShared(unsigned long* error);
 
 // Whether the program runs elevated (a full administrator's token); tests replace it.
 extern bool (*gProfileElevated)();

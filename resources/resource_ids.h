@@ -102,6 +102,11 @@
 #define IDC_STATUS_OTHER 1015   // status text of the port the list shows
 #define IDC_DETECT_RESULT 1032  // what the last detection found, when it found nothing (optional)
 #define IDC_LANGUAGE 1030       // the language modules beside the program, by their own names (optional)
+// Optional: the profile in use.
+#define IDC_PROFILE_KIND 1040    // whether it is the user's own profile or the shared one
+#define IDC_PROFILE_PATH 1041    // its path
+#define IDC_PROFILE_FOLDER 1042  // opens its folder
+#define IDC_PROFILE_SHARED 1043  // back to the shared profile; shown only while the own one is in use
 
 #define IDD_TEST 105    // receiver test dialog
 #define IDC_IDLE1 1016  // idle pair: visible except during a flash
@@ -110,7 +115,7 @@
 #define IDC_FLASH2 1020
 #define IDC_KEYNAME 1022       // name of the last key received ("Key12"); optional
 #define IDC_TEST_PACE 1023     // the receiver's pace while a button is held; optional
-#define IDC_TEST_RELEASE 1024  // writes the release time that pace wants; optional
+#define IDC_TEST_RELEASE 1024  // chooses the release time that pace wants, for Setup's OK; optional
 
 #define IDD_ACTIVITY 106          // the Activity window (modeless)
 #define IDC_ACTIVITY_LIST 1100    // list of the events, newest last
@@ -203,7 +208,7 @@
 #define IDS_HOLD_PACE 802            // test dialog: %1 signals a second, %2 ms apart, longest gap %3 ms
 #define IDS_HOLD_PACE_FITS 803       // %1 the release time: it fits
 #define IDS_HOLD_PACE_SHORT 804      // %1 the release time, too short; %2 the one that would fit
-#define IDS_HOLD_RELEASE_SET 805     // %1 the release time written
+#define IDS_HOLD_RELEASE_SET 805     // %1 the release time chosen, saved by Setup's OK
 #define IDS_HOLD_RELEASE_FAILED 806  // %1 why the profile could not be written
 #define IDS_HOLD_PACE_SLOW 807       // new presses %1 ms apart; %2 the release time, %3 one that fits
 #define IDS_HOLD_NO_ENTRY 808        // a held press with no entry (Activity): %1 its signals
@@ -214,7 +219,7 @@
 #define IDS_LANGUAGE_CAPTION 903   // Setup: the caption of the restart question
 // The on-screen display (texts 1040-1059) and its Setup check box (optional: a template without it
 // leaves osd= alone).
-#define IDC_OSD 1040
+#define IDC_OSD 1045
 #define IDS_OSD_OWN 1040          // %1 the entry's own .osd text
 #define IDS_OSD_KEYS 1041         // %1 the keys a KEYBOARD line presses ("Ctrl+S")
 #define IDS_OSD_STARTED 1042      // %1 the program EXEC started
@@ -226,3 +231,9 @@
 #define IDS_OSD_CTRL 1048
 #define IDS_OSD_ALT 1049
 #define IDS_OSD_SHIFT 1050
+
+// The profile in use, in Setup (1000-1019).
+#define IDS_PROFILE_OWN 1000       // the user's own profile is in use
+#define IDS_PROFILE_SHARED 1001    // the shared profile, beside the program, is in use
+#define IDS_PROFILE_BACK_ASK 1002  // back to the shared one? %1 the folder keeping the own one
+#define IDS_PROFILE_KEEP 1003      // what could not be kept, where going back failed

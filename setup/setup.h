@@ -12,3 +12,9 @@ INT_PTR CALLBACK TestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 // Whether notices are shown: "notify" in [default] of the profile, on when missing.
 int SetupNotificationsOn();
+
+// The release time the test dialog's "Set release time" chose during this Setup, in ms; 0 when none.
+// It is saved with Setup's OK, in the same save as the port; Cancel drops it.
+unsigned TestReleaseChosen();
+// Forgets the chosen release time: Setup begins with none.
+void TestReleaseForget();

@@ -11,8 +11,13 @@
 // choice "Other", when the dialog template has those controls (an older language module offers
 // COM1 to COM4 only, as before). A save that fails is told in a message box that names the file or
 // key and the system's reason, and the dialog stays open: the user can choose again or cancel.
-#include <stdio.h>
+#include <windows.h>
 
+#include <shellapi.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "actions/hold.h"
 #include "actions/keypath.h"
 #include "profile/profile.h"
 #include "profile/profilepath.h"
@@ -136,6 +141,49 @@ static void ReadNotify(HWND dialog) {
   }
 }
 
+// The profile in use: the user's own or the shared one, its path, and the way back to the shared
+// one while the own one is in use (a template without them shows nothing).
+static void ShowProfile(HWND dialog) {
+  if (!GetDlgItem(dialog, IDC_PROFILE_KIND)) return;
+  bool own = ProfileInUse() == kProfileOwn;
+  char text[256];
+  TextLoad(own ? IDS_PROFILE_OWN : IDS_PROFILE_SHARED, text, sizeof text);
+  SetDlgItemTextA(dialog, IDC_PROFILE_KIND, text);
+  SetDlgItemTextA(dialog, IDC_PROFILE_PATH, gProfilePath);
+  ShowWindow(GetDlgItem(dialog, IDC_PROFILE_SHARED), own ? SW_SHOW : SW_HIDE);
+  EnableItem(dialog, IDC_PROFILE_SHARED, own);
+}
+
+// The folder of `path` (the profile's), into out (MAX_PATH bytes).
+static void ProfileFolder(const char* path, char* out) {
+  FormatText(out, MAX_PATH, "%s", path);
+  char* slash = strrchr(out, '\\');
+  if (slash) *slash = '\0';
+}
+
+static void OnProfileFolder(HWND dialog) {
+  char folder[MAX_PATH];
+  ProfileFolder(gProfilePath, folder);
+  ShellExecuteA(dialog, "open", folder, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// Back to the shared profile, once the user agrees: the own one kept as profiles.ini.bak, and Setup
+// closed, since what it shows was read from the own one.
+static void OnProfileShared(HWND dialog) {
+  char folder[MAX_PATH], text[1024], caption[64], why[1024];
+  ProfileFolder(ProfileOwnPath(), folder);
+  TextFormat(text, sizeof text, IDS_PROFILE_BACK_ASK, {folder});
+  TextLoad(IDS_SETUP_CAPTION, caption, sizeof caption);
+  if (MessageBoxA(dialog, text, caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) return;
+  unsigned long error = 0;
+  if (ProfileUseShared(&error) < 0) {
+    SaveSystemText(why, sizeof why, error);
+    SaveShowFailure(dialog, IDS_PROFILE_KEEP, folder, why);
+    return;
+  }
+  EndDialog(dialog, IDCANCEL);
+}
+
 static void OnInit(HWND dialog) {
   PlaceDialog(dialog);
   detectWait = SetupWaitNew("MyEventHere");
@@ -144,9 +192,11 @@ static void OnInit(HWND dialog) {
   selectedPort = ProfileReadInt(gProfilePath, kProfileDefault, kProfilePort, 0);
   configuredPort = selectedPort;
   detectFoundNone = false;
+  TestReleaseForget();
   ProbePorts(dialog);
   ReadNotify(dialog);
   SetupLanguageList(dialog);
+  ShowProfile(dialog);
 }
 
 static void OnDetect(HWND dialog) {
@@ -193,17 +243,21 @@ static bool MaySaveNoPort(HWND dialog) {
 // fails is told and keeps the dialog open; what was saved before it stays saved.
 static void OnOk(HWND dialog) {
   if (!MaySaveNoPort(dialog)) return;
-  char text[16], why[1024];
+  char text[16], release[16], why[1024];
   FormatText(text, sizeof text, "%d", SetupCheckedPort(dialog));
-  // The port, "Show notifications" (notify=1 or 0) and "Show each press on the screen" (osd=1 or 0)
-  // in one save, so that the backup keeps the profile as it was before; a template without a box
-  // leaves its entry alone.
-  ProfileSetting entries[3] = {{kProfilePort, text}};
+  // The port, "Show notifications" (notify=1 or 0), "Show each press on the screen" (osd=1 or 0)
+  // and the release time the test dialog chose, in one save, so that the backup keeps the profile
+  // as it was before; a template without a box leaves its entry alone.
+  ProfileSetting entries[4] = {{kProfilePort, text}};
   size_t count = 1;
   if (GetDlgItem(dialog, IDC_NOTIFY))
     entries[count++] = {kProfileNotify, IsDlgButtonChecked(dialog, IDC_NOTIFY) == BST_CHECKED ? "1" : "0"};
   if (GetDlgItem(dialog, IDC_OSD))
     entries[count++] = {kProfileOsd, IsDlgButtonChecked(dialog, IDC_OSD) == BST_CHECKED ? "1" : "0"};
+  if (TestReleaseChosen()) {
+    FormatText(release, sizeof release, "%u", TestReleaseChosen());
+    entries[count++] = {kHoldTimingNames[kHoldRelease], release};
+  }
   unsigned long error;
   int result = ProfileSaveEntries(kProfileDefault, entries, count, &error);
   if (result < 0) {
@@ -277,6 +331,12 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       break;
     case IDOK:
       OnOk(dialog);
+      break;
+    case IDC_PROFILE_FOLDER:
+      OnProfileFolder(dialog);
+      break;
+    case IDC_PROFILE_SHARED:
+      OnProfileShared(dialog);
       break;
     case IDCANCEL:
       EndDialog(dialog, IDCANCEL);

@@ -49,9 +49,18 @@ static struct {
   bool flashing;
   PressTracker press;
   PressStream stream;  // new presses of one button in a row: a receiver slower than the release time
-  uint32_t release;    // the profile's release time
+  uint32_t release;    // the release time in force: the one chosen during this Setup, else the profile's
   uint32_t suggested;  // the release time the last held press would want; 0 none yet
+  uint32_t chosen;     // the one "Set release time" chose, saved by Setup's OK; 0 none
 } test;
+
+unsigned TestReleaseChosen() {
+  return test.chosen;
+}
+
+void TestReleaseForget() {
+  test.chosen = 0;
+}
 
 static void ShowItem(HWND dialog, int id, int show) {
   ShowWindow(GetDlgItem(dialog, id), show);
@@ -146,22 +155,16 @@ static void OnKey(HWND dialog, int code, uint32_t time) {
   EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), !fits);
 }
 
-// The Set button: the release time the last held press wants goes into [default].
+// The Set button: the release time the last held press wants becomes Setup's change, saved with
+// its OK.
 static void OnSetRelease(HWND dialog) {
   if (!test.suggested) return;
-  char value[16], why[1024], text[1280];
+  char value[16], text[1280];
   FormatText(value, sizeof value, "%u", unsigned(test.suggested));
-  unsigned long error = 0;
-  const ProfileSetting entry = {kHoldTimingNames[kHoldRelease], value};
-  int result = ProfileSaveEntries(kProfileDefault, &entry, 1, &error);
-  if (result < 0) {
-    SaveReasonText(why, sizeof why, result, error, gProfilePath);
-    TextFormat(text, sizeof text, IDS_HOLD_RELEASE_FAILED, {why});
-  } else {
-    test.release = test.suggested;
-    TextFormat(text, sizeof text, IDS_HOLD_RELEASE_SET, {value});
-    EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), FALSE);
-  }
+  test.chosen = test.suggested;
+  test.release = test.suggested;
+  TextFormat(text, sizeof text, IDS_HOLD_RELEASE_SET, {value});
+  EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), FALSE);
   SetDlgItemTextA(dialog, IDC_TEST_PACE, text);
 }
 
@@ -220,7 +223,7 @@ INT_PTR CALLBACK TestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
       test.flashing = false;
       PressReset(&test.press);
       PressStreamReset(&test.stream);
-      test.release = ProfileRelease();
+      test.release = test.chosen ? test.chosen : ProfileRelease();
       test.suggested = 0;
       EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), FALSE);
       test.indicatorThread = StartIndicator(dialog);

@@ -223,6 +223,35 @@ TEST_F(AssignTest, RefusedKeyAndNamedList) {
   EXPECT_EQ(AssignDialogRun(GetModuleHandleA(nullptr), nullptr, &press), -1);  // no template here
 }
 
+// "Now in [...]" names every entry the button has in the section: the line, its .hold and .long.
+TEST_F(AssignTest, NowShowsTheButtonsHoldAndLongEntries) {
+  static const struct {
+    const char* profile;
+    bool forLong;  // the long press box ticked
+    const char* now;
+  } kCases[] = {
+      {"[default]\r\nKey9=CLOSE\r\nKey9.hold=once\r\nKey9.long=EXEC calc.exe\r\n", false,
+       "Now in [default]: Key9=CLOSE; Key9.hold=once; Key9.long=EXEC calc.exe"},
+      {"[default]\r\nKey9.long=CLOSE\r\nKey19=CLOSE\r\n", false, "Now in [default]: Key9.long=CLOSE"},
+      {"[default]\r\nKey9.hold=repeat\r\nKey9=CLOSE\r\n", true,
+       "Now in [default]: Key9=CLOSE; Key9.hold=repeat"},
+      {"[default]\r\nKey90=CLOSE\r\n[notepad.exe]\r\nKey9.long=CLOSE\r\n", false,
+       "Now in [default]: nothing"},
+  };
+  for (const auto& c : kCases) {
+    dir.Write("profiles.ini", c.profile);
+    std::string now;
+    bool forLong = c.forLong;
+    Run(press, [&](HWND d) {
+      Click(d, IDC_ASSIGN_EVERY);
+      if (forLong) Click(d, IDC_ASSIGN_LONG);
+      now = ItemText(d, IDC_ASSIGN_NOW);
+      PostClick(d, IDCANCEL);
+    });
+    EXPECT_EQ(now, c.now) << c.profile;
+  }
+}
+
 // An existing line is shown, and replaced only once the user says yes.
 TEST_F(AssignTest, ReplaceOnlyAfterConfirm) {
   dir.Write("profiles.ini", "[default]\r\nKey9=KEYBOARD F5+^F5\r\n");

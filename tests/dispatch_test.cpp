@@ -8,7 +8,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -449,6 +451,26 @@ TEST(ProfileInUse, ChosenByRightsAndWhatIsThere) {
     EXPECT_EQ(ReadAll(c.chosen == kProfileOwn ? shared : own), before);
     dir.Write("profiles.ini", "[default]\r\nKey1=shared\r\n");
   }
+  // While the main thread switches the profile in use, the dispatch thread's copy of its path is
+  // always one whole path, never a mix of the two.
+  dir.Write("Halvesta Remote\\profiles.ini", "[default]\r\nKey1=own\r\n");
+  std::atomic<bool> stop(false);
+  std::atomic<int> copies(0), torn(0);
+  std::thread reader([&] {
+    char path[MAX_PATH];
+    while (!stop) {
+      ProfilePathCopy(path, sizeof path);
+      if (path != own && path != shared) torn++;
+      copies++;
+    }
+  });
+  for (int i = 0; i < 3000 || copies < 1000; i++) {
+    gTestElevated = i % 2 != 0;
+    ProfileUseFor(shared.c_str());
+  }
+  stop = true;
+  reader.join();
+  EXPECT_EQ(torn, 0);
   gProfileElevated = realElevated;
   SetEnvironmentVariableA("APPDATA", appData);
   snprintf(gProfilePath, sizeof gProfilePath, "profiles.ini");
@@ -1277,6 +1299,7 @@ TEST_F(Dispatch, HeldButtonsActAsTheirEntriesSay) {
     uint32_t agoMs;
     std::vector<std::string> lines;
     const char* rows = nullptr;  // its activity rows, "result/detail/sent line ..."; null: not looked at
+    bool toldHeld = false;       // the watching window told it was held past the long-press time
   };
   const std::vector<std::string> fiveA(5, "KEYBOARD A"), fiveClose(5, "CLOSE"), fiveE(5, "KEYBOARD E");
   const Case cases[] = {
@@ -1284,16 +1307,33 @@ TEST_F(Dispatch, HeldButtonsActAsTheirEntriesSay) {
       {"KEYBOARD acts on every signal", "", 31, 5, 600, fiveA},
       {"hold=once", "", 32, 5, 600, {"KEYBOARD B"}, "1/0/0 KEYBOARD B 12/4/1 KEYBOARD B"},
       {"let go before the long-press time: the short line", "", 33, 3, 600, {"KEYBOARD C"}},
-      {"held past it: the long line", "", 33, 10, 400, {"KEYBOARD D"}, "1/0/0 KEYBOARD D 12/9/1 KEYBOARD D"},
-      {"a long line without a short one", "", 36, 10, 400, {"KEYBOARD F"}},
+      {"held past it: the long line",
+       "",
+       33,
+       10,
+       400,
+       {"KEYBOARD D"},
+       "1/0/0 KEYBOARD D 12/9/1 KEYBOARD D",
+       true},
+      {"a long line without a short one", "", 36, 10, 400, {"KEYBOARD F"}, nullptr, true},
       {"CLOSE with hold=every", "", 34, 5, 600, fiveClose},
       {".hold read from the section that served the line", "", 35, 5, 600, fiveE},
       {"hold= of [default] for entries without their own", "hold=once\r\n", 31, 5, 600, {"KEYBOARD A"}},
       {"... not over their own", "hold=once\r\n", 34, 5, 600, fiveClose},
       {"a longer long-press time", "longpress=1500\r\n", 33, 10, 600, {"KEYBOARD C"}},
-      {"no entry, held: one row with its signals", "", 37, 10, 400, {}, "0/10/0 "},
+      {"no entry, held: one row with its signals", "", 37, 10, 400, {}, "0/10/0 ", true},
+      {"held past it with a short line alone", "", 31, 10, 400, std::vector<std::string>(10, "KEYBOARD A"),
+       nullptr, true},
   };
+  // The watching window records what it is told, also while the waits below handle messages.
+  static std::vector<WPARAM> told;
+  HWND watcher = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  SetWindowLongPtrA(watcher, GWLP_WNDPROC, LONG_PTR(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+                      if (m == WM_APP + 77) told.push_back(wp);
+                      return DefWindowProcA(w, m, wp, lp);
+                    }));
   SetWindowTextA(window_, "Front");
+  DispatchWatchHeld(watcher, WM_APP + 77);
   StartThread();
   DWORD lastSignal = timeGetTime();
   for (const Case& c : cases) {
@@ -1313,6 +1353,10 @@ TEST_F(Dispatch, HeldButtonsActAsTheirEntriesSay) {
     std::vector<std::string> lines;
     for (const HandlerCall& call : Calls()) lines.push_back(call.line);
     EXPECT_EQ(lines, c.lines) << c.name;
+    MSG message;
+    while (PeekMessageA(&message, watcher, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    EXPECT_EQ(told, c.toldHeld ? std::vector<WPARAM>{WPARAM(c.code)} : std::vector<WPARAM>{}) << c.name;
+    told.clear();
     if (!c.rows) continue;
     std::string rows;
     for (const ActivityEvent& e : LogNow())
@@ -1320,4 +1364,6 @@ TEST_F(Dispatch, HeldButtonsActAsTheirEntriesSay) {
               " " + e.line;
     EXPECT_EQ(rows.substr(1), c.rows) << c.name;
   }
+  DispatchWatchHeld(nullptr, 0);
+  DestroyWindow(watcher);
 }

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <mmsystem.h>
+
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "app/shell.h"
+#include "profile/profilepath.h"
 #include "dialog_driver.h"
 #include "receiver/keyqueue.h"
 #include "receiver/link.h"
@@ -668,6 +671,105 @@ TEST_F(SetupDialogTest, TestButtonRunsTheTestDialogOverTheSetupDialog) {
   EXPECT_TRUE(testClosed);
   EXPECT_TRUE(setupOpenAfter);
   EXPECT_EQ(Port(), "1");
+}
+
+// The release time "Set release time" chose in the test dialog is one of Setup's changes: OK saves
+// it with the port in one save (the backup is the profile as it was), Cancel leaves the file as it was.
+TEST_F(SetupDialogTest, TestDialogsReleaseTimeIsSavedByOkAndDroppedByCancel) {
+  const char* profile = "[default]\nport=1\n";
+  struct Case {
+    int button;
+    const char* release;  // afterwards, "(none)" when absent
+    const char* backup;
+  } cases[] = {{IDOK, "450", profile}, {IDCANCEL, "(none)", "(missing)"}};
+  DWORD self = GetCurrentThreadId();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.button == IDOK ? "OK" : "Cancel");
+    Profile(profile);
+    DeleteFileA((std::string(gProfilePath) + ".bak").c_str());
+    bool offered = false, keptInTest = false;
+    int button = c.button;
+    Run([&](HWND d) {
+      PostClick(d, IDC_TEST);
+      HWND test = WaitForDialog(self, IDC_IDLE1);
+      ASSERT_NE(test, nullptr);
+      DWORD now = timeGetTime();  // signals 300 ms apart: a receiver slower than the release time
+      for (DWORD t : {0, 300, 600, 900, 1200}) QueuePut({1, 12, now - 1200 + t});
+      SetEvent(gKeyReadyEvent);
+      offered = WaitUntil([&] { return ItemEnabled(test, IDC_TEST_RELEASE); });
+      SendMessageA(test, WM_COMMAND, IDC_TEST_RELEASE, 0);
+      keptInTest = ReadAll(gProfilePath) == profile;
+      PostClick(test, IDCANCEL);
+      WaitUntil([&] { return !IsWindow(test); });
+      PostClick(d, button);
+    });
+    EXPECT_TRUE(offered);
+    EXPECT_TRUE(keptInTest) << "Set release time wrote at once";
+    char value[16];
+    GetPrivateProfileStringA("default", "release", "(none)", value, sizeof value, gProfilePath);
+    EXPECT_STREQ(value, c.release);
+    EXPECT_EQ(ReadAll(std::string(gProfilePath) + ".bak"), c.backup);
+    if (c.button == IDCANCEL) {
+      EXPECT_EQ(ReadAll(gProfilePath), profile);
+    }
+  }
+}
+
+// Setup names the profile in use; while it is the user's own, it offers the way back to the shared
+// one, which keeps the own one as profiles.ini.bak and closes Setup.
+bool NotElevated() {
+  return false;
+}
+TEST_F(SetupDialogTest, NamesTheProfileInUseAndGoesBackToTheSharedOne) {
+  const std::string shared = dir.Write("profiles.ini", "[default]\r\nport=1\r\n");
+  CreateDirectoryA(dir.File("Halvesta Remote").c_str(), nullptr);
+  const std::string own = dir.File("Halvesta Remote\\profiles.ini"), ownText = "[default]\r\nport=2\r\n";
+  char appData[MAX_PATH] = "";
+  GetEnvironmentVariableA("APPDATA", appData, sizeof appData);
+  SetEnvironmentVariableA("APPDATA", dir.path().c_str());
+  bool (*realElevated)() = gProfileElevated;
+  gProfileElevated = NotElevated;
+  const struct {
+    bool ownExists;
+    int answer;  // to the way back's question; 0 not asked
+    const char* kind;
+  } cases[] = {{false, 0, "The shared profile, beside the program:"},
+               {true, IDNO, "Your own profile:"},
+               {true, IDYES, "Your own profile:"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer);
+    DeleteFileA(own.c_str());
+    if (c.ownExists) dir.Write("Halvesta Remote\\profiles.ini", ownText);
+    ProfileUseFor(shared.c_str());
+    std::string kind, path;
+    bool offered = false;
+    int answer = c.answer;
+    Run([&](HWND d) {
+      kind = ItemText(d, IDC_PROFILE_KIND);
+      path = ItemText(d, IDC_PROFILE_PATH);
+      offered = ItemVisible(d, IDC_PROFILE_SHARED) && ItemEnabled(d, IDC_PROFILE_SHARED);
+      if (answer) {
+        PostClick(d, IDC_PROFILE_SHARED);
+        HWND ask = WaitForMessageBox(GetWindowThreadProcessId(d, nullptr), "Halvesta Remote Control");
+        PostMessageA(ask, WM_COMMAND, answer, 0);
+        WaitUntil([&] { return !IsWindow(ask); });
+      }
+      if (answer != IDYES) PostClick(d, IDCANCEL);
+    });
+    EXPECT_EQ(kind, c.kind);
+    EXPECT_EQ(path, c.ownExists ? own : shared);
+    EXPECT_EQ(offered, c.ownExists);
+    bool back = c.answer != IDNO;  // no own profile, or back from it
+    EXPECT_EQ(std::string(gProfilePath), back ? shared : own);
+    EXPECT_EQ(ReadAll(own), back ? "(missing)" : ownText);
+    if (c.answer == IDYES) {
+      EXPECT_EQ(ReadAll(own + ".bak"), ownText);
+    }
+  }
+  DeleteFileA(own.c_str());
+  ProfileUseFor(shared.c_str());
+  gProfileElevated = realElevated;
+  SetEnvironmentVariableA("APPDATA", appData);
 }
 
 // --- Detection, with a stand-in for the ports and the receiver ---

@@ -260,10 +260,11 @@ TEST_F(TestDialogTest, CancelDuringAFlashWithKeysWaitingEndsTheThreadWithoutAnot
 }
 
 // A button held (the reader's stamps): the dialog shows the receiver's pace and whether the
-// profile's release time fits it; when it does not, Set writes one that does. A receiver slower
+// profile's release time fits it; when it does not, Set chooses one that does, for Setup's OK to
+// save: the profile stays as it was. A receiver slower
 // than the release time makes every signal a new press: a steady stream of them is such a receiver.
 // A new press after a hold does not keep the hold's verdict.
-TEST_F(TestDialogTest, HeldButtonShowsThePaceAndSetWritesAReleaseTimeThatFits) {
+TEST_F(TestDialogTest, HeldButtonShowsThePaceAndSetChoosesAReleaseTimeThatFits) {
   const std::vector<DWORD> held = {0, 110, 220, 330, 440}, slow = {0, 300, 600, 900, 1200};
   const std::string heldPace = "Held: 9 signals a second, 110 ms apart (longest gap 110 ms). ",
                     fits = heldPace + "The release time of 250 ms fits this receiver.",
@@ -275,21 +276,22 @@ TEST_F(TestDialogTest, HeldButtonShowsThePaceAndSetWritesAReleaseTimeThatFits) {
     std::vector<DWORD> signals;
     std::string text;
     bool canSet;
-    const char* written;  // release= afterwards (Set pressed when it can be)
+    const char* chosen;  // the release time chosen afterwards (Set pressed when it can be), "0" none
   } cases[] = {
-      {"[default]\r\n", held, fits, false, ""},
+      {"[default]\r\n", held, fits, false, "0"},
       {"[default]\r\nrelease=120\r\n", held,
        heldPace + "The release time of 120 ms is too short for it: 170 ms would fit.", true, "170"},
       {"[default]\r\n", slow, slowText, true, "450"},
-      {"[default]\r\n", {0, 110, 220, 330, 440, 1000}, "", false, ""},  // a tap after the hold
+      {"[default]\r\n", {0, 110, 220, 330, 440, 1000}, "", false, "0"},  // a tap after the hold
       {"[default]\r\n", {0, 110, 220, 330, 440, 1000, 1300, 1600, 1900}, slowText, true, "450"},
   };
   for (const Case& c : cases) {
     TempDir dir;
     snprintf(gProfilePath, sizeof gProfilePath, "%s", dir.Write("profiles.ini", c.profile).c_str());
-    std::string pace;
+    std::string pace, told;
     bool canSet = false;
     int flashes = FlashesEnded();
+    TestReleaseForget();
     Run([&](HWND d) {
       DWORD now = timeGetTime();
       for (DWORD t : c.signals) QueuePut({1, 12, now - c.signals.back() + t});
@@ -298,14 +300,18 @@ TEST_F(TestDialogTest, HeldButtonShowsThePaceAndSetWritesAReleaseTimeThatFits) {
       pace = ItemText(d, IDC_TEST_PACE);
       canSet = ItemEnabled(d, IDC_TEST_RELEASE);
       if (canSet) SendMessageA(d, WM_COMMAND, IDC_TEST_RELEASE, 0);
+      told = ItemText(d, IDC_TEST_PACE);
       PostClick(d, IDCANCEL);
     });
     EXPECT_EQ(pace, c.text);
     EXPECT_EQ(canSet, c.canSet) << c.text;
-    char written[16];
-    GetPrivateProfileStringA("default", "release", "", written, sizeof written, gProfilePath);
-    EXPECT_STREQ(written, c.written) << c.text;
+    EXPECT_EQ(std::to_string(TestReleaseChosen()), c.chosen) << c.text;
+    EXPECT_EQ(ReadAll(gProfilePath), c.profile) << c.text;
+    if (c.canSet) {
+      EXPECT_NE(told.find(std::string(c.chosen) + " ms"), std::string::npos) << told;
+    }
   }
+  TestReleaseForget();
   snprintf(gProfilePath, sizeof gProfilePath, "profiles.ini");
 }
 

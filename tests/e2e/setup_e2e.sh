@@ -243,4 +243,36 @@ close_dialog_with "Halvesta Remote Control - Assign" 2 >/dev/null
 drive command 100 >/dev/null
 expect "design module: Exit ends the program" "^exit 0$" "$(remote_exit_code "$PID")"
 
+
+# --- A user who is not root, in a program folder read-only for them (an install for all users) ---
+# Wine run as root writes into every file, so this part runs as a user of its own
+# (tests/e2e/asuser_assign.sh): Assign's save, refused in the program folder, makes that user's own
+# profile in %APPDATA%, the press acts through it, and the program folder's profile stays as it was.
+if [ "$(id -u)" = 0 ]; then
+  TESTUSER=remotetest
+  id "$TESTUSER" >/dev/null 2>&1 || useradd -m "$TESTUSER"
+  SHARED_APP="$WORK/asuser/app"
+  mkdir -p "$SHARED_APP" "$WORK/asuser/work"
+  remote_app "$SHARED_APP"
+  printf '[default]\r\nport=1\r\nKey5=KEYBOARD F+^F\r\n' >"$SHARED_APP/profiles.ini"
+  chmod 755 "$WORK/asuser" "$SHARED_APP"
+  chmod 644 "$SHARED_APP"/*
+  chown "$TESTUSER" "$WORK/asuser/work"
+  shared_before="$(md5sum <"$SHARED_APP/profiles.ini")"
+  su "$TESTUSER" -s /bin/bash -c "bash '$REMOTE_ROOT/tests/e2e/asuser_assign.sh' '$WORK/asuser/work' '$BUILD' '$SHARED_APP'" \
+    >"$WORK/asuser/out.txt" 2>&1 </dev/null &
+  asuser=$!
+  REMOTE_PIDS+=($asuser)
+  wait "$asuser"
+  while IFS= read -r line; do
+    case "$line" in
+    ok:*) remote_ok "${line#ok: }" ;;
+    FAILED:*) remote_failed "${line#FAILED: }" ;;
+    esac
+  done <"$WORK/asuser/out.txt"
+  expect "as a user: the run went through" "^asuser: [0-9]+ passed, 0 failed$" "$(grep '^asuser:' "$WORK/asuser/out.txt")"
+  expect_same "as a user: the program folder's profile is unchanged byte for byte" "$shared_before" \
+    "$(md5sum <"$SHARED_APP/profiles.ini")"
+fi
+
 remote_e2e_end
