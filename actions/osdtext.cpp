@@ -42,16 +42,9 @@ int OsdTimeParse(const char* text, uint32_t* ms) {
   return 1;
 }
 
-namespace {
-
-// The keys with a word of their own in the language module.
-const struct {
-  unsigned vk;
-  int id;
-} kKeyWords[] = {
-    {0x11, IDS_OSD_CTRL},
-    {0x12, IDS_OSD_ALT},
-    {0x10, IDS_OSD_SHIFT},
+// The keys with a word of their own in the language module: the named keys (Assign lists them),
+// then the modifiers.
+const KeyWordRow kKeyWords[] = {
     {0xAF, IDS_KEY_VOLUME_UP},
     {0xAE, IDS_KEY_VOLUME_DOWN},
     {0xAD, IDS_KEY_MUTE},
@@ -78,7 +71,13 @@ const struct {
     {0xA7, IDS_KEY_BROWSER_FORWARD},
     {0x5B, IDS_KEY_WINDOWS},
     {0x5D, IDS_KEY_MENU},
+    {0x11, IDS_OSD_CTRL},
+    {0x12, IDS_OSD_ALT},
+    {0x10, IDS_OSD_SHIFT},
 };
+const size_t kKeyWordCount = sizeof kKeyWords / sizeof kKeyWords[0];
+
+namespace {
 
 // The modifiers in the order a person names them: Ctrl, Alt, Shift, the Windows key.
 const unsigned kModifiers[] = {0x11, 0x12, 0x10, 0x5B};

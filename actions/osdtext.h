@@ -15,6 +15,16 @@ enum {
 };
 
 // osd= of [default]: 1 for "1", 0 for "0" or an empty value (off), -1 for anything else (off).
+// The keys with a word of their own in the language module: vk and text id. The last
+// kKeyWordModifiers rows are the modifiers (Ctrl, Alt, Shift), the rows before them the named keys.
+struct KeyWordRow {
+  unsigned vk;
+  int id;
+};
+extern const KeyWordRow kKeyWords[];
+extern const size_t kKeyWordCount;
+enum { kKeyWordModifiers = 3 };
+
 int OsdOnParse(const char* text);
 // osdtime= of [default] into *ms: 1 for a number of kOsdTimeLeast..kOsdTimeMost, 0 for an empty
 // value, -1 for anything else; *ms is kOsdTimeDefault but for 1.

@@ -20,6 +20,7 @@
 #include "actions/dispatch.h"
 #include "actions/keygroups.h"
 #include "actions/keyline.h"
+#include "actions/osdtext.h"
 #include "profile/profile.h"
 #include "profile/profilepath.h"
 #include "profile/profiletext.h"
@@ -31,40 +32,6 @@
 #include "setup/savetext.h"
 
 namespace {
-
-// Keys offered by name: those keyboards often lack, and those the Keys box is awkward for. Only
-// those the key table can write are listed.
-const struct {
-  unsigned vk;
-  int name;
-} kNamedKeys[] = {
-    {0xAF, IDS_KEY_VOLUME_UP},
-    {0xAE, IDS_KEY_VOLUME_DOWN},
-    {0xAD, IDS_KEY_MUTE},
-    {0xB3, IDS_KEY_PLAY_PAUSE},
-    {0xB2, IDS_KEY_STOP},
-    {0xB0, IDS_KEY_NEXT_TRACK},
-    {0xB1, IDS_KEY_PREVIOUS_TRACK},
-    {0x20, IDS_KEY_SPACE},
-    {0x0D, IDS_KEY_ENTER},
-    {0x1B, IDS_KEY_ESC},
-    {0x09, IDS_KEY_TAB},
-    {0x08, IDS_KEY_BACKSPACE},
-    {0x26, IDS_KEY_UP},
-    {0x28, IDS_KEY_DOWN},
-    {0x25, IDS_KEY_LEFT},
-    {0x27, IDS_KEY_RIGHT},
-    {0x21, IDS_KEY_PAGE_UP},
-    {0x22, IDS_KEY_PAGE_DOWN},
-    {0x24, IDS_KEY_HOME},
-    {0x23, IDS_KEY_END},
-    {0x2D, IDS_KEY_INSERT},
-    {0x2E, IDS_KEY_DELETE},
-    {0xA6, IDS_KEY_BROWSER_BACK},
-    {0xA7, IDS_KEY_BROWSER_FORWARD},
-    {0x5B, IDS_KEY_WINDOWS},
-    {0x5D, IDS_KEY_MENU},
-};
 
 struct AssignState {
   const AssignPress* press;
@@ -325,9 +292,12 @@ void OnInit(HWND dialog, AssignState* state) {
   CheckDlgButton(dialog, where, BST_CHECKED);
   CheckDlgButton(dialog, IDC_ASSIGN_KEYS, BST_CHECKED);
   char token[8], name[96];
-  for (const auto& named : kNamedKeys) {
+  // Keys offered by name (kKeyWords without the modifiers): those keyboards often lack, and those
+  // the Keys box is awkward for. Only those the key table can write are listed.
+  for (size_t i = 0; i + kKeyWordModifiers < kKeyWordCount; i++) {
+    const KeyWordRow& named = kKeyWords[i];
     if (KeyLineToken(named.vk, token, sizeof token) < 0) continue;
-    TextLoad(named.name, name, sizeof name);
+    TextLoad(named.id, name, sizeof name);
     FormatText(text, sizeof text, "%s (%s)", name, token);
     LRESULT item = SendDlgItemMessageA(dialog, IDC_ASSIGN_NAMES, CB_ADDSTRING, 0, (LPARAM)text);
     SendDlgItemMessageA(dialog, IDC_ASSIGN_NAMES, CB_SETITEMDATA, item, named.vk);
