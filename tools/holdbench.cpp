@@ -17,17 +17,7 @@
 #include "actions/hold.h"
 #include "profile/profile.h"
 #include "receiver/press.h"
-
-static double Micros(LARGE_INTEGER a, LARGE_INTEGER b) {
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  return double(b.QuadPart - a.QuadPart) * 1e6 / double(frequency.QuadPart);
-}
-
-static void Print(const char* name, std::vector<double>& us) {
-  std::sort(us.begin(), us.end());
-  printf("%s %d %.2f %.2f\n", name, int(us.size()), us[us.size() / 2], us[us.size() * 99 / 100]);
-}
+#include "tools/benchstats.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) return 2;

@@ -16,17 +16,7 @@
 #include <vector>
 
 #include "actions/keytake.h"
-
-static double Micros(LARGE_INTEGER a, LARGE_INTEGER b) {
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  return double(b.QuadPart - a.QuadPart) * 1e6 / double(frequency.QuadPart);
-}
-
-static void Print(const char* name, std::vector<double>& us) {
-  std::sort(us.begin(), us.end());
-  printf("%s %d %.2f %.2f\n", name, int(us.size()), us[us.size() / 2], us[us.size() * 99 / 100]);
-}
+#include "tools/benchstats.h"
 
 int main(int argc, char** argv) {
   int decisions = argc > 1 ? atoi(argv[1]) : 100000;
