@@ -235,6 +235,7 @@ drive command 101 >/dev/null
 expect "design module: its own Setup" "^dialog 'Design Setup'" "$(drive dialog 10000 "$PID")"
 close_dialog_with "Design Setup" 2 >/dev/null
 remote_press --key 30
+sleep 1  # a press with no entry is logged when it ends, a release time after its last signal
 drive command 102 >/dev/null
 check "design module: the Activity window opens, in English" drive wait-title "Halvesta Remote Control - Activity" 5000
 drive press "Halvesta Remote Control - Activity" 1102 >/dev/null
