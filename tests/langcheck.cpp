@@ -20,6 +20,7 @@
 #include "app/shell.h"
 #include "common/text.h"
 #include "resources/resource_ids.h"
+#include "tests/modules_beside.h"
 
 namespace {
 
@@ -304,14 +305,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   Compare("REMOT001.DLL", english, english, &faults);  // the English texts against the buffers
-  std::vector<std::string> names(argv + 1, argv + argc);
-  if (names.empty()) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "REMOT*.DLL").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
-      names.push_back(found.cFileName);
-    if (search != INVALID_HANDLE_VALUE) FindClose(search);
-  }
+  std::vector<std::string> names = ModulesToCheck(folder, argc, argv);
   int modules = 0;
   for (const std::string& name : names) {
     if (_stricmp(name.c_str(), "REMOT001.DLL") == 0) continue;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "resources/resource_ids.h"
+#include "tests/modules_beside.h"
 
 namespace {
 
@@ -216,14 +217,7 @@ int main(int argc, char** argv) {
     for (const char* f : kTightFaults) printf("%s\n", f);
     return 1;
   }
-  std::vector<std::string> names(argv + 1, argv + argc);
-  if (names.empty()) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "REMOT*.DLL").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
-      names.push_back(found.cFileName);
-    if (search != INVALID_HANDLE_VALUE) FindClose(search);
-  }
+  std::vector<std::string> names = ModulesToCheck(folder, argc, argv);
   std::vector<std::string> faults;
   int dialogs = 0;
   for (const std::string& name : names) {
