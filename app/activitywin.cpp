@@ -11,7 +11,7 @@
 // shownFirst + i, whatever the log did since the list was last told, so a selection stays on its
 // event while new events arrive and old ones leave. The window is one of the program's tools: a
 // press while it is in front is meant for the window the user was in before it.
-#include "app/activity.h"
+#include "app/activitywin.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -22,7 +22,7 @@
 #include "app/activitytext.h"
 #include "app/assign.h"
 #include "app/notice.h"
-#include "app/shell.h"
+#include "app/tray.h"
 #include "common/activitylog.h"
 #include "common/process.h"
 #include "common/text.h"

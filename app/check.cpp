@@ -1,3 +1,4 @@
+#include "common/process.h"
 #include "app/check.h"
 #include "app/guard.h"
 
@@ -13,6 +14,7 @@
 #include "profile/profilepath.h"
 #include "profile/profiletext.h"
 #include "app/shell.h"
+#include "app/language.h"
 #include "common/format.h"
 #include "common/text.h"
 #include "resources/resource_ids.h"

@@ -22,7 +22,9 @@
 // zero-terminated string is cut at the end of what was read; one that fills the whole 128-byte
 // buffer without a terminator counts as too long, like a longer value. A file name that would not
 // fit into the path buffer is treated as a file that does not load.
-#include "app/shell.h"
+#include "app/language.h"
+
+#include "common/process.h"
 
 #include "common/langmodule.h"
 

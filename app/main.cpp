@@ -1,10 +1,13 @@
 // The program's entry: brings the shell up, runs the message loop of the hidden main window,
 // and takes everything down again when the Exit command (or WM_CLOSE) ends the loop. Started as
 // "remote.exe /check" it only checks the profile and ends; "remote.exe /edit" opens it in Notepad.
-#include "app/activity.h"
+#include "common/process.h"
+#include "app/activitywin.h"
 #include "app/check.h"
 #include "app/guard.h"
 #include "app/shell.h"
+#include "app/tray.h"
+#include "app/language.h"
 
 #include <commctrl.h>
 

@@ -6,14 +6,16 @@
 // moment can both miss each other in the open step, so a create step that finds the mutex already
 // there counts as another instance as well.
 #include "app/shell.h"
+#include "app/tray.h"
 #include "app/guard.h"
 
 #include <cstring>
 
 #include "actions/inject.h"
-#include "actions/keypath.h"
+#include "app/keypath.h"
 #include "profile/profilepath.h"
 #include "receiver/link.h"
+#include "setup/setup.h"
 
 static const char kMutexName[] = "HALVESTA_SYSTEMS_Remote_MUTEX";
 static const char kProfileName[] = "profiles.ini";
@@ -66,6 +68,7 @@ int Initialise(HINSTANCE instance, HWND mainWindow) {
   // Without a receiver the program still runs; the setup dialog lets the user pick a port. A port
   // that is configured but not there yet is waited for: no dialog then.
   ReceiverSetStateWindow(mainWindow);
+  gSetupKeyPath = {KeyPathStop, KeyPathStart};
   if (KeyPathStart() < 0) PostMessageA(mainWindow, WM_COMMAND, kCmdSetup, 0);
   return kStartOk;
 }

@@ -7,6 +7,7 @@
 // reader reports it; a resume from sleep starts the key path again (some serial drivers keep the
 // handle open before the sleep valid but dead); and a COM port that appears ends the reader's
 // back-off wait at once. The window that was in front before the menu is given the front back.
+#include "app/tray.h"
 #include "app/shell.h"
 
 #include <dbt.h>
@@ -15,8 +16,8 @@
 
 #include <cstddef>
 
-#include "actions/keypath.h"
-#include "app/activity.h"
+#include "app/keypath.h"
+#include "app/activitywin.h"
 #include "app/osd.h"
 #include "common/activitylog.h"
 #include "common/format.h"
@@ -26,6 +27,7 @@
 #include "setup/langchoice.h"
 #include "setup/setup.h"
 
+UINT gTrayMessage;
 void (*gTrayPortArrived)() = ReceiverPortArrived;
 
 // The device interface class of COM ports.

@@ -54,12 +54,15 @@ struct ActivityEvent {
   uint32_t sequence;  // set by the ring: 1, 2, 3, ... in the order of arrival
   int64_t time;       // local time in milliseconds (only the time of day is shown)
   int kind;           // ActivityKind
-  int code;           // key code of a press
-  int result;         // ActivityResult or ActivityReceiverEvent
-  long detail;        // see the enums; the count of a kActivityRejected line
-  int sent;           // keystrokes sent (kActivityKeysRefused, kActivityCutOff)
-  int blocked;        // keys sent to a window that runs with higher rights
-  uint32_t pid;       // process of the window in front (0: none)
+  int code;           // key code of a press (serial receiver)
+  int source;         // a press's KeySource (receiver/keyring.h); 0 the serial receiver
+  char remote[64];    // a named button's remote and name (other sources); "" for a serial code
+  char name[64];
+  int result;    // ActivityResult or ActivityReceiverEvent
+  long detail;   // see the enums; the count of a kActivityRejected line
+  int sent;      // keystrokes sent (kActivityKeysRefused, kActivityCutOff)
+  int blocked;   // keys sent to a window that runs with higher rights
+  uint32_t pid;  // process of the window in front (0: none)
   char title[kActivityTitleSize];
   char program[kActivityProgramSize];  // "notepad.exe"; filled in later from pid when empty
   char section[kActivitySectionSize];  // the section that served, "" for none

@@ -2,7 +2,15 @@
 #pragma once
 #include <windows.h>
 
-// Stops the receiver, runs the setup dialog, starts the receiver again in normal mode.
+// What Setup stops while it runs and starts again after it: the program's key path (receivers and
+// the dispatch thread). The program sets it at start-up; both null, nothing is stopped or started.
+struct SetupKeyPath {
+  int (*stop)();
+  int (*start)();
+};
+extern SetupKeyPath gSetupKeyPath;
+
+// Stops the key path, runs the setup dialog, starts the key path again.
 // A call while the dialog is open does nothing. Returns 0.
 int OpenSetupDialog(HMODULE language, HWND owner);
 // 1 while the setup dialog (and with it the test dialog) is open: it owns the port then.

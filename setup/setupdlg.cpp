@@ -18,7 +18,6 @@
 #include <string.h>
 
 #include "actions/hold.h"
-#include "actions/keypath.h"
 #include "profile/profile.h"
 #include "profile/profilepath.h"
 #include "common/format.h"
@@ -42,13 +41,15 @@ static SetupWait* detectWait;                 // from dialog start to dialog end
 static int configuredPort;                    // the profile's port at dialog start
 static bool detectFoundNone;                  // the last detection found no receiver
 
+SetupKeyPath gSetupKeyPath;
+
 int OpenSetupDialog(HMODULE language, HWND owner) {
   if (setupOpen) return 0;
   setupOpen = 1;
   HWND before = ProcessFrontRemember();
-  KeyPathStop();
+  if (gSetupKeyPath.stop) gSetupKeyPath.stop();
   DialogBoxParamA(language, MAKEINTRESOURCEA(IDD_SETUP), owner, SetupDialogProc, 0);
-  KeyPathStart();
+  if (gSetupKeyPath.start) gSetupKeyPath.start();
   setupOpen = 0;
   // Closed, the dialog leaves the hidden main window in front: the keys go to the user's window.
   ProcessFrontGiveBack(before);

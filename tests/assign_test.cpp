@@ -14,7 +14,7 @@
 #include "actions/dispatch.h"
 #include "profile/profile.h"
 #include "profile/profiletext.h"
-#include "app/activity.h"
+#include "app/activitywin.h"
 #include "common/activitylog.h"
 #include "common/process.h"
 #include "dialog_driver.h"

@@ -1,3 +1,4 @@
+#include "common/process.h"
 #include "actions/dispatch.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +22,7 @@
 #include "profile/profile.h"
 #include "profile/profilepath.h"
 #include "profile/profilewrite.h"
-#include "app/shell.h"
+
 #include "setup/savetext.h"
 #include "receiver/keyqueue.h"
 #include "test_support.h"

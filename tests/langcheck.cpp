@@ -17,7 +17,7 @@
 
 #include "app/activitytext.h"
 #include "app/check.h"
-#include "app/shell.h"
+#include "app/tray.h"
 #include "common/text.h"
 #include "resources/resource_ids.h"
 #include "tests/modules_beside.h"

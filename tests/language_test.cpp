@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shell.h"
+#include "app/language.h"
 #include "common/langmodule.h"
 #include "resources/resource_ids.h"
 #include "test_support.h"

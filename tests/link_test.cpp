@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "actions/dispatch.h"
-#include "actions/keypath.h"
+#include "app/keypath.h"
 #include "common/process.h"
 #include "receiver/keyqueue.h"
 #include "test_support.h"

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shell.h"
+#include "common/process.h"
 #include "profile/profilepath.h"
 #include "dialog_driver.h"
 #include "receiver/keyqueue.h"

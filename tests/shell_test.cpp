@@ -5,6 +5,7 @@
 #include <string>
 
 #include "actions/inject.h"
+#include "common/process.h"
 #include "app/shell.h"
 #include "test_support.h"
 

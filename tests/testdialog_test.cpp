@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "app/shell.h"
 #include "common/process.h"
 #include "dialog_driver.h"
 #include "receiver/keyqueue.h"

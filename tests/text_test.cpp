@@ -12,7 +12,7 @@
 #include "profile/profiletext.h"
 #include "app/activitytext.h"
 #include "app/check.h"
-#include "app/shell.h"
+#include "app/tray.h"
 #include "common/process.h"
 #include "common/text.h"
 #include "resources/resource_ids.h"

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/shell.h"
+#include "common/process.h"
+#include "app/tray.h"
 #include "receiver/link.h"
 #include "test_support.h"
 

@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/activity.h"
+#include "app/activitywin.h"
 #include "common/activitylog.h"
 #include "common/process.h"
 

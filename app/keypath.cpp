@@ -1,5 +1,5 @@
 // Starting and stopping the receiver together with the dispatch thread, from above both.
-#include "actions/keypath.h"
+#include "app/keypath.h"
 
 #include <windows.h>
 

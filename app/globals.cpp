@@ -1,3 +1,0 @@
-#include "app/shell.h"
-
-UINT gTrayMessage;
