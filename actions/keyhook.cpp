@@ -15,7 +15,13 @@
 // When the probe has not arrived by the next tick, the hook is put back.
 #include "actions/keyhook.h"
 
+#include <stdlib.h>
+#include <string.h>
+
+#include "actions/keytable.h"
 #include "actions/keytake.h"
+#include "profile/profile.h"
+#include "profile/profilepath.h"
 
 enum { kProbeVk = 0x88, kMessageTable = WM_APP + 1 };
 static const ULONG_PTR kProbeMark = 0x52454D4Bu;
@@ -234,4 +240,146 @@ void KeyHookSetCheckInterval(DWORD ms) {
 
 void KeyHookDropForTest() {
   InterlockedExchange(&gDrop, 1);
+}
+
+// --- Following the profile --------------------------------------------------------------------
+// The table must follow an edit before any key is pressed: the key the edit names is passed to the
+// window in front until the table names it, so no press would ever reach the dispatch thread,
+// which reads the profile anew only for the presses it gets. A thread of its own sleeps on a change
+// notification of the profile's folder (nothing polls: the idle program stays at no processor time)
+// and rebuilds when the file's size or times changed, or when the last read came so soon after a
+// write that a second write of the same size and time could have followed unseen. It alone starts
+// and stops the hook, so the hook's own start and stop never race.
+
+// Written before the thread starts, or by the main thread while it does not run.
+static HANDLE gFollowThread, gFollowQuit, gFollowKick;
+static KeyHookHandler gFollowHandler;
+static void* gFollowContext;
+static HWND gNotifyWindow;
+static UINT gNotifyMessage;
+static volatile LONG gBuilds;
+
+// The following thread's own.
+struct Followed {
+  char path[MAX_PATH];
+  WIN32_FILE_ATTRIBUTE_DATA stamp;
+  bool known, racy;
+  int wants;  // -1 before the first build
+};
+
+enum { kFollowRacyMs = 2000, kFollowPollMs = 2000, kFollowStopMs = 1000 };
+
+static bool SameStamp(const WIN32_FILE_ATTRIBUTE_DATA& a, const WIN32_FILE_ATTRIBUTE_DATA& b) {
+  return a.nFileSizeLow == b.nFileSizeLow && a.nFileSizeHigh == b.nFileSizeHigh &&
+         CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) == 0 &&
+         CompareFileTime(&a.ftCreationTime, &b.ftCreationTime) == 0;
+}
+
+static void Build(Followed* f) {
+  WIN32_FILE_ATTRIBUTE_DATA now;
+  bool there = GetFileAttributesExA(f->path, GetFileExInfoStandard, &now) != 0;
+  if (f->wants >= 0 && !f->racy && there == f->known && (!there || SameStamp(now, f->stamp))) return;
+  f->known = there;
+  if (there) f->stamp = now;
+  size_t size = 0;
+  char* text = there ? ProfileReadText(f->path, &size, nullptr) : nullptr;
+  int wants = 0;
+  KeyTakeTable* table = text ? KeyTableBuild(text, size, &wants) : nullptr;
+  free(text);
+  FILETIME clock;
+  GetSystemTimeAsFileTime(&clock);
+  ULONGLONG written =
+      (ULONGLONG(now.ftLastWriteTime.dwHighDateTime) << 32) | now.ftLastWriteTime.dwLowDateTime;
+  ULONGLONG at = (ULONGLONG(clock.dwHighDateTime) << 32) | clock.dwLowDateTime;
+  f->racy = there && written + kFollowRacyMs * 10000ULL > at;
+  InterlockedIncrement(&gBuilds);
+  if ((wants & kKeyTableHook) && !gThread && KeyHookStart(gFollowHandler, gFollowContext) < 0)
+    wants &= ~kKeyTableHook;
+  if (wants & kKeyTableHook) {
+    KeyHookPublish(table);
+  } else {
+    KeyTakeTableFree(table);
+    KeyHookStop(kFollowStopMs);
+  }
+  if (wants != f->wants && gNotifyWindow) PostMessageA(gNotifyWindow, gNotifyMessage, WPARAM(wants), 0);
+  f->wants = wants;
+}
+
+static HANDLE WatchFolder(const char* path) {
+  char folder[MAX_PATH];
+  char* name = nullptr;
+  if (!GetFullPathNameA(path, sizeof folder, folder, &name) || !name || name == folder)
+    return INVALID_HANDLE_VALUE;
+  name[0] = '\0';
+  return FindFirstChangeNotificationA(
+      folder, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE);
+}
+
+static DWORD WINAPI FollowThread(LPVOID) {
+  static Followed f;
+  f.wants = -1;
+  ProfilePathCopy(f.path, sizeof f.path);
+  HANDLE change = WatchFolder(f.path);
+  for (;;) {
+    Build(&f);
+    HANDLE handles[3] = {gFollowQuit, gFollowKick, change};
+    bool watching = change != INVALID_HANDLE_VALUE;
+    // Without a notification (a folder that cannot be watched) the stamp is looked at now and then.
+    DWORD wait = !watching ? DWORD(kFollowPollMs) : f.racy ? DWORD(kFollowRacyMs) : INFINITE;
+    DWORD woke = WaitForMultipleObjects(watching ? 3 : 2, handles, FALSE, wait);
+    if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) break;
+    if (woke == WAIT_OBJECT_0 + 2) FindNextChangeNotification(change);  // before the read: no change lost
+    if (woke == WAIT_OBJECT_0 + 1) {
+      char path[MAX_PATH];
+      ProfilePathCopy(path, sizeof path);
+      if (strcmp(path, f.path) != 0) {
+        if (watching) FindCloseChangeNotification(change);
+        lstrcpynA(f.path, path, sizeof f.path);
+        change = WatchFolder(f.path);
+      }
+      f.racy = true;  // read again whatever the stamp says
+    }
+  }
+  if (change != INVALID_HANDLE_VALUE) FindCloseChangeNotification(change);
+  if (f.wants > 0 && gNotifyWindow) PostMessageA(gNotifyWindow, gNotifyMessage, 0, 0);
+  return KeyHookStop(kFollowStopMs) < 0 ? 1 : 0;
+}
+
+void KeyHookNotify(HWND window, UINT message) {
+  gNotifyWindow = window;
+  gNotifyMessage = message;
+}
+
+int KeyHookFollow(KeyHookHandler handler, void* context) {
+  if (gFollowThread || !handler) return -1;
+  gFollowHandler = handler;
+  gFollowContext = context;
+  gBuilds = 0;
+  gFollowQuit = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  gFollowKick = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  if (gFollowQuit && gFollowKick) gFollowThread = CreateThread(nullptr, 0, FollowThread, nullptr, 0, nullptr);
+  if (gFollowThread) return 0;
+  if (gFollowQuit) CloseHandle(gFollowQuit);
+  if (gFollowKick) CloseHandle(gFollowKick);
+  gFollowQuit = gFollowKick = nullptr;
+  return -1;
+}
+
+int KeyHookUnfollow(DWORD limitMs) {
+  if (!gFollowThread) return 0;
+  SetEvent(gFollowQuit);
+  if (WaitForSingleObject(gFollowThread, limitMs) != WAIT_OBJECT_0) return -1;
+  CloseHandle(gFollowThread);
+  CloseHandle(gFollowQuit);
+  CloseHandle(gFollowKick);
+  gFollowThread = gFollowQuit = gFollowKick = nullptr;
+  return 0;
+}
+
+void KeyHookRecheck() {
+  if (gFollowKick) SetEvent(gFollowKick);
+}
+
+LONG KeyHookBuilds() {
+  return gBuilds;
 }

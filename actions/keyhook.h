@@ -24,6 +24,23 @@ int KeyHookStart(KeyHookHandler handler, void* context);
 int KeyHookPublish(KeyTakeTable* table);
 // Ends the hook thread within limitMs: 0 ended (hook removed, table freed), -1 still running.
 int KeyHookStop(DWORD limitMs);
+
+// Follows the profile in use (ProfilePathCopy): builds the hook's table from it (KeyTableBuild) at
+// once and again whenever the file changes, runs the hook (KeyHookStart, KeyHookPublish) while the
+// profile names a key to take and stops it once it names none, all on a thread of its own that
+// sleeps on a change notification of the profile's folder. 0, or -1 when it runs already or cannot
+// start.
+int KeyHookFollow(KeyHookHandler handler, void* context);
+// Ends the following thread and with it the hook, within limitMs: 0 ended, -1 still running.
+int KeyHookUnfollow(DWORD limitMs);
+// Looks at the profile again now, its path included (after a save that may have switched it).
+void KeyHookRecheck();
+// The window told, by posting `message` with what the profile asks (the kKeyTable bits of
+// actions/keytable.h) as wParam, at the start of following and whenever it changes. Main thread,
+// before KeyHookFollow; null: nobody.
+void KeyHookNotify(HWND window, UINT message);
+// How many tables the following thread has built since its start (tests).
+LONG KeyHookBuilds();
 // How many times the hook was found removed by Windows and put back since the start.
 LONG KeyHookReinstalls();
 // The interval of the self-check (an injected probe key the hook must see within half of it);

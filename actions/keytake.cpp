@@ -75,15 +75,48 @@ void KeyTakeTableFree(KeyTakeTable* table) {
   free(table);
 }
 
-int KeyTakeTableAdd(KeyTakeTable* table, int kind, const char* text, unsigned vk) {
-  if (!KeyTakeKind(vk)) return -1;
+uint32_t KeyTakeHash(const char* text, size_t length) {
+  uint32_t hash = 2166136261u;
+  for (size_t i = 0; i < length; i++) hash = (hash ^ uint8_t(AsciiUpper(text[i]))) * 16777619u;
+  return hash;
+}
+
+uint64_t KeyTakeChars(const char* text, size_t length) {
+  uint64_t chars = 0;
+  for (size_t i = 0; i < length; i++) {
+    unsigned char c = static_cast<unsigned char>(AsciiUpper(text[i]));
+    unsigned bit = c >= 'A' && c <= 'Z' ? c - 'A' : c >= '0' && c <= '9' ? 26 + (c - '0') : 36 + c % 28;
+    chars |= uint64_t(1) << bit;
+  }
+  return chars;
+}
+
+// What a title pattern's title must hold: its characters that are not wildcards.
+static uint64_t PatternNeeds(const char* pattern, size_t length) {
+  uint64_t needs = 0;
+  for (size_t i = 0; i < length; i++) {
+    if (pattern[i] != '*' && pattern[i] != '?') needs |= KeyTakeChars(pattern + i, 1);
+  }
+  return needs;
+}
+
+int KeyTakeTableAddKeys(KeyTakeTable* table, int kind, const char* text, const uint8_t keys[32]) {
   if (kind == kKeyTakeDefault || !text) text = "";
   size_t length = strlen(text);
   if (length >= kKeyTakeTextSize) return -1;
+  uint8_t taken[32] = {};
+  bool any = false;
+  for (unsigned vk = 0; vk < 256; vk++) {
+    if (!(keys[vk >> 3] >> (vk & 7) & 1) || !KeyTakeKind(vk)) continue;
+    taken[vk >> 3] |= uint8_t(1u << (vk & 7));
+    any = true;
+  }
+  if (!any) return 0;  // no section without keys: each would cost every decision a look
+  uint32_t hash = KeyTakeHash(text, length);
   KeyTakeSection* section = nullptr;
   for (int i = 0; i < table->count && !section; i++) {
     KeyTakeSection* s = &table->sections[i];
-    if (s->kind == kind && SameText(text, length, s->text)) section = s;
+    if (s->kind == kind && s->hash == hash && SameText(text, length, s->text)) section = s;
   }
   if (!section) {
     if (table->count == table->capacity) return -1;
@@ -91,45 +124,85 @@ int KeyTakeTableAdd(KeyTakeTable* table, int kind, const char* text, unsigned vk
     section->kind = kind;
     section->length = length;
     memcpy(section->text, text, length + 1);
+    section->hash = hash;
+    section->needs = kind == kKeyTakePattern ? PatternNeeds(text, length) : 0;
   }
-  section->keys[vk >> 3] |= uint8_t(1u << (vk & 7));
-  table->any[vk >> 3] |= uint8_t(1u << (vk & 7));
+  for (int b = 0; b < 32; b++) {
+    section->keys[b] |= taken[b];
+    table->any[b] |= taken[b];
+  }
   return 0;
 }
 
-static bool Serves(const KeyTakeSection* s, const KeyTakeWindow* w, const char* cut) {
+int KeyTakeTableAdd(KeyTakeTable* table, int kind, const char* text, unsigned vk) {
+  if (!KeyTakeKind(vk)) return -1;
+  uint8_t keys[32] = {};
+  keys[vk >> 3] = uint8_t(1u << (vk & 7));
+  return KeyTakeTableAddKeys(table, kind, text, keys);
+}
+
+// What a decision knows of the window in front, worked out once for all sections: each text's
+// length and hash, the title cut after its first dash, the characters the title holds.
+struct Facts {
+  const char* title;
+  const char* windowClass;
+  const char* program;
+  size_t titleLength, cutLength, classLength, programLength;
+  uint32_t titleHash, cutHash, classHash, programHash;
+  uint64_t titleChars;
+  char cut[kKeyTakeTextSize];
+};
+
+static void Measure(const char* text, const char** kept, size_t* length, uint32_t* hash) {
+  *kept = text ? text : "";
+  *length = strlen(*kept);
+  *hash = KeyTakeHash(*kept, *length);
+}
+
+static void FactsOf(const KeyTakeWindow* w, Facts* f) {
+  Measure(w->title, &f->title, &f->titleLength, &f->titleHash);
+  Measure(w->windowClass, &f->windowClass, &f->classLength, &f->classHash);
+  Measure(w->program, &f->program, &f->programLength, &f->programHash);
+  f->titleChars = KeyTakeChars(f->title, f->titleLength);
+  f->cut[0] = '\0';
+  if (f->titleLength < kKeyTakeTextSize) {
+    memcpy(f->cut, f->title, f->titleLength + 1);
+    if (!CutAliasTitle(f->cut)) f->cut[0] = '\0';
+  }
+  f->cutLength = strlen(f->cut);
+  f->cutHash = KeyTakeHash(f->cut, f->cutLength);
+}
+
+static bool Is(const KeyTakeSection* s, const char* text, size_t length, uint32_t hash) {
+  return length && s->length == length && s->hash == hash && SameText(s->text, s->length, text);
+}
+
+static bool Serves(const KeyTakeSection* s, const Facts* f) {
   switch (s->kind) {
     case kKeyTakeDefault:
       return true;
     case kKeyTakeTitle:
-      return w->title && w->title[0] && SameText(s->text, s->length, w->title);
+      return Is(s, f->title, f->titleLength, f->titleHash);
     case kKeyTakeAlias:
-      return cut[0] && SameText(s->text, s->length, cut);
+      return Is(s, f->cut, f->cutLength, f->cutHash);
     case kKeyTakePattern:
-      return w->title && w->title[0] && TitleMatches(s->text, s->length, w->title, strlen(w->title));
+      return f->titleLength && !(s->needs & ~f->titleChars) &&
+             TitleMatches(s->text, s->length, f->title, f->titleLength);
     case kKeyTakeClass:
-      return w->windowClass && w->windowClass[0] && SameText(s->text, s->length, w->windowClass);
+      return Is(s, f->windowClass, f->classLength, f->classHash);
     case kKeyTakeProgram:
-      return w->program && w->program[0] && SameText(s->text, s->length, w->program);
+      return Is(s, f->program, f->programLength, f->programHash);
   }
   return false;
 }
 
-static void AliasOf(const KeyTakeWindow* window, char* cut) {
-  cut[0] = '\0';
-  if (window->title && strlen(window->title) < kKeyTakeTextSize) {
-    strcpy(cut, window->title);
-    if (!CutAliasTitle(cut)) cut[0] = '\0';
-  }
-}
-
 int KeyTakeDecide(const KeyTakeTable* table, unsigned vk, const KeyTakeWindow* window) {
   if (!table || vk > 0xFF || !(table->any[vk >> 3] >> (vk & 7) & 1)) return 0;
-  char cut[kKeyTakeTextSize];
-  AliasOf(window, cut);
+  Facts facts;
+  FactsOf(window, &facts);
   for (int i = 0; i < table->count; i++) {
     const KeyTakeSection* s = &table->sections[i];
-    if ((s->keys[vk >> 3] >> (vk & 7) & 1) && Serves(s, window, cut)) return 1;
+    if ((s->keys[vk >> 3] >> (vk & 7) & 1) && Serves(s, &facts)) return 1;
   }
   return 0;
 }
@@ -157,12 +230,12 @@ int KeyTakeDecideCached(const KeyTakeTable* table, unsigned vk, const KeyTakeWin
         !Keep(cache->program, window->program)) {
       return KeyTakeDecide(table, vk, window);
     }
-    char cut[kKeyTakeTextSize];
-    AliasOf(window, cut);
+    Facts facts;
+    FactsOf(window, &facts);
     memset(cache->keys, 0, sizeof cache->keys);
     for (int i = 0; i < table->count; i++) {
       const KeyTakeSection* s = &table->sections[i];
-      if (!Serves(s, window, cut)) continue;
+      if (!Serves(s, &facts)) continue;
       for (int b = 0; b < 32; b++) cache->keys[b] |= s->keys[b];
     }
     cache->table = table;

@@ -37,6 +37,11 @@ struct KeyTakeSection {
   size_t length;
   char text[kKeyTakeTextSize];
   uint8_t keys[32];  // one bit per code
+  // Made when the section is: the hash of its text in upper case (kinds that compare whole texts),
+  // and for a title pattern the characters its title must hold (KeyTakeChars), so that nearly
+  // every section that does not serve a window is ruled out without a comparison of texts.
+  uint32_t hash;
+  uint64_t needs;
 };
 // The keys the profile serves, section by section. Built by the dispatch side, never changed once
 // handed to the hook, so the hook reads it without a lock.
@@ -52,6 +57,13 @@ void KeyTakeTableFree(KeyTakeTable* table);
 // Adds key `vk` to the section of this kind and text (made when new). Returns 0, or -1 when the
 // key may never be taken, the text is too long or the table is full (nothing added).
 int KeyTakeTableAdd(KeyTakeTable* table, int kind, const char* text, unsigned vk);
+// Adds the keys of bitmap `keys` (one bit per code) that may be taken, as KeyTakeTableAdd adds one.
+// Returns 0 (also when none of them may be), or -1 when the text is too long or the table is full.
+int KeyTakeTableAddKeys(KeyTakeTable* table, int kind, const char* text, const uint8_t keys[32]);
+// The upper-case hash of `length` characters of `text`, and the set of characters they hold (one
+// bit for each letter without regard to case, one for each digit, the others shared among the rest).
+uint32_t KeyTakeHash(const char* text, size_t length);
+uint64_t KeyTakeChars(const char* text, size_t length);
 // 1 when some section that serves `window` names the key (the lookup would find an entry for it
 // there, so the key is the profile's); 0 else. No allocation, no platform call.
 int KeyTakeDecide(const KeyTakeTable* table, unsigned vk, const KeyTakeWindow* window);

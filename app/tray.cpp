@@ -16,8 +16,11 @@
 
 #include <cstddef>
 
+#include "actions/keyhook.h"
+#include "actions/keytable.h"
 #include "app/keypath.h"
 #include "app/activitywin.h"
+#include "app/rawinput.h"
 #include "app/osd.h"
 #include "common/activitylog.h"
 #include "common/format.h"
@@ -45,11 +48,12 @@ static_assert(sizeof(NOTIFYICONDATAA::szTip) >= kTrayTipSize, "tip size");
 static NOTIFYICONDATAA sTrayIcon;
 // Broadcast by a shell that (re)started: every icon it showed before is gone.
 static UINT sTaskbarCreated;
-static bool sTrayAdded;         // from window creation until WM_DESTROY
-static HDEVNOTIFY sPortNotify;  // COM port arrivals, from window creation until WM_DESTROY
-static bool sResumeHandled;     // a resume has restarted the key path since the last suspend
-static bool sDoubleClicked;     // a double click came: its own release opens no menu
-enum { kTrayMenuTimer = 1 };    // a left click's menu, due when no second click came in time
+static bool sTrayAdded;                 // from window creation until WM_DESTROY
+static HDEVNOTIFY sPortNotify;          // COM port arrivals, from window creation until WM_DESTROY
+static bool sResumeHandled;             // a resume has restarted the key path since the last suspend
+static bool sDoubleClicked;             // a double click came: its own release opens no menu
+enum { kTrayMenuTimer = 1 };            // a left click's menu, due when no second click came in time
+enum { kMsgKeysWanted = WM_APP + 31 };  // what the profile asks of remote keys (kKeyTable bits)
 
 void TrayTipText(int state, int port, char* tip) {
   if (state != kReceiverOpen && state != kReceiverWaiting && state != kReceiverNoise) state = kReceiverNoPort;
@@ -214,6 +218,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       TrayAddIcon(window);
       ActivityLogSetWindow(window);
       OsdStart(window);
+      KeyHookNotify(window, kMsgKeysWanted);
       return 0;
     case WM_DESTROY:
       OsdStop();
@@ -252,6 +257,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DEVICECHANGE:
       TrayDeviceChange(wParam, lParam);
       return TRUE;
+    case kMsgKeysWanted:  // Media Center buttons come as raw input while the profile names one
+      if (wParam & kKeyTableMce) {
+        RawInputRegister(window);
+      } else {
+        RawInputUnregister();
+      }
+      return 0;
+    case WM_INPUT:
+      RawInputHandle(lParam);
+      break;  // and on to DefWindowProc, which cleans the input up
     default:
       break;
   }

@@ -23,6 +23,7 @@ set(REMOTE_PURE_SOURCES
   actions/hold.cpp
   actions/osdtext.cpp
   actions/keytake.cpp
+  actions/keytable.cpp
   common/activity.cpp
   common/format.cpp
   app/notice.cpp

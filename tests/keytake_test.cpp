@@ -1,6 +1,9 @@
 #include "actions/keytake.h"
 
 #include <gtest/gtest.h>
+#include <string.h>
+
+#include "actions/keytable.h"
 
 TEST(KeyTake, WhichKeysMayBeTaken) {
   static const struct {
@@ -53,6 +56,7 @@ TEST(KeyTake, TableServesTheWindowsOfItsSections) {
       {{"Untitled - Notepad", "", ""}, 0x7C, 1},
       {{"Untitled -", "", ""}, 0x7C, 0},
       {{"Cats - YouTube", "", ""}, 0xB0, 1},
+      {{"cats - youtube", "", ""}, 0xB0, 1},  // the characters a pattern needs, in any case
       {{"Full", "", ""}, 0xB0, 0},
       {{"x", "NOTEPAD", ""}, 0xB1, 1},
       {{"x", "Edit", ""}, 0xB1, 0},
@@ -77,4 +81,62 @@ TEST(KeyTake, TableServesTheWindowsOfItsSections) {
   KeyTakeTableFree(other);
   KeyTakeTableFree(t);
   EXPECT_EQ(KeyTakeDecide(nullptr, 0xAF, &editor), 0);
+}
+
+TEST(KeyTable, RowsAsTheLookupFindsThem) {
+  static const char kProfile[] =
+      "[default]\nKey.MUTE=KEYBOARD M\nKey.F14=\n"
+      "[Editor]\nKey.PLAY=KEYBOARD P\nkey.keyboard.next.HOLD=repeat\nKey.ENTER=KEYBOARD X\n"
+      "Key.STOP=\nKey.STOP=KEYBOARD S\n"  // the first entry of a name serves, empty: none
+      "[title -]\nUntitled -=Editor\nOther -=Missing\n"
+      "[*YouTube*]\nKey.F13.long=KEYBOARD L\n"
+      "[class:Notepad]\nKey.keyboard.PREV=KEYBOARD B\n"
+      "[vlc.exe]\nKey.VOLUP=KEYBOARD U\n"
+      "[editor]\nKey.BHOME=KEYBOARD H\n"  // a second section of a name is never read
+      "[Lirc]\nKey.DEMO.PLAY=KEYBOARD D\nKey.PLAY.osd=Play\nKey.mce.GUIDE=KEYBOARD G\n";
+  int wants = -1;
+  KeyTakeTable* t = KeyTableBuild(kProfile, strlen(kProfile), &wants);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(wants, kKeyTableHook | kKeyTableMce);
+  static const struct {
+    KeyTakeWindow window;
+    unsigned vk;
+    int taken;
+  } kCases[] = {
+      {{"Calculator", "", ""}, 0xAD, 1},
+      {{"Calculator", "", ""}, 0x7D, 0},
+      {{"Editor", "", ""}, 0xB3, 1},
+      {{"Editor", "", ""}, 0xB0, 1},
+      {{"Editor", "", ""}, 0xB2, 0},
+      {{"Editor", "", ""}, 0xAC, 0},
+      {{"Untitled - Notepad", "", ""}, 0xB3, 1},
+      {{"Untitled -", "", ""}, 0xB3, 0},
+      {{"Other - x", "", ""}, 0xB3, 0},
+      {{"Cats - YouTube", "", ""}, 0x7C, 1},
+      {{"x", "Notepad", ""}, 0xB1, 1},
+      {{"x", "", "VLC.exe"}, 0xAF, 1},
+      {{"vlc.exe", "", ""}, 0xAF, 1},
+      {{"Lirc", "", ""}, 0xB3, 0},
+  };
+  for (const auto& c : kCases)
+    EXPECT_EQ(KeyTakeDecide(t, c.vk, &c.window), c.taken) << c.window.title << " " << std::hex << c.vk;
+  KeyTakeTableFree(t);
+
+  static const struct {
+    const char* text;
+    int wants;  // and a table exactly with kKeyTableHook
+  } kWants[] = {
+      {"[default]\nkeys=0\n[A]\nKey.PLAY=X\nKey.mce.GUIDE=X\n", 0},
+      {"[default]\nkeys=1\n[A]\nKey.PLAY=X\n", kKeyTableHook},
+      {"[A]\nKey.mce.GUIDE=X\nKey12=X\nKey.ENTER=X\nKey.F5=X\n", kKeyTableMce},
+      {"[A]\nKey.PLAY=\nKey.mce.GUIDE=\n", 0},
+      {"Key.PLAY=X\n[A]\nKey12=X\n[a]\nKey.PLAY=X\n", 0},  // only where the lookup never reads
+      {"", 0},
+  };
+  for (const auto& c : kWants) {
+    t = KeyTableBuild(c.text, strlen(c.text), &wants);
+    EXPECT_EQ(wants, c.wants) << c.text;
+    EXPECT_EQ(t != nullptr, (c.wants & kKeyTableHook) != 0) << c.text;
+    KeyTakeTableFree(t);
+  }
 }
