@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "actions/keytable.h"
+#include "common/process.h"
+
 #include <stdio.h>
 
 #include <string>
@@ -11,9 +14,11 @@
 static const char kSinkTitle[] = "keyhook test sink";
 static std::string gSink, gTaken;  // what the window received and what the hook handed on
 static HWND gWindow;
-enum { kMessageTaken = WM_APP + 7 };
+static int gWants = -1;  // what the profile followed asks, as the hook's notice last said
+enum { kMessageTaken = WM_APP + 7, kMessageWants = WM_APP + 8 };
 
 static LRESULT CALLBACK SinkProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == kMessageWants) gWants = int(w);
   bool down = (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) && !(l & (1 << 30));
   bool up = message == WM_KEYUP || message == WM_SYSKEYUP;
   std::string* to = message == kMessageTaken ? &gTaken : &gSink;
@@ -171,4 +176,48 @@ TEST_F(KeyHook, HookRemovedIsPutBack) {
   ASSERT_EQ(Xdotool(kF13), 0);
   EXPECT_EQ(gSink, "");
   EXPECT_EQ(gTaken, "+7C -7C");
+}
+
+// The profile followed: each edit reaches the hook without a key pressed, keys=0 and a profile that
+// names no key to take remove the hook, a key named in another window's section only passes.
+TEST_F(KeyHook, FollowsTheProfileWithoutAPress) {
+  ASSERT_EQ(KeyHookStop(2000), 0);
+  GetFullPathNameA("keyhook_profiles.ini", MAX_PATH, gProfilePath, nullptr);
+  static const struct {
+    const char* profile;
+    int wants;
+    const char* sink;
+  } kSteps[] = {
+      {"[keyhook test sink]\nKey.PLAY=KEYBOARD P\n", kKeyTableHook, ""},
+      {"[default]\nkeys=0\n[keyhook test sink]\nKey.PLAY=X\nKey.mce.GUIDE=X\n", 0, "+B3 -B3"},
+      {"[Other]\nKey12=X\nKey.mce.GUIDE=X\n", kKeyTableMce, "+B3 -B3"},
+      {"[*test sink]\nKey.keyboard.PLAY.hold=repeat\n", kKeyTableHook, ""},
+      {"[Other]\nKey.PLAY=KEYBOARD P\nKey.mce.GUIDE=X\n", kKeyTableHook | kKeyTableMce, "+B3 -B3"},
+  };
+  KeyHookNotify(gWindow, kMessageWants);
+  bool following = false;
+  for (const auto& s : kSteps) {
+    gWants = -1;
+    FILE* f = fopen(gProfilePath, "wb");
+    ASSERT_NE(f, nullptr);
+    fputs(s.profile, f);
+    fclose(f);
+    if (!following) {
+      ASSERT_EQ(KeyHookFollow(Taken, nullptr), 0);
+      following = true;
+    }
+    DWORD written = GetTickCount();
+    for (int i = 0; i < 300 && gWants != s.wants; i++) Pump(10);
+    EXPECT_EQ(gWants, s.wants) << s.profile;
+    // The folder's change notification, not the second look after a write (2 s), brought it.
+    EXPECT_LT(GetTickCount() - written, 1500u) << s.profile;
+    gSink.clear();
+    gTaken.clear();
+    ASSERT_EQ(Xdotool("key XF86AudioPlay"), 0);
+    EXPECT_EQ(gSink, s.sink) << s.profile;
+    EXPECT_EQ(gTaken, s.sink[0] ? "" : "+B3 -B3") << s.profile;
+  }
+  EXPECT_EQ(KeyHookUnfollow(2000), 0);
+  KeyHookNotify(nullptr, 0);
+  DeleteFileA(gProfilePath);
 }
