@@ -20,8 +20,11 @@
 #                    last packet the actions go on (overshoot); what the press decision and policy
 #                    cost per event, and what a new press asks the profile, in process
 #                    (tools/holdbench.cpp);
-#   keys of remotes: the keyboard hook's decision for one key with a table of 500 sections, in
-#                    process (tools/keytakebench.cpp);
+#   keys of remotes: a key of a USB remote typed by xdotool, taken by the keyboard hook, to the
+#                    line's first key-down in the window, beside a letter typed the same way that
+#                    passes to the window as it is (this path's floor); the idle cost with the hook
+#                    in; the hook's decision for one key with a table of 500 sections and the
+#                    building of that table, in process (tools/keytakebench.cpp);
 #   before:          with REMOTE_BENCH_BEFORE=FOLDER (a remote.exe and REMOT001.DLL of an earlier
 #                    version; REMOTE_BENCH_BEFORE_NAME names it in the report), the small-profile row
 #                    again through that program, in the same run;
@@ -159,6 +162,41 @@ cp "$WORK/small.ini" "$WORK/app/profiles.ini"
 # The lookup alone, in process (tools/lookupbench.cpp): no port, no window, no relay in the figures.
 wine "$BUILD/bin/lookupbench.exe" "Z:${WORK//\//\\}" 20000 | tr -d '\r' >"$WORK/lookup.txt" 2>/dev/null || true
 
+# --- keys of USB remotes -------------------------------------------------------------------------
+# Keys typed on the display into the sink, which has the X focus, as a USB remote types them: a
+# letter, which passes to the window as it is (the floor of this path), and Play, which the hook
+# takes and the program turns into the line's A. One X client sends them all through the XTEST
+# extension (xdotool's way, without a process start per key), each timed from the moment before it
+# is sent; the performance counter under Wine is this monotonic clock.
+xkeys() { # KEY: PRESSES keys, 60 ms apart; prints "key KEY at MICROSECONDS"
+  python3 - "$1" "$PRESSES" <<'PY'
+import ctypes, sys, time
+x11, xtst = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXtst.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+display = ctypes.c_void_p(x11.XOpenDisplay(None))
+x11.XStringToKeysym.restype = ctypes.c_ulong
+code = x11.XKeysymToKeycode(display, ctypes.c_ulong(x11.XStringToKeysym(sys.argv[1].encode())))
+for _ in range(int(sys.argv[2])):
+    t = time.monotonic_ns() // 1000
+    for down in (1, 0):
+        xtst.XTestFakeKeyEvent(display, code, down, 0)
+        x11.XFlush(display)
+    print("key %s at %d" % (sys.argv[1], t), flush=True)
+    time.sleep(0.06)
+x11.XCloseDisplay(display)
+PY
+}
+xdotool search --sync --name '^Bench Sink$' windowfocus --sync
+printf '[default]\r\nport=1\r\n[Bench Sink]\r\nKey12=KEYBOARD A+^A\r\nKey.PLAY=KEYBOARD A+^A\r\n' >"$WORK/app/profiles.ini"
+sleep 1 # the hook follows the edit
+before=$(ticks)
+sleep 30
+hook_idle_ms=$((($(ticks) - before) * 1000 / hz))
+measure xfloor xkeys a
+measure usbkey xkeys XF86AudioPlay
+measure serial_again wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
+cp "$WORK/small.ini" "$WORK/app/profiles.ini"
+
 # --- held buttons -------------------------------------------------------------------------------
 # A line of 200 ms (A, a pause, Shift, a pause, Shift up) held 6 s at 110 ms a packet: the time from
 # the last packet to the last key the window received, acting on every packet and with .hold=repeat.
@@ -277,6 +315,9 @@ report="$WORK/performance.md"
   row "program, small profile, with the on-screen display (osd=1)" "$WORK/osd.ms"
   row "program, small profile, without it, right after" "$WORK/noosd_again.ms"
   row "test rig alone: the pseudo-terminal relay (socat), no Wine, no program" "$WORK/relay.ms"
+  row "key of a USB remote: a letter typed by xdotool, passed to the window (this path's floor)" "$WORK/xfloor.ms"
+  row "key of a USB remote: Play typed by xdotool, taken by the hook, the line's A" "$WORK/usbkey.ms"
+  row "program, small profile, the serial path again right after the two above" "$WORK/serial_again.ms"
   if [ -n "${REMOTE_BENCH_BEFORE:-}" ]; then
     row "earlier version (${REMOTE_BENCH_BEFORE_NAME:-REMOTE_BENCH_BEFORE}), small profile, later in the same run" "$WORK/before.ms"
     row "this version, small profile, again right after it" "$WORK/again.ms"
@@ -291,6 +332,10 @@ report="$WORK/performance.md"
     "drawing one text on the main thread (tools/osdbench.cpp, 500 texts):" \
     "median $(awk '{ print $2 }' "$WORK/osd.draw") ms, 99th percentile $(awk '{ print $3 }' "$WORK/osd.draw") ms," \
     "maximum $(awk '{ print $4 }' "$WORK/osd.draw") ms."
+  echo "Keys of USB remotes: a taken key to the line's first key-down adds median $(added "$WORK/usbkey.ms" "$WORK/xfloor.ms" 0.5) ms," \
+    "99th percentile $(added "$WORK/usbkey.ms" "$WORK/xfloor.ms" 0.99) ms over the key passed as it is (both timed from" \
+    "before xdotool starts); the serial path adds median $(added "$WORK/serial_again.ms" "$WORK/floor.ms" 0.5) ms," \
+    "99th percentile $(added "$WORK/serial_again.ms" "$WORK/floor.ms" 0.99) ms over its floor (\`SendInput\` called directly)."
   echo "Title patterns against as many ordinary sections: median $(added "$WORK/patterns.ms" "$WORK/large.ms" 0.5) ms" \
     "(500 pattern sections, the match last, over 500 sections, the match last)."
   echo
@@ -321,10 +366,14 @@ report="$WORK/performance.md"
     "500 sections: a key served in the window in front median $(take served 3) µs, 99th percentile" \
     "$(take served 4) µs (the first in a window, before the hook keeps what it serves there:" \
     "$(take first 3) / $(take first 4) µs); one served elsewhere $(take unserved 3) / $(take unserved 4) µs; a letter" \
-    "$(take letter 3) / $(take letter 4) µs (the target: median at most 20 µs, 99th percentile 1 ms)."
+    "$(take letter 3) / $(take letter 4) µs (the target: median at most 20 µs, 99th percentile 1 ms). Building" \
+    "the table from that profile (500 sections of 44 entries), on the hook's own thread at each change of the" \
+    "file: median $(take build 3) µs, 99th percentile $(take build 4) µs."
   echo
   echo "Idle: $idle_ms ms of processor time in 30 s with the receiver running and no keys (clock tick" \
-    "$((1000 / hz)) ms). The program's threads block on the port read and the key event; nothing polls."
+    "$((1000 / hz)) ms). The program's threads block on the port read and the key event; nothing polls." \
+    "With the keyboard hook in (a profile that names a key of a USB remote): $hook_idle_ms ms in 30 s (the hook" \
+    "checks every 2 s that Windows has not removed it, with one key sent to itself)."
   echo
   echo "Adapter pulled out: $away_cpu_ms ms of processor time in $away_ms ms while it was away" \
     "($(awk -v c="$away_cpu_ms" -v t="$away_ms" 'BEGIN { printf "%.2f", 100 * c / t }') %; the reader" \
