@@ -102,6 +102,10 @@ static LRESULT CALLBACK HookProc(int code, WPARAM message, LPARAM data) {
     gProbeSeen = true;
     return 1;
   }
+  // A key a program sent (this one's lines included) is never the remote's: it passes, and leaves
+  // what a held key of the remote is untouched (a line that sends the very key that is held must
+  // neither be taken as its repeat nor end its press).
+  if (key->flags & LLKHF_INJECTED) return CallNextHookEx(nullptr, code, message, data);
   unsigned vk = key->vkCode & 0xFF;
   bool up = message == WM_KEYUP || message == WM_SYSKEYUP;
   if (up) {
