@@ -96,6 +96,20 @@ uint32_t PressElapsed(uint32_t earlier, uint32_t later) {
   return d > 0x80000000u ? 0 : d;
 }
 
+// A receiver that sees the key go up (the keyboard hook, raw input): its press goes on until then,
+// whatever the gaps between its signals (a keyboard's first auto-repeat comes only after its delay,
+// up to a second; the release time would end the press before it and make that repeat a new
+// press, and no such press could ever be long). Should the key-up be lost (Windows removed the hook
+// while the key was down), the press still ends once no signal came for kPressToldMostMs.
+enum { kPressToldMostMs = 1100 };
+static bool TellsRelease(const Press* p) {
+  return p->button.source == kKeyFromKeyboard || p->button.source == kKeyFromMce;
+}
+static uint32_t ReleaseMs(const Press* p, const PressTimings* t) {
+  uint32_t ms = t->ms[kPressRelease];
+  return TellsRelease(p) && ms < kPressToldMostMs ? uint32_t(kPressToldMostMs) : ms;
+}
+
 // The press ends now (another button, a begin, a release): a press with a long line let go before
 // its time runs its short line.
 static int PressEnd(Press* p) {
@@ -116,7 +130,7 @@ int PressFeed(Press* p, const KeyEvent* e, const PressTimings* t) {
   bool same = p->live && PressSameButton(&p->button, e);
   if (e->signal == kKeySignalRelease) return same ? PressEnd(p) : 0;
   uint32_t gap = PressElapsed(p->last, e->time);
-  if (same && e->signal != kKeySignalBegin && gap <= t->ms[kPressRelease]) {
+  if (same && e->signal != kKeySignalBegin && gap <= ReleaseMs(p, t)) {
     p->last = e->time;
     p->signals++;
     if (gap > p->longestGap) p->longestGap = gap;
@@ -161,9 +175,10 @@ static uint32_t Until(uint32_t now, uint32_t at) {
 int PressTick(Press* p, uint32_t now, const PressTimings* t) {
   if (!p->live || !p->followed) return 0;
   int step = 0;
-  bool released = PressElapsed(p->last, now) > t->ms[kPressRelease];
+  bool released = PressElapsed(p->last, now) > ReleaseMs(p, t);
   if (p->hasLong && !p->decided) {
-    if (PressElapsed(p->start, p->last) >= t->ms[kPressLongPress]) {
+    // Held to now when its receiver would have told the release; else to its last signal.
+    if (PressElapsed(p->start, TellsRelease(p) ? now : p->last) >= t->ms[kPressLongPress]) {
       step = kPressRunLong;
     } else if (released) {
       step = kPressRunShort;
@@ -185,9 +200,10 @@ int PressTick(Press* p, uint32_t now, const PressTimings* t) {
 
 uint32_t PressWaitMs(const Press* p, uint32_t now, const PressTimings* t) {
   if (!p->live || !p->followed) return kPressNoWait;
-  uint32_t wait = Until(now, p->last + t->ms[kPressRelease] + 1);
+  uint32_t wait = Until(now, p->last + ReleaseMs(p, t) + 1);
   uint32_t other = kPressNoWait;
   if (!p->hasLong && p->policy == kPressRepeat) other = Until(now, p->due);
+  if (p->hasLong && !p->decided && TellsRelease(p)) other = Until(now, p->start + t->ms[kPressLongPress]);
   return other < wait ? other : wait;
 }
 

@@ -32,7 +32,7 @@ static std::vector<KeyEvent> Events(const std::string& text, uint32_t origin = 0
     if (dot == std::string::npos) {
       e.code = uint8_t(atoi(button.c_str()));
     } else {
-      e.source = kKeyFromNetwork;
+      e.source = button.substr(0, dot) == "keyboard" ? kKeyFromKeyboard : kKeyFromNetwork;
       snprintf(e.remote, sizeof e.remote, "%s", button.substr(0, dot).c_str());
       snprintf(e.name, sizeof e.name, "%s", button.substr(dot + 1).c_str());
     }
@@ -238,6 +238,14 @@ TEST(PressPolicy, ActsAsItsPolicySays) {
        kPressOnce, "OK", 0, "S@150", 1},
       {"a counted begin is a new press", "b:TV.UP@0 r:TV.UP@100 b:TV.UP@200", kPressOnce, "", 0, "S@0 S@200",
        1},
+      // A key of the keyboard: held until its key-up, its first repeat after the keyboard's delay.
+      {"key: repeats until its key-up",
+       "b:keyboard.UP@0 r:keyboard.UP@660 r:keyboard.UP@760 x:keyboard.UP@990", kPressRepeat, "", 0,
+       "S@0 S@500 S@625 S@750 S@875", 0},
+      {"key: held past the long time", "b:keyboard.OK@0 r:keyboard.OK@660 x:keyboard.OK@800", kPressOnce,
+       "OK", 0, "L@700", 1},
+      {"key: its key-up lost, the press ends all the same", "b:keyboard.UP@0", kPressRepeat, "", 0,
+       "S@0 S@500 S@625 S@750 S@875 S@1000", 0},
   };
   for (const Case& c : cases) {
     // The same again with the clock wrapping around during the press (49.7 days after it started).
