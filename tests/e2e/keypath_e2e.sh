@@ -16,6 +16,9 @@
 # In between, the Activity window lists what each press found and did; Assign writes a line for a
 # press (and, when the profile cannot be written, says so and keeps the dialog open); clicking a
 # notice opens the Assign dialog for a press with no entry, the Activity window for the others.
+# The keys of USB remotes (typed on the test's display by xdotool): the hook, put in by an edit of
+# the profile, takes a key named for the window in front and acts on it, lets every other key pass,
+# repeats a held key until its key-up, and never takes the keys the program sends; keys=0 removes it.
 # Usage: keypath_e2e.sh BUILD_DIR
 set -euo pipefail
 source "$(dirname "$0")/../../tools/lib.sh"
@@ -271,6 +274,66 @@ drive press "Halvesta Remote Control - Activity" 2 || true
 remote_close_sink
 remote_open_sink "Activity Sink"
 expect_keys "assign: the next press types Ctrl+S" "down 0x11 down 0x53 up 0x53 up 0x11" --key 77
+remote_close_sink
+
+# --- keys of USB remotes: the keyboard hook takes the keys named for the window in front --------
+# Sections added while the program runs: the hook, not installed so far (no key named), follows the
+# edit without a press. xdotool types on the test's display into the sink, which has the X focus.
+cat >>"$WORK/app/profiles.ini" <<'INI'
+[USB Keys Sink]
+Key.PLAY=KEYBOARD P+^P
+Key.keyboard.F13=KEYBOARD T+^T
+Key.VOLUP=KEYBOARD U+^U
+Key.VOLUP.hold=repeat
+Key.NEXT=KEYBOARD NEXT+^NEXT
+[USB Other Sink]
+Key.PREV=KEYBOARD R+^R
+INI
+# expect_xkeys WHAT KEYS XDOTOOL-ARGS...: as expect_keys, with the keys typed by xdotool.
+expect_xkeys() {
+  local what="$1" keys="$2" before
+  shift 2
+  before="$(remote_sink_keys)"
+  xdotool "$@"
+  local want="$before${before:+${keys:+ }}$keys"
+  expect_same "$what" "$want" "$(remote_sink_wait "$want")"
+}
+usb_sink() { remote_open_sink "$1" && xdotool search --sync --name "^$1\$" windowfocus --sync; }
+# The X server has no key for F13: xdotool lends it a spare key code, and the first loan loses its
+# key-down (the lone key-up passes); pressed with pauses, it is one key.
+F13="keydown F13 sleep 0.2 keyup F13 sleep 0.2"
+usb_sink "USB Keys Sink"
+sleep 1
+xdotool $F13
+sleep 0.5
+expect_xkeys "usb keys: a key named for the window in front acts, and is taken" "down 0x50 up 0x50" key XF86AudioPlay
+expect_xkeys "usb keys: Key.keyboard.F13" "down 0x54 up 0x54" $F13
+expect_xkeys "usb keys: a key named only for another window passes" "down 0xB1 up 0xB1" key XF86AudioPrev
+expect_xkeys "usb keys: a key named nowhere passes" "down 0xAE up 0xAE" key XF86AudioLowerVolume
+expect_xkeys "usb keys: a letter and Enter pass" "down 0x41 up 0x41 down 0x0D up 0x0D" key a Return
+expect_xkeys "usb keys: a line that sends its own key sends it once" "down 0xB0 up 0xB0" key XF86AudioNext
+# Held 1.5 s with .hold=repeat: the line repeats while the key is down and ends at its key-up,
+# without the release time's wait: no action begins after the key-up, 1.5 s after the first action.
+from=$(($(wc -l <"$SINK_LOG") + 1))
+xdotool keydown XF86AudioRaiseVolume sleep 1.5 keyup XF86AudioRaiseVolume
+sleep 1
+held="$(tail -n +"$from" "$SINK_LOG" | tr -d '\r')"
+actions=$(echo "$held" | grep -c '^down 0x55' || true)
+after_ms=$(echo "$held" | awk '$1 == "down" && $2 == "0x55" { if (!f) f = $3; t = $3 } END { printf "%d", (t - f) / 1000 - 1500 }')
+echo "usb keys: Volume Up held 1.5 s with .hold=repeat: $actions actions, the last one $after_ms ms after the key-up"
+# Acting at once, after the repeat delay (500 ms), then every 125 ms: 10 in 1.5 s, the keyboard's own
+# first repeat coming later than the release time (250 ms) notwithstanding.
+expect "usb keys: a held key repeats, one press until its key-up" "^(8|9|1[01])$" "$actions"
+check "usb keys: it ends at its key-up: no action 100 ms after it ($after_ms ms)" [ "$after_ms" -lt 100 ]
+expect_same "usb keys: the held key itself never reaches the window" "0" "$(echo "$held" | grep -c ' 0xAF ' || true)"
+remote_close_sink
+usb_sink "USB Other Sink"
+expect_xkeys "usb keys: another window's section serves it there" "down 0x52 up 0x52" key XF86AudioPrev
+expect_xkeys "usb keys: and Play passes there" "down 0xB3 up 0xB3" key XF86AudioPlay
+# keys=0 removes the hook: every key passes.
+sed -i 's/^\[default\]$/[default]\nkeys=0/' "$WORK/app/profiles.ini"
+sleep 1
+expect_xkeys "usb keys: keys=0, the keys pass" "down 0xB1 up 0xB1" key XF86AudioPrev
 remote_close_sink
 
 # --- the adapter pulled out and plugged in again ---------------------------------------------------
