@@ -126,17 +126,25 @@ static void NoticeShow(HWND mainWindow, const char* text, DWORD icon) {
   Shell_NotifyIconA(NIM_MODIFY, &n);
 }
 
+// The press as Assign teaches it: its button and the window it was meant for.
+static void AssignPressOf(const ActivityEvent* e, AssignPress* press) {
+  press->code = e->code;
+  press->source = e->source;
+  ActivityCopyField(press->remote, sizeof press->remote, e->remote);
+  ActivityCopyField(press->name, sizeof press->name, e->name);
+  ActivityCopyField(press->title, sizeof press->title, e->title);
+  ActivityCopyField(press->program, sizeof press->program, e->program);
+}
+
 static void NoticeFor(HWND mainWindow, const ActivityEvent* e) {
   int kind = NoticeKindOf(e);
   if (kind < 0 || !SetupNotificationsOn()) return;
-  if (!NoticeDecide(&notices, kind, ActivityNow(), e->code, e->program[0] ? e->program : e->title)) return;
+  if (!NoticeDecide(&notices, kind, ActivityNow(), e)) return;
   char text[kNoticeTextSize];
   NoticeText(e, text, sizeof text);
   noticeAssigns = kind == kNoticeNoEntry;
   if (noticeAssigns) {
-    noticePress.code = e->code;
-    ActivityCopyField(noticePress.title, sizeof noticePress.title, e->title);
-    ActivityCopyField(noticePress.program, sizeof noticePress.program, e->program);
+    AssignPressOf(e, &noticePress);
   }
   bool warn = kind == kNoticeBlocked || kind == kNoticeNotStarted || kind == kNoticeReceiverGone;
   NoticeShow(mainWindow, text, warn ? NIIF_WARNING : NIIF_INFO);
@@ -264,9 +272,7 @@ static void ReadPress(ActivityRing* ring, void* context) {
   }
   if (!e) return;
   r->found = true;
-  r->press.code = e->code;
-  ActivityCopyField(r->press.title, sizeof r->press.title, e->title);
-  ActivityCopyField(r->press.program, sizeof r->press.program, e->program);
+  AssignPressOf(e, &r->press);
 }
 
 static void AssignFor(HWND owner, const AssignPress* press) {

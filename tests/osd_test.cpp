@@ -23,6 +23,7 @@ struct TextCase {
   const char* osd;
   int count;
   const char* shown;
+  const char* name = "";  // a named button's (of remote DEMO), instead of Key12
 };
 
 const TextCase kTextCases[] = {
@@ -59,6 +60,14 @@ const TextCase kTextCases[] = {
      "3"},
     {"TYPE X", kActivityNoKeyword, "", 1, "Key12: its line does not run"},
     {"EXEC x", kActivityTooLong, "Never", 1, "Key12: its line does not run"},
+    // A named button by its name.
+    {"", kActivityNoEntry, "", 1, "KEY_OK does nothing in notepad.exe", "KEY_OK"},
+    {"TYPE X", kActivityNoKeyword, "", 1, "KEY_OK: its line does not run", "KEY_OK"},
+    {"KEYBOARD", kActivityKeysSent, "", 2,
+     "KEY_OK \xC3\x97"
+     "2",
+     "KEY_OK"},
+    {"KEYBOARD SPACE+^SPACE", kActivityKeysSent, "Pause", 1, "Pause", "KEY_OK"},
 };
 
 struct OsdTest : ::testing::Test {
@@ -74,7 +83,7 @@ struct OsdTest : ::testing::Test {
 
 TEST_F(OsdTest, TextOfEachPress) {
   for (const TextCase& c : kTextCases) {
-    ActivityEvent e = Press(12, c.result);
+    ActivityEvent e = c.name[0] ? Named(1, "DEMO", c.name, c.result) : Press(12, c.result);
     strcpy(e.line, c.line);
     WCHAR text[300];
     OsdText(&e, c.osd, c.count, text, 300);
