@@ -26,6 +26,7 @@
 #include "common/activitylog.h"
 #include "common/process.h"
 #include "common/text.h"
+#include "receiver/keyring.h"
 #include "resources/resource_ids.h"
 #include "setup/setup.h"
 
@@ -417,6 +418,21 @@ static void AddCellTips(HWND dialog, HWND list) {
   listProc = WNDPROC(SetWindowLongPtrA(list, GWLP_WNDPROC, LONG_PTR(ListTipProc)));
 }
 
+// The event column grows to the name of a named button the first time one shows: a user of the
+// serial receiver alone keeps the narrow column that "Key12" needs.
+static void FitEventColumn(HWND list, const ActivityEvent* e) {
+  if (e->kind != kActivityPress || !e->name[0]) return;
+  char text[2 * kKeyNameSize + 96];
+  ActivityColumnText(e, 1, text, sizeof text);
+  int width = ListView_GetStringWidth(list, text) + 2 * GetSystemMetrics(SM_CXEDGE) + 12;
+  if (width > ListView_GetColumnWidth(list, 1)) ListView_SetColumnWidth(list, 1, width);
+}
+
+static void FitEventColumnToLog(ActivityRing* ring, void* context) {
+  for (unsigned i = 0; i < ring->count; i++)
+    FitEventColumn(static_cast<HWND>(context), ActivityRingAt(ring, i));
+}
+
 static void OnInit(HWND dialog) {
   HWND list = GetDlgItem(dialog, IDC_ACTIVITY_LIST);
   ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
@@ -434,6 +450,7 @@ static void OnInit(HWND dialog) {
     column.cx = ColumnWidth(list, c, kLeast[c] * units.right / 4);
     SendMessageA(list, LVM_INSERTCOLUMNA, WPARAM(c), LPARAM(&column));
   }
+  ActivityLogRead(FitEventColumnToLog, list);
   AddCellTips(dialog, list);
   shownFirst = 0;
   FitToWorkArea(dialog);
@@ -520,7 +537,10 @@ void ActivityOnNewEvents(HWND mainWindow) {
   }
   if (named) ActivityLogRead(PutPrograms, &fresh);
   for (unsigned i = 0; i < fresh.count; i++) NoticeFor(mainWindow, &fresh.events[i]);
-  if (activityWindow) ListRefresh(activityWindow);
+  if (!activityWindow) return;
+  for (unsigned i = 0; i < fresh.count; i++)
+    FitEventColumn(GetDlgItem(activityWindow, IDC_ACTIVITY_LIST), &fresh.events[i]);
+  ListRefresh(activityWindow);
 }
 
 void ActivityOnReceiverState(WPARAM state, LPARAM port) {
