@@ -5,11 +5,11 @@
 // the check is there to show. Pure code, also built natively.
 #include <string.h>
 
-#include "actions/hold.h"
 #include "actions/keygroups.h"
 #include "actions/keyparse.h"
 #include "actions/keytake.h"
 #include "actions/osdtext.h"
+#include "actions/press.h"
 #include "common/format.h"
 #include "profile/profilecheck.h"
 #include "profile/profiletext.h"
@@ -17,7 +17,6 @@
 static_assert(int(kProfileLineNoKeyword) == int(kActionNone) &&
                   int(kProfileLineKeyboard) == int(kActionKeyboard),
               "the check's keywords are the interpreter's");
-static_assert(int(kProfileTimingCount) == int(kHoldTimings), "a name for every timing");
 
 typedef ProfileSpan Span;
 
@@ -92,7 +91,7 @@ static int KeysLeftDown(const char* argument, char* detail, size_t size) {
 
 static int TimingTaken(const char* value, int timing) {
   uint32_t ms;
-  return HoldTimingParse(value, timing, &ms);
+  return PressTimingParse(value, timing, &ms);
 }
 
 static int OsdTimeTaken(const char* value) {
@@ -109,5 +108,5 @@ static int NeverTaken(const char* remote, const char* name) {
   return KeyTakeNeverTaken(name);
 }
 
-const ProfileLineRules gProfileLineRules = {HoldPolicyParse, TimingTaken,  ActionSplitLine, KeysLeftDown,
-                                            OsdOnParse,      OsdTimeTaken, NeverTaken};
+const ProfileLineRules gProfileLineRules = {PressPolicyParse, TimingTaken,  ActionSplitLine, KeysLeftDown,
+                                            OsdOnParse,       OsdTimeTaken, NeverTaken};
