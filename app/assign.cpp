@@ -402,6 +402,15 @@ bool OnOk(HWND dialog, AssignState* state) {
   return true;
 }
 
+// Whether the held button dispatch tells of (kMsgAssignHeld's wParam) is the one being taught.
+bool HeldIsThePress(WPARAM which, const AssignPress* press) {
+  if (!press->name[0]) return which < kDispatchHeldNamed && int(which) == press->code;
+  PressButton held;
+  if (which < kDispatchHeldNamed || DispatchHeldButton(which, &held) != 1) return false;
+  return held.source == press->source && lstrcmpiA(held.remote, press->remote) == 0 &&
+         lstrcmpiA(held.name, press->name) == 0;
+}
+
 INT_PTR CALLBACK AssignDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   AssignState* state = reinterpret_cast<AssignState*>(GetWindowLongPtrA(dialog, DWLP_USER));
   if (message == WM_INITDIALOG) {
@@ -413,7 +422,7 @@ INT_PTR CALLBACK AssignDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
   }
   // The button held past the long-press time while the dialog is open: it is taught a long press.
   if (message == kMsgAssignHeld) {
-    if (state && !state->press->name[0] && int(wParam) == state->press->code &&
+    if (state && HeldIsThePress(wParam, state->press) &&
         IsWindowEnabled(GetDlgItem(dialog, IDC_ASSIGN_LONG))) {
       CheckDlgButton(dialog, IDC_ASSIGN_LONG, BST_CHECKED);
       Refresh(dialog, state);
