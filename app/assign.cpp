@@ -274,6 +274,28 @@ void AddTip(HWND tips, HWND dialog, int id, const char* text) {
   SendMessageA(tips, TTM_ADDTOOLA, 0, LPARAM(&tool));
 }
 
+// Hides control `row` and closes the gap it leaves: the controls below it move up by its row, and
+// the dialog gets that much shorter.
+void CloseRow(HWND dialog, HWND row) {
+  RECT box, below;
+  GetWindowRect(row, &box);
+  GetWindowRect(GetDlgItem(dialog, IDC_ASSIGN_TITLE), &below);
+  int shift = below.top - box.top;
+  ShowWindow(row, SW_HIDE);
+  if (shift <= 0) return;
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    RECT r;
+    GetWindowRect(child, &r);
+    if (r.top < below.top) continue;
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    SetWindowPos(child, nullptr, r.left, r.top - shift, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  RECT frame;
+  GetWindowRect(dialog, &frame);
+  SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top - shift,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void OnInit(HWND dialog, AssignState* state) {
   const AssignPress* press = state->press;
   char text[MAX_PATH + 64], none[64];
@@ -290,8 +312,9 @@ void OnInit(HWND dialog, AssignState* state) {
   HWND only = GetDlgItem(dialog, IDC_ASSIGN_ONLY_REMOTE);
   bool remoteOk =
       press->name[0] && press->remote[0] && ProfileButtonNameOk(press->remote, strlen(press->remote));
-  if (only) {
-    ShowWindow(only, press->name[0] ? SW_SHOW : SW_HIDE);
+  if (only && !press->name[0]) {
+    CloseRow(dialog, only);
+  } else if (only) {
     EnableWindow(only, remoteOk);
     char format[128] = "";
     GetWindowTextA(only, format, sizeof format);

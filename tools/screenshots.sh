@@ -257,7 +257,7 @@ remote_log "the Activity window over presses of each receiver"
 (cd "$WORK/assign" && exec wine "$BUILD/bin/assignshot.exe" "$CODE" activity >/dev/null 2>&1) &
 REMOTE_PIDS+=($!)
 drive wait-title "$ACTIVITY" 20000 >/dev/null
-drive size "$ACTIVITY" 1020 400 >/dev/null # the named buttons' column is wide: the results too in view
+drive size "$ACTIVITY" 940 400 >/dev/null # the named buttons' column is wide: the results too in view
 sleep 1
 shoot_window "$ACTIVITY" "$DOCS/activity-named.png"
 drive press "$ACTIVITY" 2 >/dev/null
