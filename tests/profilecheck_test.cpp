@@ -75,7 +75,7 @@ static const CheckCase kCheckCases[] = {
     {"buttons by name",
      "[x]\nKey.KEY_PLAY=CLOSE\nkey.demo.key_up=CLOSE\nKey.DEMO.KEY_OK.hold=once\nKey.KEY_OK.long=CLOSE\n"
      "Key.=CLOSE\nKey..KEY_OK=CLOSE\nKey.DEMO.=CLOSE\nKey.A.B.C=CLOSE\nKey.KEY "
-     "PLAY=CLOSE\nKey.KEY_OK.hold=often\n",
+     "PLAY=CLOSE\nKey.KEY_OK.hold=often\nKey.DEMO.KEY_PLAY.osd=Play\n",
      {"Line 6, [x] Key.: no name", "Line 7, [x] Key..KEY_OK: no name", "Line 8, [x] Key.DEMO.: no name",
       "Line 9, [x] Key.A.B.C: no name", "Line 10, [x] Key.KEY PLAY: no name",
       "Line 11, [x] Key.KEY_OK.hold: hold often"}},
