@@ -27,6 +27,7 @@ struct LircAsked {
   char host[kLircHostMax];
   int result;  // a LircQueryResult
   LircServerInfo info;
+  bool focused;  // the button had the keyboard focus: it gets it back with the answer
 };
 
 DWORD WINAPI AskThread(LPVOID arg) {
@@ -150,10 +151,10 @@ void SetupLircTest(HWND dialog) {
   TextFormat(text, sizeof text, IDS_LIRC_ASKING, {asked->address});
   SetDlgItemTextA(dialog, IDC_LIRC_RESULT, text);
   HWND button = GetDlgItem(dialog, IDC_LIRC_TEST);
-  bool focused = GetFocus() == button;
+  asked->focused = GetFocus() == button;
   EnableWindow(button, FALSE);
   // Disabling the button took the keyboard focus away; the host's box has it meanwhile.
-  if (focused) SendMessageA(dialog, WM_NEXTDLGCTL, WPARAM(GetDlgItem(dialog, IDC_LIRC_HOST)), TRUE);
+  if (asked->focused) SendMessageA(dialog, WM_NEXTDLGCTL, WPARAM(GetDlgItem(dialog, IDC_LIRC_HOST)), TRUE);
   HANDLE thread = CreateThread(nullptr, 0, AskThread, asked, 0, nullptr);
   if (!thread) {
     HeapFree(GetProcessHeap(), 0, asked);
@@ -171,6 +172,9 @@ void SetupLircAnswered(HWND dialog, LPARAM record) {
   AnswerText(asked, text, sizeof text);
   SetDlgItemTextA(dialog, IDC_LIRC_RESULT, text);
   SetupLircHostChanged(dialog);
+  HWND button = GetDlgItem(dialog, IDC_LIRC_TEST);
+  if (asked->focused && GetFocus() == GetDlgItem(dialog, IDC_LIRC_HOST) && IsWindowEnabled(button))
+    SendMessageA(dialog, WM_NEXTDLGCTL, WPARAM(button), TRUE);
   HeapFree(GetProcessHeap(), 0, asked);
 }
 
