@@ -125,8 +125,10 @@ int SetupLircEntry(HWND dialog, char* out, size_t size) {
   ItemText(dialog, IDC_LIRC_PORT, port, sizeof port);
   out[0] = '\0';
   if (!host[0]) return 0;
-  // An IPv6 address takes brackets, so that its colons do not read as the port's.
-  bool bracket = strchr(host, ':') && host[0] != '[';
+  // An IPv6 address (two colons or more) takes brackets, so that its colons do not read as the port's;
+  // one colon is a port typed after the host.
+  const char* colon = strchr(host, ':');
+  bool bracket = colon && strchr(colon + 1, ':') && host[0] != '[';
   FormatText(out, size, bracket ? "[%s]" : "%s", host);
   if (port[0]) FormatText(out + strlen(out), size - strlen(out), ":%s", port);
   int number;

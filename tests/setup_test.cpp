@@ -411,6 +411,7 @@ TEST_F(SetupDialogTest, NetworkBoxShowsTheLircEntryAndOkSavesItWithThePort) {
       {"[default]\nport=1\n", " ", "pi.local", "", false, IDOK, "pi.local"},
       {"[default]\nport=1\n", " ", "pi.local", "9000", false, IDOK, "pi.local:9000"},
       {"[default]\nport=1\n", " ", "::1", "8765", false, IDOK, "[::1]:8765"},
+      {"[default]\nport=1\n", " ", "pi.local:9000", "", false, IDOK, "pi.local:9000"},
       {"[default]\nport=1\nlirc=pi.local:9000\n", "pi.local 9000", nullptr, nullptr, false, IDOK,
        "pi.local:9000"},
       {"[default]\nport=1\nlirc=pi.local\n", "pi.local ", "", nullptr, false, IDOK, "(none)"},
