@@ -15,7 +15,7 @@ inline constexpr char kProfileLongSuffix[] = ".long";    // after a button's ent
 inline constexpr char kProfileOsdSuffix[] = ".osd";      // after a button's entry: its on-screen text
 // The settings of [default]: the port, the notices, the on-screen display, the policy of entries
 // without one, the timings
-// (in the order of HoldTiming, actions/hold.h).
+// (in the order of PressTiming, actions/press.h).
 inline constexpr char kProfilePort[] = "port";
 inline constexpr char kProfileNotify[] = "notify";
 inline constexpr char kProfileOsd[] = "osd";

@@ -20,7 +20,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "actions/hold.h"
+#include "actions/press.h"
 #include "profile/profile.h"
 #include "profile/profilepath.h"
 #include "common/format.h"
@@ -325,7 +325,7 @@ static void OnOk(HWND dialog, const SetupState* state) {
     entries[count++] = {kKeysKey, IsDlgButtonChecked(dialog, IDC_KEYS) == BST_CHECKED ? nullptr : "0"};
   if (TestReleaseChosen()) {
     FormatText(release, sizeof release, "%u", TestReleaseChosen());
-    entries[count++] = {kHoldTimingNames[kHoldRelease], release};
+    entries[count++] = {kPressTimingNames[kPressRelease], release};
   }
   unsigned long error;
   int result = ProfileSaveEntries(kProfileDefault, entries, count, &error);

@@ -9,7 +9,7 @@
 // that arrive during a flash leave one pending signal in the auto-reset key ready event, so they
 // give exactly one more flash.
 //
-// The keys are followed as presses (receiver/press.h): while a button is held, the dialog shows the
+// The keys are followed as presses (actions/press.h): while a button is held, the dialog shows the
 // receiver's pace (signals per second, the gap between them) and whether the profile's release time
 // tells its repeats from new presses; a receiver that repeats more slowly than the release time shows
 // as a steady stream of new presses of one button. The Set button writes the release time that fits.
@@ -24,7 +24,7 @@
 // before it closes, and ends a flash the thread did not get to end.
 #include <stdio.h>
 
-#include "actions/hold.h"
+#include "actions/press.h"
 #include "profile/profile.h"
 #include "profile/profilepath.h"
 #include "common/format.h"
@@ -32,7 +32,6 @@
 #include "common/text.h"
 #include "receiver/keyqueue.h"
 #include "receiver/link.h"
-#include "receiver/press.h"
 #include "resources/resource_ids.h"
 #include "setup/savetext.h"
 #include "setup/setup.h"
@@ -50,7 +49,7 @@ struct TestState {
   HANDLE indicatorThread;
   HANDLE stopEvent;  // auto-reset; set by Cancel to end the indicator thread
   bool flashing;
-  PressTracker press;
+  Press press;
   PressStream stream;  // new presses of one button in a row: a receiver slower than the release time
   uint32_t release;    // the release time in force: the one chosen during this Setup, else the profile's
   uint32_t suggested;  // the release time the last held press would want; 0 none yet
@@ -106,9 +105,9 @@ static DWORD WINAPI IndicatorThread(LPVOID arg) {
 // The release time the profile gives now (its default when it gives none that counts).
 static uint32_t ProfileRelease() {
   char value[32];
-  ProfileReadString(gProfilePath, kProfileDefault, kHoldTimingNames[kHoldRelease], value, sizeof value - 1);
+  ProfileReadString(gProfilePath, kProfileDefault, kPressTimingNames[kPressRelease], value, sizeof value - 1);
   uint32_t ms;
-  HoldTimingParse(value, kHoldRelease, &ms);
+  PressTimingParse(value, kPressRelease, &ms);
   return ms;
 }
 
@@ -130,8 +129,6 @@ static void OnSlowReceiver(HWND dialog, TestState* state, const PressPace* pace)
 // third signal of a held press on, its pace and whether the release time fits it.
 static void OnKey(HWND dialog, TestState* state, const KeyEvent* e) {
   TestState& test = *state;
-  int code = e->code;
-  uint32_t time = e->time;
   char text[256];
   if (e->name[0]) {  // a button its receiver names; that receiver counts its repeats itself
     if (e->remote[0]) {
@@ -142,16 +139,18 @@ static void OnKey(HWND dialog, TestState* state, const KeyEvent* e) {
     SetDlgItemTextA(dialog, IDC_KEYNAME, text);
     return;
   }
-  ProfileButtonKey(code, "", text);
+  ProfileButtonKey(e->code, "", text);
   SetDlgItemTextA(dialog, IDC_KEYNAME, text);
-  int kind = PressFeed(&test.press, code, time, test.release);
-  PressStreamFeed(&test.stream, code, time, kind);
+  PressTimings timings = kPressDefaultTimings;
+  timings.ms[kPressRelease] = test.release;
+  int steps = PressFeed(&test.press, e, &timings);
+  PressStreamFeed(&test.stream, e, steps);
   PressPace pace;
   if (PressStreamSlow(&test.stream, &pace)) {
     OnSlowReceiver(dialog, state, &pace);
     return;
   }
-  if (kind == kPressNew) {  // the last press's pace and verdict are not this one's
+  if (steps & kPressBegins) {  // the last press's pace and verdict are not this one's
     test.suggested = 0;
     SetDlgItemTextA(dialog, IDC_TEST_PACE, "");
     EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), FALSE);
