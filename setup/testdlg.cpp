@@ -9,10 +9,12 @@
 // that arrive during a flash leave one pending signal in the auto-reset key ready event, so they
 // give exactly one more flash.
 //
-// The keys are followed as presses (actions/press.h): while a button is held, the dialog shows the
-// receiver's pace (signals per second, the gap between them) and whether the profile's release time
-// tells its repeats from new presses; a receiver that repeats more slowly than the release time shows
-// as a steady stream of new presses of one button. The Set button writes the release time that fits.
+// The serial receiver's keys are followed as presses (actions/press.h): while a button is held, the
+// dialog shows the receiver's pace (signals per second, the gap between them) and whether the
+// profile's release time tells its repeats from new presses; a receiver that repeats more slowly
+// than the release time shows as a steady stream of new presses of one button. The Set button
+// writes the release time that fits. A receiver that names its buttons counts their repeats
+// itself: its buttons are named, not timed.
 //
 // The queue is cleared when the dialog ends: a key pressed to try the receiver must not be acted on
 // once the receiver runs normally again. The thread ends on the stop event and on a failed wait,
