@@ -30,6 +30,9 @@ struct LircAsked {
   bool focused;  // the button had the keyboard focus: it gets it back with the answer
 };
 
+// Questions out for the open dialog, whose Test button waits for them; main thread only.
+int asking;
+
 DWORD WINAPI AskThread(LPVOID arg) {
   LircAsked* asked = static_cast<LircAsked*>(arg);
   asked->result = LircQuery(asked->address, kAskMs, &asked->info);
@@ -107,6 +110,7 @@ void SetupLircRead(HWND dialog) {
   } else {  // an entry the receiver cannot use: shown as it is, for the user to mend or clear
     FormatText(host, sizeof host, "%s", entry);
   }
+  asking = 0;
   SendDlgItemMessageA(dialog, IDC_LIRC_HOST, EM_LIMITTEXT, kLircHostMax - 1, 0);
   SendDlgItemMessageA(dialog, IDC_LIRC_PORT, EM_LIMITTEXT, 5, 0);
   SetDlgItemTextA(dialog, IDC_LIRC_HOST, host);
@@ -116,7 +120,7 @@ void SetupLircRead(HWND dialog) {
 
 void SetupLircHostChanged(HWND dialog) {
   EnableWindow(GetDlgItem(dialog, IDC_LIRC_TEST),
-               GetWindowTextLengthA(GetDlgItem(dialog, IDC_LIRC_HOST)) > 0);
+               !asking && GetWindowTextLengthA(GetDlgItem(dialog, IDC_LIRC_HOST)) > 0);
 }
 
 int SetupLircEntry(HWND dialog, char* out, size_t size) {
@@ -165,6 +169,7 @@ void SetupLircTest(HWND dialog) {
     return;
   }
   CloseHandle(thread);
+  asking++;
 }
 
 void SetupLircAnswered(HWND dialog, LPARAM record) {
@@ -173,6 +178,7 @@ void SetupLircAnswered(HWND dialog, LPARAM record) {
   char text[1024];
   AnswerText(asked, text, sizeof text);
   SetDlgItemTextA(dialog, IDC_LIRC_RESULT, text);
+  if (asking) asking--;
   SetupLircHostChanged(dialog);
   HWND button = GetDlgItem(dialog, IDC_LIRC_TEST);
   if (asked->focused && GetFocus() == GetDlgItem(dialog, IDC_LIRC_HOST) && IsWindowEnabled(button))

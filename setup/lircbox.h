@@ -22,7 +22,8 @@ int SetupLircHasBox(HWND dialog);
 // The host and port of the profile's lirc= entry into the box (the port left empty when the entry
 // names none).
 void SetupLircRead(HWND dialog);
-// Enables the Test button while the host's box holds a name (EN_CHANGE of IDC_LIRC_HOST).
+// Enables the Test button while the host's box holds a name and no question is out (EN_CHANGE of
+// IDC_LIRC_HOST).
 void SetupLircHostChanged(HWND dialog);
 // The entry the box gives, into out (size bytes): "HOST:PORT", "HOST" when the port is empty, "" when
 // the host is. 0; -1 when host and port are no address, which the box's result text then says.
