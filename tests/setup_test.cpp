@@ -4,6 +4,8 @@
 // receiver's answer to detection is played by a stand-in for the port calls; detection also runs
 // for real. Wine lets every process write every registry key, so a machine Run key that refuses a
 // standard user is played by a stand-in for opening keys.
+#include <winsock2.h>
+// before windows.h
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -460,16 +462,43 @@ TEST_F(SetupDialogTest, NoPortWithANetworkReceiverSaysWhichReceiverIsInUse) {
   }
 }
 
+// A peer that takes connections and never says a word: a listening socket that accepts none.
+struct SilentServer {
+  SOCKET s;
+  std::string port;
+  SilentServer() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof a;
+    bind(s, (sockaddr*)&a, size);
+    listen(s, 4);
+    getsockname(s, (sockaddr*)&a, &size);
+    port = std::to_string(ntohs(a.sin_port));
+  }
+  ~SilentServer() {
+    closesocket(s);
+    WSACleanup();
+  }
+};
+
 // The box's Test button asks on a thread of its own and says what the server answered, or why not: a
 // real lircd (tools/lib.sh remote_lircd_start; tests/e2e/lirc_e2e.sh runs this case with its port in
-// REMOTE_LIRC_PORT) gives its version and remote, a port where nothing listens and one that is none
-// say so. The dialog answers meanwhile.
+// REMOTE_LIRC_PORT) gives its version and remote; a peer that never answers, a port where nothing
+// listens and one that is none say so. While it asks, the button is disabled, the box says so and
+// the dialog answers.
 TEST_F(SetupDialogTest, NetworkTestSaysWhatTheServerAnswered) {
   Profile("[default]\nport=1\n");
   const char* lircd = getenv("REMOTE_LIRC_PORT");
+  SilentServer silent;
   const struct {
     std::string port, said;
   } cases[] = {
+      {silent.port,
+       "127.0.0.1:" + silent.port + " took the connection but gave no answer of a LIRC server in time."},
       {"1", "Nothing listens at 127.0.0.1:1: is the server running there, with its network port open?"},
       {"0", "\"127.0.0.1:0\" is no host name or address with a port from 1 to 65535."},
       {lircd ? lircd : "",
@@ -478,12 +507,14 @@ TEST_F(SetupDialogTest, NetworkTestSaysWhatTheServerAnswered) {
   for (const auto& c : cases) {
     if (c.port.empty()) continue;  // no lircd here
     SCOPED_TRACE(c.port);
-    std::string said;
-    bool answering = false, enabledAfter = false;
+    std::string said, asking;
+    bool answering = false, enabledAfter = false, busy = false;
     Run([&](HWND d) {
       SetDlgItemTextA(d, IDC_LIRC_HOST, "127.0.0.1");
       SetDlgItemTextA(d, IDC_LIRC_PORT, c.port.c_str());
       Click(d, IDC_LIRC_TEST);
+      asking = ItemText(d, IDC_LIRC_RESULT);
+      busy = !ItemEnabled(d, IDC_LIRC_TEST);
       answering = SendMessageTimeoutA(d, WM_NULL, 0, 0, SMTO_BLOCK, 500, nullptr) != 0;
       WaitUntil([&] { return ItemEnabled(d, IDC_LIRC_TEST); });
       said = ItemText(d, IDC_LIRC_RESULT);
@@ -493,6 +524,10 @@ TEST_F(SetupDialogTest, NetworkTestSaysWhatTheServerAnswered) {
     EXPECT_EQ(said, c.said);
     EXPECT_TRUE(answering);
     EXPECT_TRUE(enabledAfter);
+    if (c.port == silent.port) {
+      EXPECT_EQ(asking, "Asking 127.0.0.1:" + silent.port + "...");
+      EXPECT_TRUE(busy);
+    }
   }
 }
 
