@@ -74,7 +74,7 @@ remote_app "$APP" remote.exe REMOT001.DLL REMOT049.DLL REMOT033.DLL REMOT034.DLL
 # A LIRC server for the network receiver box, on its usual port when that is free.
 (exec 3<>/dev/tcp/127.0.0.1/8765) 2>/dev/null || LIRCD_PORT=8765
 remote_lircd_start "$WORK/lircd"
-printf '[default]\r\nport=1\r\nlirc=localhost:%s\r\n[Song.mp3 - Media Player]\r\nKey12=KEYBOARD CTRL+P+^P+^CTRL\r\nKey13=EXEC C:\\Tools\\eq.exe\r\nKey14=KEYBOARD UP+^UP\r\nKey14.hold=repeat\r\nKey15=KEYBOARD K+^K\r\nKey15.long=KEYBOARD S+^S\r\n' "$LIRCD_PORT" >"$APP/profiles.ini"
+printf '[default]\r\nport=1\r\n[Song.mp3 - Media Player]\r\nKey12=KEYBOARD CTRL+P+^P+^CTRL\r\nKey13=EXEC C:\\Tools\\eq.exe\r\nKey14=KEYBOARD UP+^UP\r\nKey14.hold=repeat\r\nKey15=KEYBOARD K+^K\r\nKey15.long=KEYBOARD S+^S\r\n' >"$APP/profiles.ini"
 wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v OVRARemote /d 'C:\app\remote.exe' /f \
   >/dev/null 2>&1
 
@@ -100,7 +100,10 @@ drive no-menu 3000 >/dev/null
 remote_log "the setup dialog"
 drive command 101 >/dev/null
 drive wait-title "$SETUP" 20000 >/dev/null
-drive press "$SETUP" 1102 >/dev/null # IDC_LIRC_TEST: asks the lircd
+# The server typed into the network receiver box (the profile keeps none: Setup is cancelled).
+drive set-text "$SETUP" 1100 localhost >/dev/null    # IDC_LIRC_HOST
+drive set-text "$SETUP" 1101 "$LIRCD_PORT" >/dev/null # IDC_LIRC_PORT
+drive press "$SETUP" 1102 >/dev/null                 # IDC_LIRC_TEST: asks the lircd
 sleep 1.5
 shoot_window "$SETUP" "$DOCS/setup-dialog.png"
 
