@@ -89,6 +89,12 @@ TEST_F(EnglishModule, ProfileProblems) {
     CheckDescribe(&c.problem, text, sizeof text);
     EXPECT_STREQ(text, c.text);
   }
+  for (int kind = 1; kind <= kCheckLastKind; kind++) {  // every kind of problem has its text
+    char text[1024];
+    ProfileProblem p = Problem(kind, 2, "x", "Key1", "v");
+    CheckDescribe(&p, text, sizeof text);
+    EXPECT_NE(text[0], '\0') << kind;
+  }
 }
 
 TEST_F(EnglishModule, ProfileReportListsProblemsAndEndsWithTheCount) {
