@@ -88,12 +88,14 @@ static const CheckCase kCheckCases[] = {
      "[default]\nlirc=pi.local\nLIRC=[::1]:8765\nlirc=\nkeys=0\nkeys= 1 "
      "\nkeys=\n[x]\nlirc=whatever\n",
      {}},
-    {"network receiver and USB remote keys: what the program cannot take",
-     "[default]\nlirc=pi:0\nlirc=pi:65536\nlirc=pi:http\nlirc=:8765\nlirc=a b\nkeys=yes\nkeys=01\n",
+    {"network receiver: an address that is no HOST[:PORT]",
+     "[default]\nlirc=pi:0\nlirc=pi:65536\nlirc=pi:http\nlirc=:8765\nlirc=a b\n",
      {"Line 2, [default] lirc: lirc pi:0", "Line 3, [default] lirc: lirc pi:65536",
       "Line 4, [default] lirc: lirc pi:http", "Line 5, [default] lirc: lirc :8765",
-      "Line 6, [default] lirc: lirc a b", "Line 7, [default] keys: keys yes",
-      "Line 8, [default] keys: keys 01"}},
+      "Line 6, [default] lirc: lirc a b"}},
+    {"USB remote keys: keys= other than 0 or 1",
+     "[default]\nkeys=yes\nkeys=01\n",
+     {"Line 2, [default] keys: keys yes", "Line 3, [default] keys: keys 01"}},
     {"other entries are not looked at", "[default]\nport=9\nname=whatever\n", {}},
     {"held buttons: sound entries and timings",
      "[default]\nhold=Once\nrelease=180\nrepeatdelay=50\nrepeatinterval= 5000 \nlongpress=\nKey1=KEYBOARD "
