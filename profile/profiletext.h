@@ -21,8 +21,8 @@ inline constexpr char kProfileNotify[] = "notify";
 inline constexpr char kProfileOsd[] = "osd";
 inline constexpr char kProfileOsdTime[] = "osdtime";
 inline constexpr char kProfileHold[] = "hold";
-// keys=0: the keys of USB remotes and the Media Center buttons are never taken from the window in front.
-inline constexpr char kProfileKeys[] = "keys";
+inline constexpr char kProfileLirc[] = "lirc";  // the network receiver: HOST[:PORT]
+inline constexpr char kProfileKeys[] = "keys";  // 0: the keys of remotes are never taken (the hook is not in)
 enum { kProfileTimingCount = 4 };
 inline constexpr const char* kProfileTimingNames[kProfileTimingCount] = {"release", "repeatdelay",
                                                                          "repeatinterval", "longpress"};
