@@ -120,11 +120,10 @@ class KeyHook : public ::testing::Test {
 
 TEST_F(KeyHook, TakesWhatTheTableServesAndPassesTheRest) {
   static const struct {
-    const char* keys;  // xdotool's arguments; null: a program sends key `sent`
+    const char* keys;  // xdotool's arguments; null: a program sends Play
     unsigned table;    // the key a new table serves beside Play before this step, or 0
     const char* sink;  // what reached the window
     const char* taken;
-    unsigned sent = 0xB3;
   } kSteps[] = {
       {kF13, 0, "", "+7C -7C"},
       {"key XF86AudioPlay", 0, "", "+B3 -B3"},
@@ -134,11 +133,12 @@ TEST_F(KeyHook, TakesWhatTheTableServesAndPassesTheRest) {
       {kF13 " key a " kF13, 0, "+41 -41", "+7C -7C +7C -7C"},
       {nullptr, 0, "+B3 -B3", ""},  // never a key a program sends
       {"keydown F13 sleep 0.3", 0, "", "+7C"},
-      {nullptr, 0, "+7C -7C", "", 0x7C},  // a line that sends the key held: neither repeat nor end
-      // Taken down: taken to its up, whatever the new table says (the program's F13 went up in
-      // between, so this second key-down is the held press's repeat).
-      {"keydown F13 sleep 0.3 keyup F13 sleep 0.2", 0xB0, "", "=7C -7C"},
-      {kF13, 0, "+7C -7C", ""},  // no longer served
+      {"keydown F13 sleep 0.3 keyup F13 sleep 0.2", 0xB0, "", "-7C"},  // taken down: taken to its up
+      {kF13, 0, "+7C -7C", ""},                                        // no longer served
+      // A line that sends the key held: it passes, neither the press's repeat nor its end.
+      {"keydown XF86AudioPlay sleep 0.3", 0, "", "+B3"},
+      {nullptr, 0, "+B3 -B3", ""},
+      {"keyup XF86AudioPlay sleep 0.2", 0, "", "-B3"},
   };
   for (const auto& s : kSteps) {
     int published = s.table ? KeyHookPublish(SinkTable(s.table, 0xB3)) : 0;
@@ -146,12 +146,17 @@ TEST_F(KeyHook, TakesWhatTheTableServesAndPassesTheRest) {
     gSink.clear();
     gTaken.clear();
     if (!s.keys) {  // as an action sends it: injected
-      keybd_event(BYTE(s.sent), 0, 0, 0);
-      keybd_event(BYTE(s.sent), 0, KEYEVENTF_KEYUP, 0);
+      keybd_event(0xB3, 0, 0, 0);
+      keybd_event(0xB3, 0, KEYEVENTF_KEYUP, 0);
     }
     ASSERT_EQ(s.keys ? Xdotool(s.keys) : (Pump(300), 0), 0) << s.keys;
     EXPECT_EQ(gSink, s.sink) << (s.keys ? s.keys : "SendInput");
-    EXPECT_EQ(gTaken, s.taken) << (s.keys ? s.keys : "SendInput");
+    // Without the auto-repeats of Play held across steps: they are the next test's.
+    std::string taken;
+    for (size_t at = 0; at < gTaken.size(); at += 4) {
+      if (gTaken.compare(at, 3, "=B3") != 0) taken += (taken.empty() ? "" : " ") + gTaken.substr(at, 3);
+    }
+    EXPECT_EQ(taken, s.taken) << (s.keys ? s.keys : "SendInput");
   }
 }
 
