@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "actions/inject.h"
+#include "app/keypath.h"
+#include "app/tray.h"
+#include "common/process.h"
+#include "test_support.h"
+
 #include <string.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -93,4 +100,73 @@ TEST(RawInput, RegistersBothCollectionsForAWindow) {
   RawInputUnregister();
   EXPECT_EQ(GetRegisteredRawInputDevices(d, &count, sizeof d[0]), 0u);
   DestroyWindow(window);
+}
+
+static void Pump(DWORD ms) {
+  MSG msg;
+  for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(5)) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+}
+
+// The key messages in a key sink's log (tests/e2e/keysink.cpp) without their times: "down 0x47 up 0x47".
+static std::string SinkKeys(const std::string& log) {
+  std::istringstream lines(ReadAll(log));
+  std::string line, keys;
+  while (std::getline(lines, line)) {
+    std::istringstream words(line);
+    std::string what, vk;
+    if (words >> what >> vk && (what == "down" || what == "up"))
+      keys += (keys.empty() ? "" : " ") + what + " " + vk;
+  }
+  return keys;
+}
+
+// Through the program, with no receiver on a port: the main window registers raw input once the
+// profile names a Media Center button, hands WM_INPUT on, and the button acts by its Key.mce. entry
+// in the window in front (another program's, as the program never acts on its own windows).
+TEST(RawInput, ButtonActsThroughTheMainWindow) {
+  TempDir dir;
+  lstrcpynA(gProfilePath, dir.Write("profiles.ini", "[default]\nKey.mce.GUIDE=KEYBOARD G+^G\n").c_str(),
+            MAX_PATH);
+  std::string log = dir.File("sink.log");
+  std::string line = "\"" + ProgramFolder() + "keysink.exe\" \"raw input sink\" \"" + log + "\" 60";
+  STARTUPINFOA start = {};
+  start.cb = sizeof start;
+  PROCESS_INFORMATION sink = {};
+  ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &sink));
+  for (int i = 0; i < 1000 && ReadAll(log).find("ready") == std::string::npos; i++) Sleep(10);
+  gLanguageModule = LoadLibraryA("REMOT001.DLL");
+  OSVERSIONINFOA version = {sizeof version, 10, 0, 0, VER_PLATFORM_WIN32_NT, ""};
+  ASSERT_EQ(ChooseKeystrokeBackEnd(&version), 0);
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = MainWindowProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "RawInputMain";
+  RegisterClassA(&wc);
+  HWND main = CreateWindowA("RawInputMain", "main", 0, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+  KeyPathStart();
+  RAWINPUTDEVICE d[8];
+  UINT count, got = 0;
+  for (int i = 0; i < 200 && got != 2; i++, Pump(10))
+    got = GetRegisteredRawInputDevices(d, &(count = 8), sizeof d[0]);
+  EXPECT_EQ(got, 2u);
+  RawInputSeam saved = gRawInputSeam;
+  gRawInputSeam = {FakeData, FakeInfo};
+  gFake.page = 0x0C;
+  gFake.usage = 0x01;
+  for (BYTE code : {0x8D, 0x00}) {  // Guide, then its release
+    gFake.reports = {{0x03, code, 0x00}};
+    SendMessageA(main, WM_INPUT, RIM_INPUT, 1);
+  }
+  for (int i = 0; i < 200 && SinkKeys(log) != "down 0x47 up 0x47"; i++) Pump(10);
+  EXPECT_EQ(SinkKeys(log), "down 0x47 up 0x47") << ReadAll(log);
+  gRawInputSeam = saved;
+  KeyPathStop();
+  DestroyWindow(main);
+  FreeLibrary(gLanguageModule);
+  TerminateProcess(sink.hProcess, 0);
+  WaitForSingleObject(sink.hProcess, 10000);
+  CloseHandle(sink.hProcess);
+  CloseHandle(sink.hThread);
 }
