@@ -1,4 +1,4 @@
-// Starting and stopping the receiver together with the dispatch thread, from above both.
+// Starting and stopping the receivers together with the dispatch thread, from above them.
 #include "app/keypath.h"
 
 #include <windows.h>
@@ -8,16 +8,32 @@
 #include "common/process.h"
 #include "profile/profile.h"
 #include "receiver/link.h"
+#include "receiver/lircaddress.h"
+#include "receiver/lircreceiver.h"
 
 // Main thread only.
 static HANDLE quit;  // manual-reset; ends the dispatch thread and cuts a running action off
 static HANDLE dispatchThread;
 static DispatchContext dispatchContext;  // must outlive the dispatch thread
 
+// The network receiver for [default] lirc=: 0 running, 1 none set up (no entry, or a blank one),
+// -1 failed (not HOST[:PORT], or longer than any).
+static int KeyPathStartNetwork() {
+  char address[kLircHostMax + 16], host[kLircHostMax];
+  int port, read = ProfileReadString(gProfilePath, kProfileDefault, kProfileLirc, address, sizeof address);
+  if (read == 0 || (read > 0 && LircParseAddress(address, host, sizeof host, &port) == kLircAddressEmpty))
+    return 1;
+  return read > 0 ? LircReceiverStart(address) : -1;
+}
+
 int KeyPathStart() {
-  KeyPathStop();  // a second start replaces the first rather than leaking it
+  KeyPathStop();               // a second start replaces the first rather than leaking it
+  ResetEvent(gKeyReadyEvent);  // unread events wait for the next one, as with a fresh start
   int port = ProfileReadInt(gProfilePath, kProfileDefault, kProfilePort, 0);
-  if (ReceiverStart(kReceiverNormal, port) < 0) return -1;
+  bool serial = ReceiverStart(kReceiverNormal, port) == 0;
+  int network = KeyPathStartNetwork();
+  int result = (port > 0 && !serial) || network < 0 || (!serial && network != 0) ? -1 : 0;
+  if (!serial && network != 0) return result;  // nothing runs: no keys to act on
   quit = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (!quit) {
     KeyPathStop();
@@ -31,7 +47,7 @@ int KeyPathStart() {
     KeyPathStop();
     return -1;
   }
-  return 0;
+  return result;
 }
 
 int KeyPathStop() {
@@ -46,5 +62,6 @@ int KeyPathStop() {
     CloseHandle(quit);
     quit = nullptr;
   }
+  LircReceiverStop();
   return ReceiverStop();
 }

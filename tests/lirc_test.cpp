@@ -3,6 +3,9 @@
 #include <winsock2.h>
 
 #include "receiver/lirc.h"
+#include "receiver/keyqueue.h"
+#include "receiver/link.h"
+#include "receiver/lircreceiver.h"
 
 #include <gtest/gtest.h>
 #include <mmsystem.h>
@@ -120,6 +123,77 @@ TEST(LircClient, StopDuringPause) {
   DWORD start = GetTickCount();
   LircStop();
   EXPECT_LT(GetTickCount() - start, 1000u);
+}
+
+// The client as a receiver of the key path: each button line one key event in the queue, the
+// server's count telling a press's beginning from its repeats; a flood keeps only the newest 32;
+// connection changes posted to the state window, and kNetworkOff once stopped.
+TEST(LircReceiver, ButtonLinesBecomeKeyEventsAndStatesArePosted) {
+  HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ReceiverSetStateWindow(window);
+  auto states = [window] {
+    std::string got;
+    MSG m;
+    while (PeekMessageA(&m, window, kMsgNetworkState, kMsgNetworkState, PM_REMOVE))
+      got += std::to_string(m.wParam);
+    return got;
+  };
+  QueueClear();
+  EXPECT_EQ(LircReceiverStart("a b"), -1);
+  EXPECT_EQ(LircReceiverRunning(), 0);
+  int port = 0;
+  SOCKET listener = Listen(&port);
+  ASSERT_EQ(LircReceiverStart(Address(port).c_str()), 0);
+  EXPECT_STREQ(LircReceiverAddress(), Address(port).c_str());
+  SOCKET c = Accept(listener, 5000);
+  ASSERT_NE(c, INVALID_SOCKET);
+  const std::string lines =
+      "0000000020df10ef 00 KEY_PLAY DEMO\n0000000020df10ef 01 KEY_PLAY DEMO\nBEGIN\nSIGHUP\nEND\n"
+      "junk\n0000000020df10ef 1a KEY_VOLUMEUP TV_2\n";
+  DWORD sent = timeGetTime();
+  send(c, lines.data(), int(lines.size()), 0);
+  ASSERT_EQ(WaitForSingleObject(gKeyReadyEvent, 2000), DWORD(WAIT_OBJECT_0));
+  Sleep(100);
+  struct {
+    int signal;
+    const char *remote, *name;
+  } want[] = {{kKeySignalBegin, "DEMO", "KEY_PLAY"},
+              {kKeySignalRepeat, "DEMO", "KEY_PLAY"},
+              {kKeySignalRepeat, "TV_2", "KEY_VOLUMEUP"}};
+  for (auto& w : want) {
+    KeyEvent e;
+    ASSERT_EQ(QueueTake(&e), 1) << w.name;
+    EXPECT_EQ(e.enable, 1);
+    EXPECT_EQ(e.source, kKeyFromNetwork);
+    EXPECT_EQ(e.signal, w.signal) << w.name;
+    EXPECT_STREQ(e.remote, w.remote);
+    EXPECT_STREQ(e.name, w.name);
+    EXPECT_LT(e.time - sent, 1000u) << w.name;
+  }
+  KeyEvent e;
+  EXPECT_EQ(QueueTake(&e), 0);
+
+  std::string flood;
+  for (int i = 0; i < 1000; i++) flood += "0000000020df10ef " + std::to_string(i % 10) + " KEY_UP DEMO\n";
+  send(c, flood.data(), int(flood.size()), 0);
+  Sleep(500);
+  int taken = 0;
+  while (QueueTake(&e)) taken++;
+  EXPECT_EQ(taken, int(kKeyRingSlots));
+  EXPECT_EQ(states(), std::to_string(kNetworkConnected));
+
+  closesocket(c);  // the server goes away
+  Sleep(300);
+  EXPECT_EQ(LircReceiverState(), kNetworkNotConnected);
+  EXPECT_EQ(LircReceiverStop(), 0);
+  EXPECT_EQ(LircReceiverRunning(), 0);
+  EXPECT_STREQ(LircReceiverAddress(), "");
+  EXPECT_EQ(states(), std::to_string(kNetworkNotConnected) + std::to_string(kNetworkOff));
+  EXPECT_EQ(LircReceiverStop(), 0);
+  EXPECT_EQ(states(), "");
+  closesocket(listener);
+  ReceiverSetStateWindow(nullptr);
+  DestroyWindow(window);
 }
 
 // The query against a server that answers in pieces, with a button and a reload notice between
