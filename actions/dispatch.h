@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include "actions/keygroups.h"
+#include "actions/press.h"
 #include "profile/profile.h"
 #include "profile/title.h"
 
@@ -39,9 +40,16 @@ struct ProgramQueries {
 };
 extern ProgramQueries gProgramQueries;
 
-// Tells `window` of each press held past the long-press time, by posting `message` with the button
-// (0-127) as wParam once per press; null stops it (the Assign dialog while it is open). Main thread.
+// Tells `window` of each press held past the long-press time, by posting `message` once per press
+// with its button as wParam; null stops it (the Assign dialog while it is open). Main thread.
+// wParam is a serial button's code (0-127), or, for a named button, a number from
+// kDispatchHeldNamed on: the dispatch thread keeps the last kDispatchHeldKept named buttons it told
+// of under a lock, and DispatchHeldButton reads the one a wParam names. Both kinds read through it.
+enum { kDispatchHeldNamed = 0x100, kDispatchHeldKept = 8 };
 void DispatchWatchHeld(HWND window, UINT message);
+// The button of a held message's wParam into *out: 1, or 0 when it is no longer kept (more than
+// kDispatchHeldKept named buttons were told of since) or names none. Any thread.
+int DispatchHeldButton(WPARAM which, PressButton* out);
 
 struct DispatchContext {
   HANDLE keyReady;  // set once per queued key event

@@ -5,10 +5,10 @@
 // the check is there to show. Pure code, also built natively.
 #include <string.h>
 
-#include "actions/hold.h"
 #include "actions/keygroups.h"
 #include "actions/keyparse.h"
 #include "actions/osdtext.h"
+#include "actions/press.h"
 #include "common/format.h"
 #include "profile/profilecheck.h"
 #include "profile/profiletext.h"
@@ -16,7 +16,6 @@
 static_assert(int(kProfileLineNoKeyword) == int(kActionNone) &&
                   int(kProfileLineKeyboard) == int(kActionKeyboard),
               "the check's keywords are the interpreter's");
-static_assert(int(kProfileTimingCount) == int(kHoldTimings), "a name for every timing");
 
 typedef ProfileSpan Span;
 
@@ -91,7 +90,7 @@ static int KeysLeftDown(const char* argument, char* detail, size_t size) {
 
 static int TimingTaken(const char* value, int timing) {
   uint32_t ms;
-  return HoldTimingParse(value, timing, &ms);
+  return PressTimingParse(value, timing, &ms);
 }
 
 static int OsdTimeTaken(const char* value) {
@@ -99,5 +98,5 @@ static int OsdTimeTaken(const char* value) {
   return OsdTimeParse(value, &ms);
 }
 
-const ProfileLineRules gProfileLineRules = {HoldPolicyParse, TimingTaken, ActionSplitLine,
-                                            KeysLeftDown,    OsdOnParse,  OsdTimeTaken};
+const ProfileLineRules gProfileLineRules = {PressPolicyParse, TimingTaken, ActionSplitLine,
+                                            KeysLeftDown,     OsdOnParse,  OsdTimeTaken};

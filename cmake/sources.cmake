@@ -8,7 +8,6 @@ set(REMOTE_PURE_SOURCES
   receiver/keyring.cpp
   receiver/retry.cpp
   receiver/noise.cpp
-  receiver/press.cpp
   receiver/lircline.cpp
   receiver/lircaddress.cpp
   receiver/reconnect.cpp
@@ -20,7 +19,7 @@ set(REMOTE_PURE_SOURCES
   actions/keygroups.cpp
   actions/linerules.cpp
   actions/keyline.cpp
-  actions/hold.cpp
+  actions/press.cpp
   actions/osdtext.cpp
   actions/keytake.cpp
   common/activity.cpp

@@ -63,6 +63,11 @@ struct ProfileCopy {
   bool anyLong;  // some entry's name ends in ".long" (a long press): most profiles have none
 };
 static thread_local ProfileCopy profile;
+static thread_local unsigned generation;  // of the calling thread's copy: counts its reads
+
+unsigned ProfileGeneration() {
+  return generation;
+}
 
 static void ProfileForget() {
   free(profile.text);
@@ -175,6 +180,7 @@ char* ProfileReadTextAs(const char* path, size_t* size, BY_HANDLE_FILE_INFORMATI
 // Reads the file into memory. Returns 0, or -1 (nothing kept) when it cannot be read.
 static int ProfileLoad(const char* path) {
   ProfileForget();
+  generation++;
   BY_HANDLE_FILE_INFORMATION info;
   size_t size = 0;
   profile.text = ProfileReadText(path, &size, &info);

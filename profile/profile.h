@@ -34,6 +34,10 @@ char* ProfileReadTextAs(const char* path, size_t* size, BY_HANDLE_FILE_INFORMATI
 // dispatch thread's, the main thread's for the dialogs); ProfileCopyFree frees the calling thread's.
 int ProfileRefresh(const char* path);
 void ProfileCopyFree();
+// A number that changes each time the calling thread's copy is read again (ProfileRefresh found the
+// file changed, gone or back): what a thread keeps of the profile's content stays good while it
+// stays the same.
+unsigned ProfileGeneration();
 
 // One value of the profile at `path` as it is now (through the calling thread's copy), as
 // ProfileGet reads it: 1, 0 (none or empty) or -1 (longer than max, or cut at a NUL byte).

@@ -14,8 +14,8 @@ inline constexpr char kProfileHoldSuffix[] = ".hold";    // after a button's ent
 inline constexpr char kProfileLongSuffix[] = ".long";    // after a button's entry: its long press
 inline constexpr char kProfileOsdSuffix[] = ".osd";      // after a button's entry: its on-screen text
 // The settings of [default]: the port, the network receiver's server (HOST[:PORT]), the notices, the
-// on-screen display, the policy of entries without one, the timings (in the order of HoldTiming,
-// actions/hold.h).
+// on-screen display, the policy of entries without one, the timings (in the order of PressTiming,
+// actions/press.h).
 inline constexpr char kProfilePort[] = "port";
 inline constexpr char kProfileLirc[] = "lirc";
 inline constexpr char kProfileNotify[] = "notify";

@@ -17,7 +17,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "actions/hold.h"
+#include "actions/press.h"
 #include "profile/profile.h"
 #include "profile/profilepath.h"
 #include "common/format.h"
@@ -257,7 +257,7 @@ static void OnOk(HWND dialog) {
     entries[count++] = {kProfileOsd, IsDlgButtonChecked(dialog, IDC_OSD) == BST_CHECKED ? "1" : "0"};
   if (TestReleaseChosen()) {
     FormatText(release, sizeof release, "%u", TestReleaseChosen());
-    entries[count++] = {kHoldTimingNames[kHoldRelease], release};
+    entries[count++] = {kPressTimingNames[kPressRelease], release};
   }
   unsigned long error;
   int result = ProfileSaveEntries(kProfileDefault, entries, count, &error);

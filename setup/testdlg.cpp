@@ -8,7 +8,7 @@
 // key name control names the last key ("Key12"). Keys that arrive during a flash leave one pending
 // signal in the auto-reset key ready event, so they give exactly one more flash.
 //
-// The keys are followed as presses (receiver/press.h): while a button is held, the dialog shows the
+// The keys are followed as presses (actions/press.h): while a button is held, the dialog shows the
 // receiver's pace (signals per second, the gap between them) and whether the profile's release time
 // tells its repeats from new presses; a receiver that repeats more slowly than the release time shows
 // as a steady stream of new presses of one button. The Set button writes the release time that fits.
@@ -23,7 +23,7 @@
 // before it closes, and ends a flash the thread did not get to end.
 #include <stdio.h>
 
-#include "actions/hold.h"
+#include "actions/press.h"
 #include "profile/profile.h"
 #include "profile/profilepath.h"
 #include "common/format.h"
@@ -31,7 +31,6 @@
 #include "common/text.h"
 #include "receiver/keyqueue.h"
 #include "receiver/link.h"
-#include "receiver/press.h"
 #include "resources/resource_ids.h"
 #include "setup/savetext.h"
 #include "setup/setup.h"
@@ -47,7 +46,7 @@ static struct {
   HANDLE indicatorThread;
   HANDLE stopEvent;  // auto-reset; set by Cancel to end the indicator thread
   bool flashing;
-  PressTracker press;
+  Press press;
   PressStream stream;  // new presses of one button in a row: a receiver slower than the release time
   uint32_t release;    // the release time in force: the one chosen during this Setup, else the profile's
   uint32_t suggested;  // the release time the last held press would want; 0 none yet
@@ -100,9 +99,9 @@ static DWORD WINAPI IndicatorThread(LPVOID arg) {
 // The release time the profile gives now (its default when it gives none that counts).
 static uint32_t ProfileRelease() {
   char value[32];
-  ProfileReadString(gProfilePath, kProfileDefault, kHoldTimingNames[kHoldRelease], value, sizeof value - 1);
+  ProfileReadString(gProfilePath, kProfileDefault, kPressTimingNames[kPressRelease], value, sizeof value - 1);
   uint32_t ms;
-  HoldTimingParse(value, kHoldRelease, &ms);
+  PressTimingParse(value, kPressRelease, &ms);
   return ms;
 }
 
@@ -125,14 +124,17 @@ static void OnKey(HWND dialog, int code, uint32_t time) {
   char text[256];
   ProfileButtonKey(code, "", text);
   SetDlgItemTextA(dialog, IDC_KEYNAME, text);
-  int kind = PressFeed(&test.press, code, time, test.release);
-  PressStreamFeed(&test.stream, code, time, kind);
+  KeyEvent e = {1, uint8_t(code), time};
+  PressTimings timings = kPressDefaultTimings;
+  timings.ms[kPressRelease] = test.release;
+  int steps = PressFeed(&test.press, &e, &timings);
+  PressStreamFeed(&test.stream, &e, steps);
   PressPace pace;
   if (PressStreamSlow(&test.stream, &pace)) {
     OnSlowReceiver(dialog, &pace);
     return;
   }
-  if (kind == kPressNew) {  // the last press's pace and verdict are not this one's
+  if (steps & kPressBegins) {  // the last press's pace and verdict are not this one's
     test.suggested = 0;
     SetDlgItemTextA(dialog, IDC_TEST_PACE, "");
     EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), FALSE);

@@ -929,13 +929,18 @@ TEST_F(Dispatch, LooksUpTheForegroundWindowsTitleAndProgramForEveryKey) {
     bool programs = variant & 1, extra = variant & 2;
     dir_.Write("profiles.ini", Profile(programs, extra));
     for (const LookupCase& c : kLookupCases) {
-      if (c.name) continue;  // the serial receiver's events name no button
       std::string expected = Expected(c, programs, extra);
       if (expected == kNotRun) expected.clear();
       SetWindowTextA(window_, c.title);
       calls.clear();
       // The sentinel key (in "default") shows that the case's own key was handled before it.
-      QueuePut({1, uint8_t(c.code)});
+      KeyEvent e = {1, uint8_t(c.code)};
+      if (c.name) {  // a button of the network receiver
+        e.source = kKeyFromNetwork;
+        snprintf(e.remote, sizeof e.remote, "%s", c.remote);
+        snprintf(e.name, sizeof e.name, "%s", c.name);
+      }
+      QueuePut(e);
       QueuePut({1, 99});
       SetEvent(context_.keyReady);
       ASSERT_TRUE(PumpUntil([&] { return !Calls().empty() && Calls().back().line == "sentinel"; }, 10000))
@@ -1291,7 +1296,9 @@ TEST_F(Dispatch, HeldButtonsActAsTheirEntriesSay) {
       "[default]\r\nKey30=EXEC C:\\no\\such.exe\r\nKey31=KEYBOARD A\r\nKey32=KEYBOARD "
       "B\r\nKey32.HOLD=Once\r\n"
       "Key33=KEYBOARD C\r\nKey33.long=KEYBOARD D\r\nKey34=CLOSE\r\nKey34.hold=every\r\nKey35.hold=once\r\n"
-      "Key36.long=KEYBOARD F\r\n";
+      "Key36.long=KEYBOARD F\r\nKey.KEY_OK=KEYBOARD G\r\nKey.DEMO.KEY_OK.long=KEYBOARD H\r\n"
+      "Key.KEY_UP=KEYBOARD I\r\nKey.KEY_UP.hold=once\r\nKey.KEY_DOWN=KEYBOARD "
+      "J\r\nKey.key_down.hold=repeat\r\n";
   struct Case {
     const char* name;
     const char* extra;  // more lines of [default]
@@ -1299,8 +1306,10 @@ TEST_F(Dispatch, HeldButtonsActAsTheirEntriesSay) {
     int signals;
     uint32_t agoMs;
     std::vector<std::string> lines;
-    const char* rows = nullptr;  // its activity rows, "result/detail/sent line ..."; null: not looked at
-    bool toldHeld = false;       // the watching window told it was held past the long-press time
+    const char* rows = nullptr;    // its activity rows, "result/detail/sent line ..."; null: not looked at
+    bool toldHeld = false;         // the watching window told it was held past the long-press time
+    const char* button = nullptr;  // a button of the network receiver, remote DEMO, instead of the code
+    const char* counts = nullptr;  // what the receiver says of each signal: b begin, r repeat, x release
   };
   const std::vector<std::string> fiveA(5, "KEYBOARD A"), fiveClose(5, "CLOSE"), fiveE(5, "KEYBOARD E");
   const Case cases[] = {
@@ -1325,9 +1334,40 @@ TEST_F(Dispatch, HeldButtonsActAsTheirEntriesSay) {
       {"no entry, held: one row with its signals", "", 37, 10, 400, {}, "0/10/0 ", true},
       {"held past it with a short line alone", "", 31, 10, 400, std::vector<std::string>(10, "KEYBOARD A"),
        nullptr, true},
+      // Named buttons: Key.REMOTE.NAME and Key.NAME with their .long and .hold; counted and released.
+      {"named, held past the long-press time: its long line",
+       "",
+       0,
+       10,
+       400,
+       {"KEYBOARD H"},
+       "1/0/0 DEMO.KEY_OK KEYBOARD H 12/9/1 DEMO.KEY_OK KEYBOARD H",
+       true,
+       "KEY_OK"},
+      {"named, let go before it: the short line", "", 0, 3, 600, {"KEYBOARD G"}, nullptr, false, "KEY_OK"},
+      {"counted: two quick presses by the receiver's count",
+       "",
+       0,
+       4,
+       400,
+       {"KEYBOARD I", "KEYBOARD I"},
+       nullptr,
+       false,
+       "KEY_UP",
+       "brbr"},
+      {"a release ends a repeating press at once",
+       "",
+       0,
+       9,
+       100,
+       {"KEYBOARD J"},
+       nullptr,
+       true,
+       "KEY_DOWN",
+       "brrrrrrrx"},
   };
   // The watching window records what it is told, also while the waits below handle messages.
-  static std::vector<WPARAM> told;
+  static std::vector<WPARAM> told;  // wParam of each message, read through DispatchHeldButton below
   HWND watcher = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   SetWindowLongPtrA(watcher, GWLP_WNDPROC, LONG_PTR(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
                       if (m == WM_APP + 77) told.push_back(wp);
@@ -1345,8 +1385,19 @@ TEST_F(Dispatch, HeldButtonsActAsTheirEntriesSay) {
     DWORD span = c.agoMs + 110 * (c.signals - 1);
     while (int32_t(timeGetTime() - span - lastSignal) < 400) Sleep(20);
     DWORD now = timeGetTime();
-    for (int i = 0; i < c.signals; i++)
-      QueuePut({1, uint8_t(c.code), now - c.agoMs - 110 * (c.signals - 1 - i)});
+    for (int i = 0; i < c.signals; i++) {
+      KeyEvent e = {1, uint8_t(c.code), now - c.agoMs - 110 * (c.signals - 1 - i)};
+      if (c.button) {
+        e.source = kKeyFromNetwork;
+        snprintf(e.remote, sizeof e.remote, "DEMO");
+        snprintf(e.name, sizeof e.name, "%s", c.button);
+      }
+      if (c.counts)
+        e.signal = c.counts[i] == 'b'   ? kKeySignalBegin
+                   : c.counts[i] == 'r' ? kKeySignalRepeat
+                                        : kKeySignalRelease;
+      QueuePut(e);
+    }
     lastSignal = now - c.agoMs;
     SetEvent(context_.keyReady);
     ASSERT_TRUE(WaitForCalls(c.lines.size())) << c.name;
@@ -1356,13 +1407,20 @@ TEST_F(Dispatch, HeldButtonsActAsTheirEntriesSay) {
     EXPECT_EQ(lines, c.lines) << c.name;
     MSG message;
     while (PeekMessageA(&message, watcher, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-    EXPECT_EQ(told, c.toldHeld ? std::vector<WPARAM>{WPARAM(c.code)} : std::vector<WPARAM>{}) << c.name;
+    std::string toldButtons;
+    for (WPARAM which : told) {
+      PressButton b;
+      ASSERT_EQ(DispatchHeldButton(which, &b), 1) << c.name;
+      toldButtons += b.name[0] ? std::string(b.remote) + "." + b.name : std::to_string(b.code);
+    }
+    std::string expected = c.button ? std::string("DEMO.") + c.button : std::to_string(c.code);
+    EXPECT_EQ(toldButtons, c.toldHeld ? expected : "") << c.name;
     told.clear();
     if (!c.rows) continue;
     std::string rows;
     for (const ActivityEvent& e : LogNow())
       rows += " " + std::to_string(e.result) + "/" + std::to_string(e.detail) + "/" + std::to_string(e.sent) +
-              " " + e.line;
+              (e.name[0] ? std::string(" ") + e.remote + "." + e.name : "") + " " + e.line;
     EXPECT_EQ(rows.substr(1), c.rows) << c.name;
   }
   DispatchWatchHeld(nullptr, 0);

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "actions/hold.h"
+#include "actions/press.h"
 #include "actions/keygroups.h"
 #include "actions/keyparse.h"
 #include "profile/profiletext.h"
@@ -167,9 +167,10 @@ TEST(ProfileCheck, SampleProfileHasNoProblems) {
     if (entry.find('.') != std::string::npos) continue;
     const char* argument;
     auto hold = values.find(entry + ".hold");
-    int policy = HoldPolicyFor(hold == values.end() ? nullptr : hold->second.c_str(), "repeat",
-                               ActionSplitLine(value.c_str(), &argument));
-    EXPECT_EQ(policy, repeat.find(" " + entry + " ") != std::string::npos ? kHoldRepeat : kHoldOnce) << entry;
+    int policy = PressPolicyFor(hold == values.end() ? nullptr : hold->second.c_str(), "repeat",
+                                ActionSplitLine(value.c_str(), &argument));
+    EXPECT_EQ(policy, repeat.find(" " + entry + " ") != std::string::npos ? kPressRepeat : kPressOnce)
+        << entry;
   }
   EXPECT_NE(text.find("\nhold=repeat"), std::string::npos);  // in [default]
 }
