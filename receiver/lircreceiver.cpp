@@ -46,7 +46,10 @@ int LircReceiverStart(const char* with) {
   LircHandlers handlers = {OnButton, OnState, nullptr};
   if (LircStart(with, &handlers) < 0) return -1;
   running = true;
+  while (*with == ' ' || *with == '\t') with++;  // as the entry has it, without the blanks around
   lstrcpynA(address, with, sizeof address);
+  for (size_t n = strlen(address); n > 0 && (address[n - 1] == ' ' || address[n - 1] == '\t');)
+    address[--n] = '\0';
   return 0;
 }
 

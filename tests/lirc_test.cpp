@@ -140,7 +140,8 @@ TEST(LircReceiver, ButtonLinesBecomeKeyEventsAndStatesArePosted) {
   EXPECT_EQ(LircReceiverStart("a b"), -1);
   int port = 0;
   SOCKET listener = Listen(&port);
-  ASSERT_EQ(LircReceiverStart(Address(port).c_str()), 0);
+  ASSERT_EQ(LircReceiverStart((" " + Address(port) + " ").c_str()), 0);
+  EXPECT_EQ(LircReceiverAddress(), Address(port));  // as the Activity window names it
   SOCKET c = Accept(listener, 5000);
   const std::string lines =
       "0000000020df10ef 00 KEY_PLAY DEMO\n0000000020df10ef 01 KEY_PLAY DEMO\n"
