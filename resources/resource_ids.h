@@ -238,6 +238,26 @@
 #define IDS_OSD_ALT 1049
 #define IDS_OSD_SHIFT 1050
 
+// Setup's network receiver box and the keys of USB remotes (controls 1100-1109 of dialog 104, texts
+// 1080-1099). Optional: a template without the box leaves lirc= alone, one without the check box keys=.
+#define IDC_LIRC_HOST 1100         // the server's host name or address
+#define IDC_LIRC_PORT 1101         // its port; empty for 8765
+#define IDC_LIRC_TEST 1102         // asks the server for its version and remotes
+#define IDC_LIRC_RESULT 1103       // what the server answered, or why not
+#define IDC_KEYS 1104              // take the keys of USB remotes (keys=0 when unticked)
+#define IDS_SETUP_TESTING 1080     // the status text of a port that detection tries
+#define IDS_SETUP_ANSWERED 1081    // the status text of the port that answered
+#define IDS_LIRC_ASKING 1082       // %1 the address being asked
+#define IDS_LIRC_FOUND 1083        // 1084: plural; %1 address, %2 version, %3 count, %4 the names
+#define IDS_LIRC_FOUND_NONE 1085   // %1 address, %2 version: the server names no remote
+#define IDS_LIRC_NO_VERSION 1086   // %2 of the two above when the server gives no version
+#define IDS_LIRC_BAD_ADDRESS 1087  // %1 the address as typed
+#define IDS_LIRC_NO_HOST 1088      // %1 the host
+#define IDS_LIRC_NO_SERVER 1089    // %1 the address
+#define IDS_LIRC_NO_ANSWER 1090    // %1 the address
+#define IDS_LIRC_IN_USE 1091       // Setup's status with no port and a lirc= entry: %1 the entry
+#define IDS_TEST_NAMED 1092        // the test dialog's name of a named button: %1 name, %2 remote
+
 // The profile in use, in Setup (1000-1019).
 #define IDS_PROFILE_OWN 1000       // the user's own profile is in use
 #define IDS_PROFILE_SHARED 1001    // the shared profile, beside the program, is in use

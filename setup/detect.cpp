@@ -32,6 +32,7 @@
 #include <stdio.h>
 
 #include "common/format.h"
+#include "common/text.h"
 #include "resources/resource_ids.h"
 #include "setup/portchoice.h"
 
@@ -139,11 +140,14 @@ int SetupDetectPort(HWND dialog, const int available[kSetupMaxPort + 1], SetupWa
   if (others) SetDlgItemTextA(dialog, IDC_STATUS_OTHER, "");
   SetupCheckPort(dialog, 0);
 
+  char testing[32], answered[32];
+  TextLoad(IDS_SETUP_TESTING, testing, sizeof testing);
+  TextLoad(IDS_SETUP_ANSWERED, answered, sizeof answered);
   int found = 0;
   for (int n = 1; n <= kSetupMaxPort && !found && *wait; n++) {
     if (!available[n]) continue;
     HANDLE port = OpenPort(n);
-    SetupShowStatus(dialog, n, "Test...");
+    SetupShowStatus(dialog, n, testing);
     if (port == INVALID_HANDLE_VALUE) continue;
 
     DCB saved;
@@ -165,7 +169,7 @@ int SetupDetectPort(HWND dialog, const int available[kSetupMaxPort + 1], SetupWa
     if (answer > 0) {
       found = n;
       SetupCheckPort(dialog, n);
-      SetupShowStatus(dialog, n, "OK");
+      SetupShowStatus(dialog, n, answered);
     } else {
       SetupShowStatus(dialog, n, "");
     }

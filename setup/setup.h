@@ -15,8 +15,12 @@ extern SetupKeyPath gSetupKeyPath;
 int OpenSetupDialog(HMODULE language, HWND owner);
 // 1 while the setup dialog (and with it the test dialog) is open: it owns the port then.
 int SetupDialogIsOpen();
-INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK TestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Runs the setup dialog (template IDD_SETUP of `language`) modally over owner, without stopping or
+// starting anything: IDOK, IDCANCEL, or -1 when it cannot be shown.
+INT_PTR SetupDialogRun(HMODULE language, HWND owner);
+// Runs the receiver test dialog (template IDD_TEST) modally over owner; it shows the keys of the
+// receivers that run (the caller starts them in test mode and stops them afterwards). IDCANCEL, or -1.
+INT_PTR TestDialogRun(HMODULE language, HWND owner);
 
 // Whether notices are shown: "notify" in [default] of the profile, on when missing.
 int SetupNotificationsOn();

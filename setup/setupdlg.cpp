@@ -11,6 +11,9 @@
 // choice "Other", when the dialog template has those controls (an older language module offers
 // COM1 to COM4 only, as before). A save that fails is told in a message box that names the file or
 // key and the system's reason, and the dialog stays open: the user can choose again or cancel.
+//
+// The network receiver box (setup/lircbox.h) and "Take the keys of USB remotes" are saved with the
+// port, in the same save; a template without them leaves lirc= and keys= as they are.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -24,22 +27,34 @@
 #include "common/process.h"
 #include "common/text.h"
 #include "receiver/keyqueue.h"
+#include "receiver/lircreceiver.h"
 #include "receiver/link.h"
 #include "resources/resource_ids.h"
 #include "setup/autostart.h"
 #include "setup/detect.h"
 #include "setup/langchoice.h"
+#include "setup/lircbox.h"
 #include "setup/portchoice.h"
 #include "setup/savetext.h"
 #include "setup/setup.h"
 
-// Used on the main thread only.
-static int setupOpen;                         // 1 while OpenSetupDialog runs
-static int selectedPort;                      // the port the Test button tries
-static int portAvailable[kSetupMaxPort + 1];  // [1..]: opened and read at dialog start
-static SetupWait* detectWait;                 // from dialog start to dialog end (null: none to be had)
-static int configuredPort;                    // the profile's port at dialog start
-static bool detectFoundNone;                  // the last detection found no receiver
+// The entry of [default] that "Take the keys of USB remotes" writes: keys=0 off, absent on.
+static const char kKeysKey[] = "keys";
+
+namespace {
+
+// One run of the dialog; main thread only.
+struct SetupState {
+  int selectedPort;                      // the port the Test button tries
+  int portAvailable[kSetupMaxPort + 1];  // [1..]: opened and read at dialog start
+  SetupWait* detectWait;                 // from dialog start to dialog end (null: none to be had)
+  int configuredPort;                    // the profile's port at dialog start
+  bool detectFoundNone;                  // the last detection found no receiver
+};
+
+}  // namespace
+
+static int setupOpen;  // 1 while OpenSetupDialog runs; main thread only
 
 SetupKeyPath gSetupKeyPath;
 
@@ -48,7 +63,7 @@ int OpenSetupDialog(HMODULE language, HWND owner) {
   setupOpen = 1;
   HWND before = ProcessFrontRemember();
   if (gSetupKeyPath.stop) gSetupKeyPath.stop();
-  DialogBoxParamA(language, MAKEINTRESOURCEA(IDD_SETUP), owner, SetupDialogProc, 0);
+  SetupDialogRun(language, owner);
   if (gSetupKeyPath.start) gSetupKeyPath.start();
   setupOpen = 0;
   // Closed, the dialog leaves the hidden main window in front: the keys go to the user's window.
@@ -95,10 +110,12 @@ static void ReadAutostart(HWND dialog) {
 
 // Marks the ports that are missing or busy, lists the ports above COM4 that are there, and
 // checks the configured port when it is there.
-static void ProbePorts(HWND dialog) {
+static void ProbePorts(HWND dialog, SetupState* state) {
+  int* portAvailable = state->portAvailable;
+  int selectedPort = state->selectedPort;
   char notThere[16];
   TextLoad(IDS_SETUP_NOT_THERE, notThere, sizeof notThere);
-  ZeroMemory(portAvailable, sizeof portAvailable);
+  ZeroMemory(state->portAvailable, sizeof state->portAvailable);
   for (int n = 1; n <= 4; n++) {
     portAvailable[n] = SetupProbePort(n);
     if (!portAvailable[n]) {
@@ -131,8 +148,8 @@ int SetupNotificationsOn() {
   return ProfileReadInt(gProfilePath, kProfileDefault, kProfileNotify, 1) != 0;
 }
 
-// "Show notifications" and "Show each press on the screen" (osd=1; off when missing), when the
-// template has the boxes.
+// "Show notifications", "Show each press on the screen" (osd=1; off when missing) and "Take the keys
+// of USB remotes" (keys=0 off; on when missing), when the template has the boxes.
 static void ReadNotify(HWND dialog) {
   if (GetDlgItem(dialog, IDC_NOTIFY))
     CheckDlgButton(dialog, IDC_NOTIFY, SetupNotificationsOn() ? BST_CHECKED : BST_UNCHECKED);
@@ -140,6 +157,33 @@ static void ReadNotify(HWND dialog) {
     bool on = ProfileReadInt(gProfilePath, kProfileDefault, kProfileOsd, 0) == 1;
     CheckDlgButton(dialog, IDC_OSD, on ? BST_CHECKED : BST_UNCHECKED);
   }
+  if (GetDlgItem(dialog, IDC_KEYS)) {
+    bool on = ProfileReadInt(gProfilePath, kProfileDefault, kKeysKey, 1) != 0;
+    CheckDlgButton(dialog, IDC_KEYS, on ? BST_CHECKED : BST_UNCHECKED);
+  }
+}
+
+// The profile's network receiver, lirc= of [default], into out (kSetupLircAddressSize bytes).
+static void ProfileLirc(char* out) {
+  ProfileReadString(gProfilePath, kProfileDefault, kSetupLircKey, out, kSetupLircAddressSize - 1);
+}
+
+// Whether a network receiver is named: in the box, else (a template without it) in the profile.
+static bool NetworkReceiverNamed(HWND dialog) {
+  char entry[kSetupLircAddressSize];
+  if (SetupLircHasBox(dialog)) return GetWindowTextLengthA(GetDlgItem(dialog, IDC_LIRC_HOST)) > 0;
+  ProfileLirc(entry);
+  return entry[0] != '\0';
+}
+
+// With no port and a network receiver, no port is missing: the status says which receiver is in use.
+static void ShowReceiverInUse(HWND dialog, const SetupState* state) {
+  char entry[kSetupLircAddressSize], text[kSetupLircAddressSize + 256];
+  if (state->configuredPort != 0) return;
+  ProfileLirc(entry);
+  if (!entry[0]) return;
+  TextFormat(text, sizeof text, IDS_LIRC_IN_USE, {entry});
+  SetDlgItemTextA(dialog, IDC_DETECT_RESULT, text);
 }
 
 // The profile in use: the user's own or the shared one, its path, and the way back to the shared
@@ -185,56 +229,71 @@ static void OnProfileShared(HWND dialog) {
   EndDialog(dialog, IDCANCEL);
 }
 
-static void OnInit(HWND dialog) {
+static void OnInit(HWND dialog, SetupState* state) {
   PlaceDialog(dialog);
-  detectWait = SetupWaitNew("MyEventHere");
+  state->detectWait = SetupWaitNew("MyEventHere");
   EnableItem(dialog, IDC_TEST, FALSE);
   ReadAutostart(dialog);
-  selectedPort = ProfileReadInt(gProfilePath, kProfileDefault, kProfilePort, 0);
-  configuredPort = selectedPort;
-  detectFoundNone = false;
+  state->selectedPort = ProfileReadInt(gProfilePath, kProfileDefault, kProfilePort, 0);
+  state->configuredPort = state->selectedPort;
+  state->detectFoundNone = false;
   TestReleaseForget();
-  ProbePorts(dialog);
+  ProbePorts(dialog, state);
   ReadNotify(dialog);
+  if (SetupLircHasBox(dialog)) SetupLircRead(dialog);
+  ShowReceiverInUse(dialog, state);
   SetupLanguageList(dialog);
   ShowProfile(dialog);
 }
 
-static void OnDetect(HWND dialog) {
+static void OnDetect(HWND dialog, SetupState* state) {
   HWND detect = GetDlgItem(dialog, IDC_DETECT);
   EnableWindow(detect, FALSE);
   EnableItem(dialog, IDC_TEST, FALSE);
   SetCursor(LoadCursorA(nullptr, IDC_WAIT));
   SetDlgItemTextA(dialog, IDC_DETECT_RESULT, "");
-  int found = SetupDetectPort(dialog, portAvailable, &detectWait);
+  int found = SetupDetectPort(dialog, state->portAvailable, &state->detectWait);
   if (found) {
-    selectedPort = found;
+    state->selectedPort = found;
     EnableItem(dialog, IDC_TEST, TRUE);
   } else {
     char text[256];
     TextLoad(IDS_SETUP_NO_RECEIVER, text, sizeof text);
     SetDlgItemTextA(dialog, IDC_DETECT_RESULT, text);
   }
-  detectFoundNone = found == 0;
+  state->detectFoundNone = found == 0;
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));
   EnableWindow(detect, TRUE);
   // Disabling the button took the keyboard focus away; give it back.
   if (!GetFocus()) SendMessageA(dialog, WM_NEXTDLGCTL, (WPARAM)detect, TRUE);
 }
 
-static void OnTest(HWND dialog) {
-  ReceiverStart(kReceiverTest, selectedPort);
-  DialogBoxParamA(gLanguageModule, MAKEINTRESOURCEA(IDD_TEST), dialog, TestDialogProc, 0);
+// The test dialog, with the receivers it shows: the serial one on the chosen port and the network
+// one the box names (the profile's, for a template without the box), both in the state the dialog
+// shows, not yet saved.
+static void OnTest(HWND dialog, const SetupState* state) {
+  char lirc[kSetupLircAddressSize] = "";
+  if (!SetupLircHasBox(dialog)) {
+    ProfileLirc(lirc);
+  } else if (SetupLircEntry(dialog, lirc, sizeof lirc) < 0) {
+    lirc[0] = '\0';
+  }
+  ReceiverStart(kReceiverTest, state->selectedPort);
+  if (lirc[0]) LircReceiverStart(lirc);
+  TestDialogRun(gLanguageModule, dialog);
+  LircReceiverStop();
   ReceiverStop();
   QueueClear();  // a key that arrived after the test dialog had cleared the queue
 }
 
 // After a detection that found nothing, OK with no port chosen while the profile named one asks
-// first. True when the port may be saved.
-static bool MaySaveNoPort(HWND dialog) {
-  if (!detectFoundNone || configuredPort == 0 || SetupCheckedPort(dialog) != 0) return true;
+// first, unless a network receiver is named. True when the port may be saved.
+static bool MaySaveNoPort(HWND dialog, const SetupState* state) {
+  if (!state->detectFoundNone || state->configuredPort == 0 || SetupCheckedPort(dialog) != 0 ||
+      NetworkReceiverNamed(dialog))
+    return true;
   char text[512], port[16], caption[64];
-  FormatText(port, sizeof port, "%d", configuredPort);
+  FormatText(port, sizeof port, "%d", state->configuredPort);
   TextFormat(text, sizeof text, IDS_SETUP_ASK_NO_PORT, {port});
   TextLoad(IDS_SETUP_CAPTION, caption, sizeof caption);
   return MessageBoxA(dialog, text, caption, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
@@ -242,19 +301,28 @@ static bool MaySaveNoPort(HWND dialog) {
 
 // Saves the port and "Show notifications", then the autostart choice, and closes the dialog. A save that
 // fails is told and keeps the dialog open; what was saved before it stays saved.
-static void OnOk(HWND dialog) {
-  if (!MaySaveNoPort(dialog)) return;
-  char text[16], release[16], why[1024];
+static void OnOk(HWND dialog, const SetupState* state) {
+  char text[16], release[16], lirc[kSetupLircAddressSize], why[1024];
+  // An address that cannot be used is told in the box and nothing is saved.
+  if (SetupLircHasBox(dialog) && SetupLircEntry(dialog, lirc, sizeof lirc) < 0) {
+    SendMessageA(dialog, WM_NEXTDLGCTL, WPARAM(GetDlgItem(dialog, IDC_LIRC_HOST)), TRUE);
+    return;
+  }
+  if (!MaySaveNoPort(dialog, state)) return;
   FormatText(text, sizeof text, "%d", SetupCheckedPort(dialog));
-  // The port, "Show notifications" (notify=1 or 0), "Show each press on the screen" (osd=1 or 0)
-  // and the release time the test dialog chose, in one save, so that the backup keeps the profile
-  // as it was before; a template without a box leaves its entry alone.
-  ProfileSetting entries[4] = {{kProfilePort, text}};
+  // The port, "Show notifications" (notify=1 or 0), "Show each press on the screen" (osd=1 or 0),
+  // the network receiver (lirc=, none for an empty host), "Take the keys of USB remotes" (keys=0, none
+  // when ticked) and the release time the test dialog chose, in one save, so that the backup keeps
+  // the profile as it was before; a template without a box leaves its entry alone.
+  ProfileSetting entries[6] = {{kProfilePort, text}};
   size_t count = 1;
   if (GetDlgItem(dialog, IDC_NOTIFY))
     entries[count++] = {kProfileNotify, IsDlgButtonChecked(dialog, IDC_NOTIFY) == BST_CHECKED ? "1" : "0"};
   if (GetDlgItem(dialog, IDC_OSD))
     entries[count++] = {kProfileOsd, IsDlgButtonChecked(dialog, IDC_OSD) == BST_CHECKED ? "1" : "0"};
+  if (SetupLircHasBox(dialog)) entries[count++] = {kSetupLircKey, lirc[0] ? lirc : nullptr};
+  if (GetDlgItem(dialog, IDC_KEYS))
+    entries[count++] = {kKeysKey, IsDlgButtonChecked(dialog, IDC_KEYS) == BST_CHECKED ? nullptr : "0"};
   if (TestReleaseChosen()) {
     FormatText(release, sizeof release, "%u", TestReleaseChosen());
     entries[count++] = {kPressTimingNames[kPressRelease], release};
@@ -284,17 +352,26 @@ static void OnOk(HWND dialog) {
   EndDialog(dialog, IDOK);
 }
 
-INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+static INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  SetupState* state = reinterpret_cast<SetupState*>(GetWindowLongPtrA(dialog, DWLP_USER));
   switch (message) {
     case WM_INITDIALOG:
-      OnInit(dialog);
+      state = reinterpret_cast<SetupState*>(lParam);
+      SetWindowLongPtrA(dialog, DWLP_USER, LONG_PTR(state));
+      OnInit(dialog, state);
+      return TRUE;
+    case kSetupLircAnswer:
+      SetupLircAnswered(dialog, lParam);
       return TRUE;
     case WM_DESTROY:
-      SetupWaitFree(detectWait);
-      detectWait = nullptr;
+      SetupLircEnd(dialog);
+      if (!state) return FALSE;
+      SetupWaitFree(state->detectWait);
+      state->detectWait = nullptr;
       return FALSE;
     case WM_COMMAND:
-      break;
+      if (state) break;
+      return FALSE;
     default:
       return FALSE;
   }
@@ -303,9 +380,13 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     int port = SetupListedPort(dialog);
     if (port) {
       SetupCheckPort(dialog, port);
-      selectedPort = port;
+      state->selectedPort = port;
       EnableItem(dialog, IDC_TEST, TRUE);
     }
+    return FALSE;
+  }
+  if (LOWORD(wParam) == IDC_LIRC_HOST && HIWORD(wParam) == EN_CHANGE) {
+    SetupLircHostChanged(dialog);
     return FALSE;
   }
   if (HIWORD(wParam) != 0) return FALSE;
@@ -315,23 +396,26 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     case IDC_PORT2:
     case IDC_PORT3:
     case IDC_PORT4:
-      selectedPort = id - IDC_PORT1 + 1;
+      state->selectedPort = id - IDC_PORT1 + 1;
       EnableItem(dialog, IDC_TEST, TRUE);
       break;
     case IDC_PORT_OTHER:
       if (SetupListedPort(dialog)) {
-        selectedPort = SetupListedPort(dialog);
+        state->selectedPort = SetupListedPort(dialog);
         EnableItem(dialog, IDC_TEST, TRUE);
       }
       break;
     case IDC_DETECT:
-      OnDetect(dialog);
+      OnDetect(dialog, state);
       break;
     case IDC_TEST:
-      OnTest(dialog);
+      OnTest(dialog, state);
+      break;
+    case IDC_LIRC_TEST:
+      SetupLircTest(dialog);
       break;
     case IDOK:
-      OnOk(dialog);
+      OnOk(dialog, state);
       break;
     case IDC_PROFILE_FOLDER:
       OnProfileFolder(dialog);
@@ -344,4 +428,9 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       break;
   }
   return FALSE;
+}
+
+INT_PTR SetupDialogRun(HMODULE language, HWND owner) {
+  SetupState state = {};
+  return DialogBoxParamA(language, MAKEINTRESOURCEA(IDD_SETUP), owner, SetupDialogProc, LPARAM(&state));
 }

@@ -1,17 +1,20 @@
 // The receiver test dialog (dialog 105 of the language module).
 //
-// While the receiver runs in test mode (reader thread only), an indicator thread waits on the key
-// ready and stop events. For every wake-up by a key it takes the keys out of the key event queue,
-// posts each to the dialog (code and the reader's time stamp), then posts the start of a flash,
-// waits 200 ms and posts its end. The dialog does all the showing itself, on its own thread: the
-// flash pair of controls shows and the idle pair hides, then the other way round, and the optional
-// key name control names the last key ("Key12"). Keys that arrive during a flash leave one pending
-// signal in the auto-reset key ready event, so they give exactly one more flash.
+// While the receivers run in test mode (their reader threads only), an indicator thread waits on the
+// key ready and stop events. For every wake-up by a key it tells the dialog that keys are queued,
+// then posts the start of a flash, waits 200 ms and posts its end. The dialog takes the keys out of
+// the key event queue and does all the showing itself, on its own thread: the flash pair of
+// controls shows and the idle pair hides, then the other way round, and the optional key name
+// control names the last key ("Key12", or a named button with its remote, "KEY_PLAY (DEMO)"). Keys
+// that arrive during a flash leave one pending signal in the auto-reset key ready event, so they
+// give exactly one more flash.
 //
-// The keys are followed as presses (actions/press.h): while a button is held, the dialog shows the
-// receiver's pace (signals per second, the gap between them) and whether the profile's release time
-// tells its repeats from new presses; a receiver that repeats more slowly than the release time shows
-// as a steady stream of new presses of one button. The Set button writes the release time that fits.
+// The serial receiver's keys are followed as presses (actions/press.h): while a button is held, the
+// dialog shows the receiver's pace (signals per second, the gap between them) and whether the
+// profile's release time tells its repeats from new presses; a receiver that repeats more slowly
+// than the release time shows as a steady stream of new presses of one button. The Set button
+// writes the release time that fits. A receiver that names its buttons counts their repeats
+// itself: its buttons are named, not timed.
 //
 // The queue is cleared when the dialog ends: a key pressed to try the receiver must not be acted on
 // once the receiver runs normally again. The thread ends on the stop event and on a failed wait,
@@ -37,12 +40,14 @@
 
 enum { kFlashMs = 200, kEndWaitMs = 2000 };
 enum {
-  kMsgTestKey = WM_APP + 20,    // wParam: key code, lParam: the reader's time stamp
+  kMsgTestKeys = WM_APP + 20,   // keys are queued
   kMsgTestFlash = WM_APP + 21,  // wParam: 1 the flash begins, 0 it ends
 };
 
-// Main thread only.
-static struct {
+namespace {
+
+// One run of the dialog; main thread only.
+struct TestState {
   HANDLE indicatorThread;
   HANDLE stopEvent;  // auto-reset; set by Cancel to end the indicator thread
   bool flashing;
@@ -50,15 +55,18 @@ static struct {
   PressStream stream;  // new presses of one button in a row: a receiver slower than the release time
   uint32_t release;    // the release time in force: the one chosen during this Setup, else the profile's
   uint32_t suggested;  // the release time the last held press would want; 0 none yet
-  uint32_t chosen;     // the one "Set release time" chose, saved by Setup's OK; 0 none
-} test;
+};
+
+}  // namespace
+
+static uint32_t chosenRelease;  // the one "Set release time" chose, saved by Setup's OK; 0 none
 
 unsigned TestReleaseChosen() {
-  return test.chosen;
+  return chosenRelease;
 }
 
 void TestReleaseForget() {
-  test.chosen = 0;
+  chosenRelease = 0;
 }
 
 static void ShowItem(HWND dialog, int id, int show) {
@@ -70,7 +78,8 @@ struct IndicatorArgs {
   HANDLE events[2];  // stop first: it wins when both are set; the thread's own duplicates
 };
 
-static void FlashPair(HWND dialog, int show) {
+static void FlashPair(HWND dialog, TestState* state, int show) {
+  TestState& test = *state;
   if (test.flashing == bool(show)) return;
   test.flashing = show;
   ShowItem(dialog, show ? IDC_FLASH1 : IDC_IDLE2, SW_SHOW);
@@ -83,8 +92,7 @@ static DWORD WINAPI IndicatorThread(LPVOID arg) {
   IndicatorArgs* args = static_cast<IndicatorArgs*>(arg);
   HANDLE stop = args->events[0];
   while (WaitForMultipleObjects(2, args->events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-    KeyEvent e;
-    while (QueueTake(&e)) PostMessageA(args->dialog, kMsgTestKey, e.code, LPARAM(e.time));
+    PostMessageA(args->dialog, kMsgTestKeys, 0, 0);
     PostMessageA(args->dialog, kMsgTestFlash, 1, 0);
     DWORD woken = WaitForSingleObject(stop, kFlashMs);
     PostMessageA(args->dialog, kMsgTestFlash, 0, 0);
@@ -107,7 +115,8 @@ static uint32_t ProfileRelease() {
 
 // A steady stream of new presses of one button: a held button whose receiver repeats it more slowly
 // than the release time. Offers the release time that fits its pace.
-static void OnSlowReceiver(HWND dialog, const PressPace* pace) {
+static void OnSlowReceiver(HWND dialog, TestState* state, const PressPace* pace) {
+  TestState& test = *state;
   char gap[16], release[16], wanted[16], text[256];
   test.suggested = PressReleaseFor(pace);
   FormatText(gap, sizeof gap, "%u", unsigned(pace->meanGap));
@@ -118,20 +127,29 @@ static void OnSlowReceiver(HWND dialog, const PressPace* pace) {
   EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), TRUE);
 }
 
-// A key the indicator took: named, and followed as a press; from the third signal of a held press
-// on, its pace and whether the release time fits it.
-static void OnKey(HWND dialog, int code, uint32_t time) {
+// A key taken from the queue: named, and a serial receiver's key followed as a press; from the
+// third signal of a held press on, its pace and whether the release time fits it.
+static void OnKey(HWND dialog, TestState* state, const KeyEvent* e) {
+  TestState& test = *state;
   char text[256];
-  ProfileButtonKey(code, "", text);
+  if (e->name[0]) {  // a button its receiver names; that receiver counts its repeats itself
+    if (e->remote[0]) {
+      TextFormat(text, sizeof text, IDS_TEST_NAMED, {e->name, e->remote});
+    } else {
+      FormatText(text, sizeof text, "%s", e->name);
+    }
+    SetDlgItemTextA(dialog, IDC_KEYNAME, text);
+    return;
+  }
+  ProfileButtonKey(e->code, "", text);
   SetDlgItemTextA(dialog, IDC_KEYNAME, text);
-  KeyEvent e = {1, uint8_t(code), time};
   PressTimings timings = kPressDefaultTimings;
   timings.ms[kPressRelease] = test.release;
-  int steps = PressFeed(&test.press, &e, &timings);
-  PressStreamFeed(&test.stream, &e, steps);
+  int steps = PressFeed(&test.press, e, &timings);
+  PressStreamFeed(&test.stream, e, steps);
   PressPace pace;
   if (PressStreamSlow(&test.stream, &pace)) {
-    OnSlowReceiver(dialog, &pace);
+    OnSlowReceiver(dialog, state, &pace);
     return;
   }
   if (steps & kPressBegins) {  // the last press's pace and verdict are not this one's
@@ -159,11 +177,12 @@ static void OnKey(HWND dialog, int code, uint32_t time) {
 
 // The Set button: the release time the last held press wants becomes Setup's change, saved with
 // its OK.
-static void OnSetRelease(HWND dialog) {
+static void OnSetRelease(HWND dialog, TestState* state) {
+  TestState& test = *state;
   if (!test.suggested) return;
   char value[16], text[1280];
   FormatText(value, sizeof value, "%u", unsigned(test.suggested));
-  test.chosen = test.suggested;
+  chosenRelease = test.suggested;
   test.release = test.suggested;
   TextFormat(text, sizeof text, IDS_HOLD_RELEASE_SET, {value});
   EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), FALSE);
@@ -177,7 +196,8 @@ static HANDLE Duplicate(HANDLE event) {
   return copy;
 }
 
-static HANDLE StartIndicator(HWND dialog) {
+static HANDLE StartIndicator(HWND dialog, TestState* state) {
+  TestState& test = *state;
   IndicatorArgs* args = static_cast<IndicatorArgs*>(HeapAlloc(GetProcessHeap(), 0, sizeof(IndicatorArgs)));
   if (!args) return nullptr;
   if (!test.stopEvent) test.stopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
@@ -193,7 +213,8 @@ static HANDLE StartIndicator(HWND dialog) {
 
 // Waits for the indicator thread to end, at most kEndWaitMs, handling the messages sent to this
 // thread meanwhile, ends a flash it left on, then drops whatever keys are still queued.
-static void EndIndicator(HWND dialog) {
+static void EndIndicator(HWND dialog, TestState* state) {
+  TestState& test = *state;
   HANDLE& indicatorThread = test.indicatorThread;
   if (indicatorThread) {
     DWORD start = GetTickCount();
@@ -213,11 +234,18 @@ static void EndIndicator(HWND dialog) {
     CloseHandle(test.stopEvent);
     test.stopEvent = nullptr;
   }
-  FlashPair(dialog, 0);
+  FlashPair(dialog, state, 0);
   QueueClear();
 }
 
-INT_PTR CALLBACK TestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+static INT_PTR CALLBACK TestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  TestState* state = reinterpret_cast<TestState*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  if (message == WM_INITDIALOG) {
+    state = reinterpret_cast<TestState*>(lParam);
+    SetWindowLongPtrA(dialog, DWLP_USER, LONG_PTR(state));
+  }
+  if (!state) return FALSE;
+  TestState& test = *state;
   switch (message) {
     case WM_INITDIALOG:
       ShowItem(dialog, IDC_FLASH1, SW_HIDE);
@@ -225,33 +253,40 @@ INT_PTR CALLBACK TestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
       test.flashing = false;
       PressReset(&test.press);
       PressStreamReset(&test.stream);
-      test.release = test.chosen ? test.chosen : ProfileRelease();
+      test.release = chosenRelease ? chosenRelease : ProfileRelease();
       test.suggested = 0;
       EnableWindow(GetDlgItem(dialog, IDC_TEST_RELEASE), FALSE);
-      test.indicatorThread = StartIndicator(dialog);
+      test.indicatorThread = StartIndicator(dialog, state);
       return FALSE;
-    case kMsgTestKey:
-      OnKey(dialog, int(wParam), uint32_t(lParam));
+    case kMsgTestKeys: {
+      KeyEvent e;
+      while (QueueTake(&e)) OnKey(dialog, state, &e);
       return TRUE;
+    }
     case kMsgTestFlash:
-      FlashPair(dialog, int(wParam));
+      FlashPair(dialog, state, int(wParam));
       return TRUE;
     case WM_COMMAND:
       if (HIWORD(wParam) != 0) return FALSE;
-      if (LOWORD(wParam) == IDC_TEST_RELEASE) OnSetRelease(dialog);
+      if (LOWORD(wParam) == IDC_TEST_RELEASE) OnSetRelease(dialog, state);
       if (LOWORD(wParam) != IDCANCEL) return FALSE;
       // Resetting before the stop keeps a key that came during a flash from flashing again.
       ResetEvent(gKeyReadyEvent);
       SetEvent(test.stopEvent);
-      EndIndicator(dialog);
+      EndIndicator(dialog, state);
       EndDialog(dialog, IDCANCEL);
       return FALSE;
     case WM_DESTROY:
       // Closed some other way than by Cancel: stop the thread all the same.
       if (test.indicatorThread && WaitForSingleObject(test.indicatorThread, 0) == WAIT_TIMEOUT)
         SetEvent(test.stopEvent);
-      EndIndicator(dialog);
+      EndIndicator(dialog, state);
       return FALSE;
   }
   return FALSE;
+}
+
+INT_PTR TestDialogRun(HMODULE language, HWND owner) {
+  TestState state = {};
+  return DialogBoxParamA(language, MAKEINTRESOURCEA(IDD_TEST), owner, TestDialogProc, LPARAM(&state));
 }

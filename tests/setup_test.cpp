@@ -4,6 +4,8 @@
 // receiver's answer to detection is played by a stand-in for the port calls; detection also runs
 // for real. Wine lets every process write every registry key, so a machine Run key that refuses a
 // standard user is played by a stand-in for opening keys.
+#include <winsock2.h>
+// before windows.h
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -136,21 +138,25 @@ int CheckedPort(const SetupLook& look) {
   return checked;
 }
 
-// A language module from before the list of ports above COM4: its setup dialog has no "Other",
-// no list and no status text for them. Played by taking those controls out of the dialog before
-// the dialog procedure sees it.
+// A language module from before the list of ports above COM4 (its setup dialog has no "Other", no
+// list and no status text for them), or from before the network receiver box and the keys' check
+// box. Played by taking those controls out of the dialog before the dialog procedure sees it.
 HHOOK olderHook;
-LRESULT CALLBACK TakeOutPortList(int code, WPARAM wParam, LPARAM lParam) {
+std::vector<int> takenOut;
+LRESULT CALLBACK TakeOutControls(int code, WPARAM wParam, LPARAM lParam) {
   const CWPSTRUCT* call = (const CWPSTRUCT*)lParam;
   if (code == HC_ACTION && call->message == WM_INITDIALOG && GetDlgItem(call->hwnd, IDC_DETECT)) {
-    for (int id : {IDC_PORT_OTHER, IDC_PORT_LIST, IDC_STATUS_OTHER})
-      DestroyWindow(GetDlgItem(call->hwnd, id));
+    for (int id : takenOut) DestroyWindow(GetDlgItem(call->hwnd, id));
   }
   return CallNextHookEx(olderHook, code, wParam, lParam);
 }
+const std::vector<int> kPortList = {IDC_PORT_OTHER, IDC_PORT_LIST, IDC_STATUS_OTHER},
+                       kNetworkAndKeys = {IDC_LIRC_HOST, IDC_LIRC_PORT, IDC_LIRC_TEST, IDC_LIRC_RESULT,
+                                          IDC_KEYS};
 struct OlderModule {
-  OlderModule() {
-    olderHook = SetWindowsHookExA(WH_CALLWNDPROC, TakeOutPortList, nullptr, GetCurrentThreadId());
+  explicit OlderModule(const std::vector<int>& controls = kPortList) {
+    takenOut = controls;
+    olderHook = SetWindowsHookExA(WH_CALLWNDPROC, TakeOutControls, nullptr, GetCurrentThreadId());
   }
   ~OlderModule() { UnhookWindowsHookEx(olderHook); }
 };
@@ -174,6 +180,12 @@ class SetupDialogTest : public ::testing::Test {
   }
 
   void Profile(const char* text) { dir.Write("profiles.ini", text); }
+  // Entry `key` of [default] now, "(none)" when absent.
+  std::string Entry(const char* key) {
+    char value[300];
+    GetPrivateProfileStringA("default", key, "(none)", value, sizeof value, gProfilePath);
+    return value;
+  }
   std::string Port() {
     char value[16];
     GetPrivateProfileStringA("default", "port", "(none)", value, sizeof value, gProfilePath);
@@ -181,11 +193,7 @@ class SetupDialogTest : public ::testing::Test {
   }
   INT_PTR Run(const std::function<void(HWND)>& drive) {
     return RunDriven(
-        IDC_DETECT,
-        [] {
-          return DialogBoxParamA(gLanguageModule, MAKEINTRESOURCEA(IDD_SETUP), nullptr, SetupDialogProc, 0);
-        },
-        drive);
+        IDC_DETECT, [] { return SetupDialogRun(gLanguageModule, nullptr); }, drive);
   }
 
   TempDir dir;
@@ -333,9 +341,10 @@ TEST_F(SetupDialogTest, OkSavesTheCheckedPortAndCancelSavesNothing) {
   }
 }
 
-// "Show notifications" (on without an entry) and "Show each press on the screen" (off without one,
-// on only for osd=1): each kept in [default] at OK, in the port's save, untouched by Cancel.
-TEST_F(SetupDialogTest, NotifyAndDisplayBoxesFollowTheProfileAndOkSavesThem) {
+// "Show notifications" (on without an entry), "Show each press on the screen" (off without one, on
+// only for osd=1) and "Take the keys of USB remotes" (on without an entry, which it removes; keys=0
+// off): each kept in [default] at OK, in the port's save, untouched by Cancel.
+TEST_F(SetupDialogTest, CheckBoxesFollowTheProfileAndOkSavesThem) {
   struct Case {
     int box;
     const char* key;
@@ -357,6 +366,11 @@ TEST_F(SetupDialogTest, NotifyAndDisplayBoxesFollowTheProfileAndOkSavesThem) {
       {IDC_OSD, "osd", "[default]\nport=1\nosd=1\n", true, true, IDCANCEL, "1", -1},
       {IDC_OSD, "osd", "[default]\nport=1\nosd=yes\n", false, false, IDOK, "0", -1},
       {IDC_OSD, "osd", "[default]\nport=1\n", false, true, IDCANCEL, "(none)", -1},
+      {IDC_KEYS, "keys", "[default]\nport=1\n", true, false, IDOK, "(none)", -1},
+      {IDC_KEYS, "keys", "[default]\nport=1\n", true, true, IDOK, "0", -1},
+      {IDC_KEYS, "keys", "[default]\nport=1\nkeys=0\n", false, true, IDOK, "(none)", -1},
+      {IDC_KEYS, "keys", "[default]\nport=1\nkeys=1\n", true, false, IDOK, "(none)", -1},
+      {IDC_KEYS, "keys", "[default]\nport=1\nkeys=0\n", false, true, IDCANCEL, "0", -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.key) + ": " + c.profile + (c.toggle ? " toggled" : "") +
@@ -378,6 +392,142 @@ TEST_F(SetupDialogTest, NotifyAndDisplayBoxesFollowTheProfileAndOkSavesThem) {
     }
     // OK saves the port and the choices at once: the backup is the profile as it was.
     EXPECT_EQ(ReadAll(std::string(gProfilePath) + ".bak"), c.button == IDOK ? c.profile : "(missing)");
+  }
+}
+
+// --- The network receiver box ---
+
+// The box shows lirc= as host and port (empty for the default); OK saves what it holds with the port
+// in one save (the backup is the profile as it was), none for an empty host; an address that is none
+// is told there and saves nothing. A template without the box and the keys' check box leaves lirc=
+// and keys= alone.
+TEST_F(SetupDialogTest, NetworkBoxShowsTheLircEntryAndOkSavesItWithThePort) {
+  const struct {
+    const char* profile;
+    const char* shown;        // host and port at start
+    const char *host, *port;  // typed over them; null: left
+    bool older;
+    INT_PTR result;    // IDCANCEL: OK was refused, then Cancel
+    const char* lirc;  // afterwards
+  } cases[] = {
+      {"[default]\nport=1\n", " ", "pi.local", "", false, IDOK, "pi.local"},
+      {"[default]\nport=1\n", " ", "pi.local", "9000", false, IDOK, "pi.local:9000"},
+      {"[default]\nport=1\n", " ", "::1", "8765", false, IDOK, "[::1]:8765"},
+      {"[default]\nport=1\n", " ", "pi.local:9000", "", false, IDOK, "pi.local:9000"},
+      {"[default]\nport=1\nlirc=pi.local:9000\n", "pi.local 9000", nullptr, nullptr, false, IDOK,
+       "pi.local:9000"},
+      {"[default]\nport=1\nlirc=pi.local\n", "pi.local ", "", nullptr, false, IDOK, "(none)"},
+      {"[default]\nport=1\nlirc=pi.local\n", "pi.local ", nullptr, "70000", false, IDCANCEL, "pi.local"},
+      {"[default]\nport=1\nlirc=pi local\n", "pi local ", nullptr, nullptr, false, IDCANCEL, "pi local"},
+      {"[default]\nport=1\nlirc=pi.local\nkeys=0\n", " ", nullptr, nullptr, true, IDOK, "pi.local"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.profile + std::string(c.host ? c.host : "-") + ":" + (c.port ? c.port : "-"));
+    Profile(c.profile);
+    DeleteFileA((std::string(gProfilePath) + ".bak").c_str());
+    std::string keysBefore = Entry("keys"), shown, told;
+    std::unique_ptr<OlderModule> older(c.older ? new OlderModule(kNetworkAndKeys) : nullptr);
+    INT_PTR result = Run([&](HWND d) {
+      shown = ItemText(d, IDC_LIRC_HOST) + " " + ItemText(d, IDC_LIRC_PORT);
+      if (c.host) SetDlgItemTextA(d, IDC_LIRC_HOST, c.host);
+      if (c.port) SetDlgItemTextA(d, IDC_LIRC_PORT, c.port);
+      if (c.result == IDOK) return PostClick(d, IDOK);
+      Click(d, IDOK);
+      told = ItemText(d, IDC_LIRC_RESULT);
+      PostClick(d, IDCANCEL);
+    });
+    EXPECT_EQ(shown, c.shown);
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(Entry("lirc"), c.lirc);
+    EXPECT_EQ(Entry("keys"), keysBefore);
+    EXPECT_EQ(ReadAll(std::string(gProfilePath) + ".bak"), c.result == IDOK ? c.profile : "(missing)");
+    if (c.result == IDCANCEL) {
+      EXPECT_NE(told.find("is no host name or address"), std::string::npos) << told;
+    }
+  }
+}
+
+// With no port and a network receiver, the status says that receiver is in use.
+TEST_F(SetupDialogTest, NoPortWithANetworkReceiverSaysWhichReceiverIsInUse) {
+  for (const char* port : {"0", "1"}) {
+    Profile((std::string("[default]\nport=") + port + "\nlirc=pi.local:9000\n").c_str());
+    std::string said;
+    Run([&](HWND d) {
+      said = ItemText(d, IDC_DETECT_RESULT);
+      PostClick(d, IDCANCEL);
+    });
+    EXPECT_EQ(said, port[0] == '0'
+                        ? "No port is needed: the network receiver (pi.local:9000) is the receiver in use."
+                        : "");
+  }
+}
+
+// A peer that takes connections and never says a word: a listening socket that accepts none.
+struct SilentServer {
+  SOCKET s;
+  std::string port;
+  SilentServer() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof a;
+    bind(s, (sockaddr*)&a, size);
+    listen(s, 4);
+    getsockname(s, (sockaddr*)&a, &size);
+    port = std::to_string(ntohs(a.sin_port));
+  }
+  ~SilentServer() {
+    closesocket(s);
+    WSACleanup();
+  }
+};
+
+// The box's Test button asks on a thread of its own and says what the server answered, or why not: a
+// real lircd (tools/lib.sh remote_lircd_start; tests/e2e/lirc_e2e.sh runs this case with its port in
+// REMOTE_LIRC_PORT) gives its version and remote; a peer that never answers, a port where nothing
+// listens and one that is none say so. While it asks, the button is disabled, the box says so and
+// the dialog answers.
+TEST_F(SetupDialogTest, NetworkTestSaysWhatTheServerAnswered) {
+  Profile("[default]\nport=1\n");
+  const char* lircd = getenv("REMOTE_LIRC_PORT");
+  SilentServer silent;
+  const struct {
+    std::string port, said;
+  } cases[] = {
+      {silent.port,
+       "127.0.0.1:" + silent.port + " took the connection but gave no answer of a LIRC server in time."},
+      {"1", "Nothing listens at 127.0.0.1:1: is the server running there, with its network port open?"},
+      {"0", "\"127.0.0.1:0\" is no host name or address with a port from 1 to 65535."},
+      {lircd ? lircd : "",
+       std::string("127.0.0.1:") + (lircd ? lircd : "") + " answers: version 0.10.1, 1 remote: DEMO"},
+  };
+  for (const auto& c : cases) {
+    if (c.port.empty()) continue;  // no lircd here
+    SCOPED_TRACE(c.port);
+    std::string said, asking;
+    bool answering = false, enabledAfter = false, busy = false;
+    Run([&](HWND d) {
+      SetDlgItemTextA(d, IDC_LIRC_HOST, "127.0.0.1");
+      SetDlgItemTextA(d, IDC_LIRC_PORT, c.port.c_str());
+      Click(d, IDC_LIRC_TEST);
+      asking = ItemText(d, IDC_LIRC_RESULT);
+      busy = !ItemEnabled(d, IDC_LIRC_TEST);
+      answering = SendMessageTimeoutA(d, WM_NULL, 0, 0, SMTO_BLOCK, 500, nullptr) != 0;
+      WaitUntil([&] { return ItemEnabled(d, IDC_LIRC_TEST); });
+      said = ItemText(d, IDC_LIRC_RESULT);
+      enabledAfter = ItemEnabled(d, IDC_LIRC_TEST);
+      PostClick(d, IDCANCEL);
+    });
+    EXPECT_EQ(said, c.said);
+    EXPECT_TRUE(answering);
+    EXPECT_TRUE(enabledAfter);
+    if (c.port == silent.port) {
+      EXPECT_EQ(asking, "Asking 127.0.0.1:" + silent.port + "...");
+      EXPECT_TRUE(busy);
+    }
   }
 }
 
@@ -1053,6 +1203,8 @@ TEST_F(SetupDialogTest, OkAfterADetectionThatFoundNothingAsksBeforeSavingNoPort)
       {"no detection: the design's write of 0", "[default]\nport=7\n", false, 0, 0, IDOK, "0"},
       {"no port configured: nothing to lose", "[default]\nport=0\n", true, 0, 0, IDOK, "0"},
       {"a port chosen after the detection", "[default]\nport=3\n", true, 2, 0, IDOK, "2"},
+      {"a network receiver named: nothing to lose", "[default]\nport=3\nlirc=pi.local\n", true, 0, 0, IDOK,
+       "0"},
   };
   DWORD self = GetCurrentThreadId();
   for (const auto& c : kCases) {

@@ -139,10 +139,7 @@ class TestDialogTest : public ::testing::Test {
     std::set<DWORD> before = ProcessThreads();
     std::vector<HANDLE> started;
     INT_PTR result = RunDriven(
-        IDC_IDLE1,
-        [] {
-          return DialogBoxParamA(gLanguageModule, MAKEINTRESOURCEA(IDD_TEST), nullptr, TestDialogProc, 0);
-        },
+        IDC_IDLE1, [] { return TestDialogRun(gLanguageModule, nullptr); },
         [&](HWND dialog) {
           for (DWORD id : ProcessThreads()) {
             if (before.count(id) || id == GetCurrentThreadId()) continue;
@@ -203,6 +200,29 @@ TEST_F(TestDialogTest, OneKeyFlashesTheIndicatorOnceNamesTheKeyAndLeavesNothingQ
   EXPECT_EQ(QueueTake(&e), 0);
   EXPECT_GE(newThreads, 1);
   EXPECT_EQ(threadsLeft, 0);
+}
+
+// A button its receiver names (the network receiver, the keys of USB remotes) flashes and is named
+// with its remote, or alone without one.
+TEST_F(TestDialogTest, ANamedButtonFlashesAndIsNamedWithItsRemote) {
+  const struct {
+    uint8_t source;
+    const char *remote, *name;
+  } keys[] = {{kKeyFromNetwork, "DEMO", "KEY_PLAY"}, {kKeyFromKeyboard, "", "PLAY"}};
+  Run([&](HWND d) {
+    for (const auto& key : keys) {
+      KeyEvent e{1, 0};
+      e.source = key.source;
+      lstrcpynA(e.remote, key.remote, sizeof e.remote);
+      lstrcpynA(e.name, key.name, sizeof e.name);
+      int before = FlashesEnded();
+      QueuePut(e);
+      SetEvent(gKeyReadyEvent);
+      WaitUntil([&] { return FlashesEnded() > before; });
+    }
+    PostClick(d, IDCANCEL);
+  });
+  EXPECT_EQ(keyNameAtFlash, (std::vector<std::string>{"KEY_PLAY (DEMO)", "PLAY"}));
 }
 
 TEST_F(TestDialogTest, KeysDuringAFlashGiveExactlyOneMoreFlash) {

@@ -24,7 +24,7 @@ namespace {
 // placeholders filled (the longest values they take), or a text of the program's own (id 0).
 struct Part {
   int id;
-  const char* args[3];
+  const char* args[4];
 };
 
 // The texts the program writes into a dialog's controls at run time, the longest of each kind.
@@ -34,15 +34,29 @@ const struct RunText {
   int first, last;  // the controls (a range: the status texts of COM1..COM4)
   Part parts[2];
 } kRunTexts[] = {
-    {IDD_SETUP, IDC_STATUS1, IDC_STATUS4, {{0, {"Test..."}}}},
+    {IDD_SETUP, IDC_STATUS1, IDC_STATUS4, {{IDS_SETUP_TESTING, {}}}},
     {IDD_SETUP, IDC_STATUS1, IDC_STATUS4, {{IDS_SETUP_NOT_THERE, {}}}},
-    {IDD_SETUP, IDC_STATUS_OTHER, IDC_STATUS_OTHER, {{0, {"Test..."}}}},
+    {IDD_SETUP, IDC_STATUS_OTHER, IDC_STATUS_OTHER, {{IDS_SETUP_TESTING, {}}}},
     {IDD_SETUP, IDC_STATUS_OTHER, IDC_STATUS_OTHER, {{IDS_SETUP_NOT_THERE, {}}}},
     {IDD_SETUP, IDC_DETECT_RESULT, IDC_DETECT_RESULT, {{IDS_SETUP_NO_RECEIVER, {}}}},
+    {IDD_SETUP, IDC_DETECT_RESULT, IDC_DETECT_RESULT, {{IDS_LIRC_IN_USE, {"raspberrypi.local:8765"}}}},
+    {IDD_SETUP,
+     IDC_LIRC_RESULT,
+     IDC_LIRC_RESULT,
+     {{IDS_LIRC_FOUND + 1,
+       {"raspberrypi.local:8765", "0.10.1", "3", "DEMO, Samsung_BN59-01199F, Hauppauge"}}}},
+    {IDD_SETUP,
+     IDC_LIRC_RESULT,
+     IDC_LIRC_RESULT,
+     {{IDS_LIRC_FOUND_NONE, {"raspberrypi.local:8765", "0.10.1"}}}},
+    {IDD_SETUP, IDC_LIRC_RESULT, IDC_LIRC_RESULT, {{IDS_LIRC_NO_SERVER, {"raspberrypi.local:8765"}}}},
+    {IDD_SETUP, IDC_LIRC_RESULT, IDC_LIRC_RESULT, {{IDS_LIRC_NO_ANSWER, {"raspberrypi.local:8765"}}}},
+    {IDD_SETUP, IDC_LIRC_RESULT, IDC_LIRC_RESULT, {{IDS_LIRC_BAD_ADDRESS, {"raspberrypi.local:87650"}}}},
     {IDD_SETUP, IDC_AUTOSTART, IDC_AUTOSTART, {{IDS_AUTOSTART_TASK, {}}}},
     {IDD_SETUP, IDC_PROFILE_KIND, IDC_PROFILE_KIND, {{IDS_PROFILE_OWN, {}}}},
     {IDD_SETUP, IDC_PROFILE_KIND, IDC_PROFILE_KIND, {{IDS_PROFILE_SHARED, {}}}},
     {IDD_TEST, IDC_KEYNAME, IDC_KEYNAME, {{0, {"Key127"}}}},
+    {IDD_TEST, IDC_KEYNAME, IDC_KEYNAME, {{IDS_TEST_NAMED, {"KEY_VOLUMEDOWN", "Samsung_TV"}}}},
     {IDD_TEST,
      IDC_TEST_PACE,
      IDC_TEST_PACE,
@@ -62,7 +76,7 @@ std::string Fill(const std::string& text, const char* const* args, const char* p
   std::string out;
   for (size_t i = 0; i < text.size(); i++) {
     char next = i + 1 < text.size() ? text[i + 1] : 0;
-    if (text[i] == '%' && next >= '1' && next <= '3' && args && args[next - '1']) {
+    if (text[i] == '%' && next >= '1' && next <= '4' && args && args[next - '1']) {
       out += args[next - '1'];
       i++;
     } else if (text[i] == '%' && next == 's' && percentS) {

@@ -2,7 +2,8 @@
 # Makes the pictures in docs/ from the real program under Wine, so that they show what the program
 # and the demo show today:
 #   docs/demo.png          the demo's own screenshot (tools/demo.sh): Notepad typed into by the remote
-#   docs/setup-dialog.png  the setup dialog with COM1 chosen, COM7 and COM8 offered under "Other"
+#   docs/setup-dialog.png  the setup dialog with COM1 chosen, COM7 and COM8 offered under "Other", and
+#                          what a real lircd answered to the network receiver box's Test
 #   docs/test-dialog.png   the test dialog while a button is held (the indicator lit, the receiver's pace)
 #   docs/test-dialog-slow.png  the same with a receiver that repeats more slowly than the release time
 #   docs/tray-menu.png     the tray icon with its menu open, enlarged twice
@@ -21,7 +22,8 @@
 #   CODE: the language module, 001 (English, the default) or 049, 033, 034. The German pictures go
 #   to docs/de/, the French and Spanish ones to build/screenshots-CODE/shots/ (to look at), and the
 #   demo is made for English only.
-# REMOTE_SHOTS_DEMO=0 leaves docs/demo.png as it is.
+# REMOTE_SHOTS_DEMO=0 leaves docs/demo.png as it is; REMOTE_SHOTS_ONLY=setup makes the tray menu and
+# the setup and test dialogs' pictures only.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 trap remote_cleanup EXIT
@@ -69,6 +71,9 @@ remote_start_com_pair "$WORK/cable"
 remote_plug_cable "$WORK/cable2" 7 8
 APP="$WINEPREFIX/drive_c/app"
 remote_app "$APP" remote.exe REMOT001.DLL REMOT049.DLL REMOT033.DLL REMOT034.DLL
+# A LIRC server for the network receiver box, on its usual port when that is free.
+(exec 3<>/dev/tcp/127.0.0.1/8765) 2>/dev/null || LIRCD_PORT=8765
+remote_lircd_start "$WORK/lircd"
 printf '[default]\r\nport=1\r\n[Song.mp3 - Media Player]\r\nKey12=KEYBOARD CTRL+P+^P+^CTRL\r\nKey13=EXEC C:\\Tools\\eq.exe\r\nKey14=KEYBOARD UP+^UP\r\nKey14.hold=repeat\r\nKey15=KEYBOARD K+^K\r\nKey15.long=KEYBOARD S+^S\r\n' >"$APP/profiles.ini"
 wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v OVRARemote /d 'C:\app\remote.exe' /f \
   >/dev/null 2>&1
@@ -95,7 +100,11 @@ drive no-menu 3000 >/dev/null
 remote_log "the setup dialog"
 drive command 101 >/dev/null
 drive wait-title "$SETUP" 20000 >/dev/null
-sleep 1
+# The server typed into the network receiver box (the profile keeps none: Setup is cancelled).
+drive set-text "$SETUP" 1100 localhost >/dev/null    # IDC_LIRC_HOST
+drive set-text "$SETUP" 1101 "$LIRCD_PORT" >/dev/null # IDC_LIRC_PORT
+drive press "$SETUP" 1102 >/dev/null                 # IDC_LIRC_TEST: asks the lircd
+sleep 1.5
 shoot_window "$SETUP" "$DOCS/setup-dialog.png"
 
 remote_log "the test dialog while a button is held"
@@ -120,6 +129,12 @@ drive press "$TEST" 2 >/dev/null
 drive gone "$TEST" 10000 >/dev/null
 drive press "$SETUP" 2 >/dev/null
 drive gone "$SETUP" 10000 >/dev/null
+if [ "${REMOTE_SHOTS_ONLY:-}" = setup ]; then
+  drive command 100 >/dev/null
+  wait "$APP_PID" 2>/dev/null || true
+  remote_log "written into $DOCS: tray-menu.png setup-dialog.png test-dialog.png test-dialog-slow.png"
+  exit 0
+fi
 
 remote_log "the setup dialog when the installation's logon task starts the program"
 TASK_KEY='HKLM\Software\Halvesta Systems\Tessil OVRA'

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The network receiver's client against a real LIRC server (runs lirc_test.exe's LircServer.*
-# tests): the VERSION/LIST query, a press and a held button by its repeat counts, lircd restarted.
+# tests, and setup_test.exe's network Test button): the VERSION/LIST query, a press and a held button by its repeat counts, lircd restarted.
 # The test asks for each step by creating a file in the work folder: "sendN" holds a line for lircd
 # to send (irsend SIMULATE), "restartN" ends lircd and starts it again on the same port after the seconds it holds; the script
 # answers with "sendN.done" or "restartN.done".
@@ -27,4 +27,11 @@ done
 check "the client against lircd (LircServer.*)" wait "$test"
 tr -d '\r' <"$WORK/test.log" | grep -E '^\[ figure \]|Failure|Expected|Which is|actual' || true
 expect "the case ran, not skipped" "PASSED.*1 test" "$(tr -d '\r' <"$WORK/test.log" | grep PASSED || true)"
+# Setup's Test button of the network receiver box against the same server.
+REMOTE_LIRC_PORT="$LIRCD_PORT" WINEDEBUG=-all \
+  wine "$BUILD/bin/setup_test.exe" --gtest_filter='SetupDialogTest.NetworkTest*' >"$WORK/setup.log" 2>&1 &
+test=$!
+REMOTE_PIDS+=($test)
+check "Setup's network Test against lircd (SetupDialogTest.NetworkTest*)" wait "$test"
+tr -d '\r' <"$WORK/setup.log" | grep -E 'Failure|Expected|Which is|actual' || true
 remote_e2e_end
