@@ -7,6 +7,7 @@
 
 #include "actions/keygroups.h"
 #include "actions/keyparse.h"
+#include "actions/keytake.h"
 #include "actions/osdtext.h"
 #include "actions/press.h"
 #include "common/format.h"
@@ -98,5 +99,14 @@ static int OsdTimeTaken(const char* value) {
   return OsdTimeParse(value, &ms);
 }
 
-const ProfileLineRules gProfileLineRules = {PressPolicyParse, TimingTaken, ActionSplitLine,
-                                            KeysLeftDown,     OsdOnParse,  OsdTimeTaken};
+// A button of any remote or of the keyboard's is a key the hook may be asked to take; a key of the
+// notation that is never taken gives it nothing to act on (a network receiver's button of that name
+// still would, without a remote).
+static int NeverTaken(const char* remote, const char* name) {
+  if (remote[0] && !ProfileSameName({remote, strlen(remote)}, {kKeyTakeRemote, sizeof kKeyTakeRemote - 1}))
+    return 0;
+  return KeyTakeNeverTaken(name);
+}
+
+const ProfileLineRules gProfileLineRules = {PressPolicyParse, TimingTaken,  ActionSplitLine, KeysLeftDown,
+                                            OsdOnParse,       OsdTimeTaken, NeverTaken};

@@ -212,19 +212,29 @@ static void ProgramWord(const char* command, char* out, size_t size) {
   FormatText(out, size, "%.*s", int(end - name), name);
 }
 
+// The button where the display names it: its code for the "Key%1" texts, a named button's name
+// for the texts of named buttons (the remote and receiver would not be read from across a room).
+static void NotRun(const ActivityEvent* e, OsdWords* out) {
+  out->id = e->name[0] ? IDS_OSD_NAMED_NOT_RUN : IDS_OSD_NOT_RUN;
+  if (e->name[0]) {
+    FormatText(out->first, sizeof out->first, "%s", e->name);
+  } else {
+    FormatText(out->first, sizeof out->first, "%d", e->code);
+  }
+}
+
 void OsdDescribe(const ActivityEvent* e, const char* osd, OsdLoadFn load, OsdWords* out) {
   out->id = IDS_OSD_OWN;
   out->first[0] = '\0';
   out->second[0] = '\0';
   if (e->result == kActivityNoEntry) {
-    out->id = IDS_OSD_NO_ENTRY;
-    FormatText(out->first, sizeof out->first, "%d", e->code);
+    NotRun(e, out);
+    out->id = e->name[0] ? IDS_OSD_NAMED_NO_ENTRY : IDS_OSD_NO_ENTRY;
     FormatText(out->second, sizeof out->second, "%s", e->program[0] ? e->program : e->title);
     return;
   }
   if (e->result == kActivityTooLong || e->result == kActivityNoKeyword) {
-    out->id = IDS_OSD_NOT_RUN;
-    FormatText(out->first, sizeof out->first, "%d", e->code);
+    NotRun(e, out);
     return;
   }
   if (osd && osd[0]) {
@@ -236,6 +246,7 @@ void OsdDescribe(const ActivityEvent* e, const char* osd, OsdLoadFn load, OsdWor
     case kActionKeyboard:
       out->id = IDS_OSD_KEYS;
       OsdKeysText(argument, load, out->first, sizeof out->first);
+      if (!out->first[0] && e->name[0]) FormatText(out->first, sizeof out->first, "%s", e->name);
       if (!out->first[0]) FormatText(out->first, sizeof out->first, "Key%d", e->code);
       return;
     case kActionExec:
@@ -250,8 +261,7 @@ void OsdDescribe(const ActivityEvent* e, const char* osd, OsdLoadFn load, OsdWor
       FormatText(out->first, sizeof out->first, "%u", unsigned(atol(argument)) & 0xFFFFu);
       return;
     default:
-      out->id = IDS_OSD_NOT_RUN;
-      FormatText(out->first, sizeof out->first, "%d", e->code);
+      NotRun(e, out);
       return;
   }
 }

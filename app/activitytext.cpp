@@ -6,7 +6,17 @@
 #include "app/notice.h"
 #include "common/format.h"
 #include "common/text.h"
+#include "receiver/keyring.h"
 #include "resources/resource_ids.h"
+
+void ActivityButtonText(const ActivityEvent* e, char* out, size_t size) {
+  if (!e->name[0]) {
+    FormatText(out, size, "Key%d", e->code);
+    return;
+  }
+  int source = e->source >= kKeyFromNetwork && e->source <= kKeyFromMce ? e->source : 0;
+  TextFormat(out, size, IDS_BUTTON_NAMED + source, {e->name, e->remote});
+}
 
 void ActivityColumnName(int column, char* out, size_t size) {
   TextLoad(IDS_ACTIVITY_COLUMN + column, out, size);
@@ -94,7 +104,7 @@ void ActivityColumnText(const ActivityEvent* e, int column, char* out, size_t si
       return;
     }
     case 1:
-      if (press) FormatText(out, size, "Key%d", e->code);  // the entry's name in the profile
+      if (press) ActivityButtonText(e, out, size);
       if (e->kind == kActivityReceiver) TextLoad(IDS_ACTIVITY_EVENT_RECEIVER, out, size);
       if (e->kind == kActivityRejected) TextLoad(IDS_ACTIVITY_EVENT_PACKET, out, size);
       return;
@@ -173,8 +183,9 @@ void NoticeText(const ActivityEvent* e, char* out, size_t size) {
   if (size) out[0] = '\0';
   int kind = NoticeKindOf(e);
   if (kind < 0) return;
-  char code[16], port[24], window[kActivityTitleSize];
+  char code[16], port[24], window[kActivityTitleSize], button[2 * kKeyNameSize + 96];
   FormatText(code, sizeof code, "%d", e->code);
+  ActivityButtonText(e, button, sizeof button);
   FormatText(port, sizeof port, "%ld", e->detail);
   // The program of a press as the notice names it: its file, else its title, else "this window";
   // a program not started: the system's reason.
@@ -193,5 +204,9 @@ void NoticeText(const ActivityEvent* e, char* out, size_t size) {
   }
   bool receiver =
       kind == kNoticeReceiverGone || kind == kNoticeReceiverWaiting || kind == kNoticeReceiverBack;
-  TextFormat(out, size, IDS_NOTICE + kind, {receiver ? port : code, window});
+  if (!receiver && e->name[0]) {
+    TextFormat(out, size, IDS_NOTICE_NAMED + kind, {button, window});
+  } else {
+    TextFormat(out, size, IDS_NOTICE + kind, {receiver ? port : code, window});
+  }
 }

@@ -11,6 +11,10 @@ enum {
   kNoticeTextSize = 256,         // a notice's bytes (the balloon's limit), terminator included
 };
 
+// How a press names its button: "Key12" for a serial code (the entry's name in the profile), a
+// named button by its name, its remote and where it came from ("KEY_PLAY (remote DEMO, network
+// receiver)"). Writes at most size bytes (zero-terminated).
+void ActivityButtonText(const ActivityEvent* e, char* out, size_t size);
 // Column header `column` (0 time, 1 event, 2 window, 3 program, 4 section, 5 action, 6 result).
 void ActivityColumnName(int column, char* out, size_t size);
 // Column texts of one event. Writes at most size bytes (zero-terminated).

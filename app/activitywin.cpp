@@ -26,6 +26,7 @@
 #include "common/activitylog.h"
 #include "common/process.h"
 #include "common/text.h"
+#include "receiver/keyring.h"
 #include "receiver/lircreceiver.h"
 #include "resources/resource_ids.h"
 #include "setup/setup.h"
@@ -129,6 +130,16 @@ static void NoticeShow(HWND mainWindow, const char* text, DWORD icon) {
   Shell_NotifyIconA(NIM_MODIFY, &n);
 }
 
+// The press as Assign teaches it: its button and the window it was meant for.
+static void AssignPressOf(const ActivityEvent* e, AssignPress* press) {
+  press->code = e->code;
+  press->source = e->source;
+  ActivityCopyField(press->remote, sizeof press->remote, e->remote);
+  ActivityCopyField(press->name, sizeof press->name, e->name);
+  ActivityCopyField(press->title, sizeof press->title, e->title);
+  ActivityCopyField(press->program, sizeof press->program, e->program);
+}
+
 // The network receiver not connected: told once a run, the first time.
 static void NoticeNetworkFor(HWND mainWindow, const ActivityEvent* e) {
   if (networkNoticeShown || !SetupNotificationsOn()) return;
@@ -144,14 +155,12 @@ static void NoticeFor(HWND mainWindow, const ActivityEvent* e) {
     NoticeNetworkFor(mainWindow, e);
   int kind = NoticeKindOf(e);
   if (kind < 0 || !SetupNotificationsOn()) return;
-  if (!NoticeDecide(&notices, kind, ActivityNow(), e->code, e->program[0] ? e->program : e->title)) return;
+  if (!NoticeDecide(&notices, kind, ActivityNow(), e)) return;
   char text[kNoticeTextSize];
   NoticeText(e, text, sizeof text);
   noticeAssigns = kind == kNoticeNoEntry;
   if (noticeAssigns) {
-    noticePress.code = e->code;
-    ActivityCopyField(noticePress.title, sizeof noticePress.title, e->title);
-    ActivityCopyField(noticePress.program, sizeof noticePress.program, e->program);
+    AssignPressOf(e, &noticePress);
   }
   bool warn = kind == kNoticeBlocked || kind == kNoticeNotStarted || kind == kNoticeReceiverGone;
   NoticeShow(mainWindow, text, warn ? NIIF_WARNING : NIIF_INFO);
@@ -279,9 +288,7 @@ static void ReadPress(ActivityRing* ring, void* context) {
   }
   if (!e) return;
   r->found = true;
-  r->press.code = e->code;
-  ActivityCopyField(r->press.title, sizeof r->press.title, e->title);
-  ActivityCopyField(r->press.program, sizeof r->press.program, e->program);
+  AssignPressOf(e, &r->press);
 }
 
 static void AssignFor(HWND owner, const AssignPress* press) {
@@ -426,6 +433,21 @@ static void AddCellTips(HWND dialog, HWND list) {
   listProc = WNDPROC(SetWindowLongPtrA(list, GWLP_WNDPROC, LONG_PTR(ListTipProc)));
 }
 
+// The event column grows to the name of a named button the first time one shows: a user of the
+// serial receiver alone keeps the narrow column that "Key12" needs.
+static void FitEventColumn(HWND list, const ActivityEvent* e) {
+  if (e->kind != kActivityPress || !e->name[0]) return;
+  char text[2 * kKeyNameSize + 96];
+  ActivityColumnText(e, 1, text, sizeof text);
+  int width = ListView_GetStringWidth(list, text) + 2 * GetSystemMetrics(SM_CXEDGE) + 12;
+  if (width > ListView_GetColumnWidth(list, 1)) ListView_SetColumnWidth(list, 1, width);
+}
+
+static void FitEventColumnToLog(ActivityRing* ring, void* context) {
+  for (unsigned i = 0; i < ring->count; i++)
+    FitEventColumn(static_cast<HWND>(context), ActivityRingAt(ring, i));
+}
+
 static void OnInit(HWND dialog) {
   HWND list = GetDlgItem(dialog, IDC_ACTIVITY_LIST);
   ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
@@ -443,6 +465,7 @@ static void OnInit(HWND dialog) {
     column.cx = ColumnWidth(list, c, kLeast[c] * units.right / 4);
     SendMessageA(list, LVM_INSERTCOLUMNA, WPARAM(c), LPARAM(&column));
   }
+  ActivityLogRead(FitEventColumnToLog, list);
   AddCellTips(dialog, list);
   shownFirst = 0;
   FitToWorkArea(dialog);
@@ -529,7 +552,10 @@ void ActivityOnNewEvents(HWND mainWindow) {
   }
   if (named) ActivityLogRead(PutPrograms, &fresh);
   for (unsigned i = 0; i < fresh.count; i++) NoticeFor(mainWindow, &fresh.events[i]);
-  if (activityWindow) ListRefresh(activityWindow);
+  if (!activityWindow) return;
+  for (unsigned i = 0; i < fresh.count; i++)
+    FitEventColumn(GetDlgItem(activityWindow, IDC_ACTIVITY_LIST), &fresh.events[i]);
+  ListRefresh(activityWindow);
 }
 
 void ActivityOnReceiverState(WPARAM state, LPARAM port) {

@@ -21,6 +21,7 @@
 #include "actions/keygroups.h"
 #include "actions/keyline.h"
 #include "actions/osdtext.h"
+#include "app/activitytext.h"
 #include "profile/profile.h"
 #include "profile/profilepath.h"
 #include "profile/profiletext.h"
@@ -147,10 +148,24 @@ int ChosenHold(HWND dialog) {
 bool ForLongPress(HWND dialog) {
   return IsDlgButtonChecked(dialog, IDC_ASSIGN_LONG) == BST_CHECKED;
 }
+// The press's entry name with `suffix`: "Key9"; a named button's "Key.NAME", or "Key.REMOTE.NAME"
+// when "only this remote" is checked. Empty when the receiver's names cannot stand in an entry.
+void ButtonKey(HWND dialog, const AssignState* state, const char* suffix, char* key) {
+  const AssignPress* press = state->press;
+  key[0] = '\0';
+  if (!press->name[0]) {
+    ProfileButtonKey(press->code, suffix, key);
+    return;
+  }
+  bool onlyRemote = IsDlgButtonChecked(dialog, IDC_ASSIGN_ONLY_REMOTE) == BST_CHECKED;
+  char keys[kProfileButtonKeys][kProfileKeySize];
+  if (ProfileButtonKeys(-1, onlyRemote ? press->remote : "", press->name, suffix, keys) > 0)
+    FormatText(key, kProfileKeySize, "%s", keys[0]);
+}
 // The entry the line goes into: "Key9", or "Key9.long" for a long press.
 void EntryKey(HWND dialog, const AssignState* state, char* key, size_t size) {
   char name[kProfileKeySize];
-  ProfileButtonKey(state->press->code, ForLongPress(dialog) ? kProfileLongSuffix : "", name);
+  ButtonKey(dialog, state, ForLongPress(dialog) ? kProfileLongSuffix : "", name);
   FormatText(key, size, "%s", name);
 }
 
@@ -168,13 +183,14 @@ void PresetHold(HWND dialog, AssignState* state) {
 
 // "Now in [...]": the button's entries there now (KeyN, KeyN.hold, KeyN.long), those it has, in
 // that order; "nothing" when it has none.
-void NowText(const char* section, int code, char* out, size_t size) {
+void NowText(HWND dialog, const AssignState* state, const char* section, char* out, size_t size) {
   const char* const suffixes[] = {"", kProfileHoldSuffix, kProfileLongSuffix};
   char first[kProfileKeySize] = "", rest[kActionLineMax + 200] = "";
   size_t used = 0;
   for (const char* suffix : suffixes) {
     char key[kProfileKeySize], value[kActionLineMax + 1];
-    ProfileButtonKey(code, suffix, key);
+    ButtonKey(dialog, state, suffix, key);
+    if (!key[0]) continue;
     CurrentValue(section, key, value, sizeof value);
     if (!value[0]) continue;
     int n = first[0] ? FormatText(rest + used, sizeof rest - used, "; %s=%s", key, value)
@@ -199,7 +215,10 @@ void Refresh(HWND dialog, AssignState* state) {
   const char* section = ChosenSection(dialog, state);
   BuildLine(dialog, state->line, sizeof state->line, why, sizeof why);
   bool window = IsDlgButtonChecked(dialog, IDC_ASSIGN_WINDOW) == BST_CHECKED;
-  if (window && !section[0]) {  // a title no section can serve
+  if (!key[0]) {  // a name the receiver gave that no entry can hold
+    state->line[0] = 0;
+    TextFormat(shown, sizeof shown, IDS_ASSIGN_NO_ENTRY_NAME, {state->press->name});
+  } else if (window && !section[0]) {  // a title no section can serve
     state->line[0] = 0;
     TextLoad(IDS_ASSIGN_NO_PATTERN, shown, sizeof shown);
   } else if (state->line[0]) {
@@ -216,7 +235,7 @@ void Refresh(HWND dialog, AssignState* state) {
   SetDlgItemTextA(dialog, IDC_ASSIGN_PREVIEW, shown);
   SendDlgItemMessageA(dialog, IDC_ASSIGN_PREVIEW, EM_LINESCROLL, 0, -0x7FFF);  // from its first line
   char nowText[kActionLineMax + 400] = "";
-  if (section[0]) NowText(section, state->press->code, nowText, sizeof nowText);
+  if (section[0]) NowText(dialog, state, section, nowText, sizeof nowText);
   SetDlgItemTextA(dialog, IDC_ASSIGN_NOW, nowText);
   EnableWindow(GetDlgItem(dialog, IDOK), state->line[0] != 0);
   EnableWindow(GetDlgItem(dialog, IDC_ASSIGN_NAMES),
@@ -255,11 +274,56 @@ void AddTip(HWND tips, HWND dialog, int id, const char* text) {
   SendMessageA(tips, TTM_ADDTOOLA, 0, LPARAM(&tool));
 }
 
+// Hides control `row` and closes the gap it leaves: the controls below it move up by its row, and
+// the dialog gets that much shorter.
+void CloseRow(HWND dialog, HWND row) {
+  RECT box, below;
+  GetWindowRect(row, &box);
+  GetWindowRect(GetDlgItem(dialog, IDC_ASSIGN_TITLE), &below);
+  int shift = below.top - box.top;
+  ShowWindow(row, SW_HIDE);
+  if (shift <= 0) return;
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    RECT r;
+    GetWindowRect(child, &r);
+    if (r.top < below.top) continue;
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    SetWindowPos(child, nullptr, r.left, r.top - shift, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  RECT frame;
+  GetWindowRect(dialog, &frame);
+  SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top - shift,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void OnInit(HWND dialog, AssignState* state) {
   const AssignPress* press = state->press;
   char text[MAX_PATH + 64], none[64];
-  ProfileButtonKey(press->code, "", text);
+  ActivityEvent button;  // the button named as the Activity window names it
+  ZeroMemory(&button, sizeof button);
+  button.code = press->code;
+  button.source = press->source;
+  ActivityCopyField(button.remote, sizeof button.remote, press->remote);
+  ActivityCopyField(button.name, sizeof button.name, press->name);
+  ActivityButtonText(&button, text, sizeof text);
   SetDlgItemTextA(dialog, IDC_ASSIGN_KEY, text);
+  // "Only this &remote (%s)": a named button of a remote whose name an entry can hold; hidden for the
+  // others. Unchecked, the entry serves the button of that name on every remote.
+  HWND only = GetDlgItem(dialog, IDC_ASSIGN_ONLY_REMOTE);
+  bool remoteOk =
+      press->name[0] && press->remote[0] && ProfileButtonNameOk(press->remote, strlen(press->remote));
+  if (only && !press->name[0]) {
+    CloseRow(dialog, only);
+  } else if (only) {
+    EnableWindow(only, remoteOk);
+    char format[128] = "";
+    GetWindowTextA(only, format, sizeof format);
+    const char* at = strstr(format, "%s");
+    if (at && !strstr(at + 2, "%")) {
+      FormatText(text, sizeof text, "%.*s%s%s", int(at - format), format, press->remote, at + 2);
+      SetWindowTextA(only, text);
+    }
+  }
   TextLoad(IDS_ASSIGN_NO_TITLE, none, sizeof none);
   SetDlgItemTextA(dialog, IDC_ASSIGN_TITLE, press->title[0] ? press->title : none);
   TextLoad(IDS_ASSIGN_NO_PROGRAM, none, sizeof none);
@@ -361,6 +425,15 @@ bool OnOk(HWND dialog, AssignState* state) {
   return true;
 }
 
+// Whether the held button dispatch tells of (kMsgAssignHeld's wParam) is the one being taught.
+bool HeldIsThePress(WPARAM which, const AssignPress* press) {
+  if (!press->name[0]) return which < kDispatchHeldNamed && int(which) == press->code;
+  PressButton held;
+  if (which < kDispatchHeldNamed || DispatchHeldButton(which, &held) != 1) return false;
+  return held.source == press->source && lstrcmpiA(held.remote, press->remote) == 0 &&
+         lstrcmpiA(held.name, press->name) == 0;
+}
+
 INT_PTR CALLBACK AssignDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   AssignState* state = reinterpret_cast<AssignState*>(GetWindowLongPtrA(dialog, DWLP_USER));
   if (message == WM_INITDIALOG) {
@@ -372,7 +445,8 @@ INT_PTR CALLBACK AssignDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
   }
   // The button held past the long-press time while the dialog is open: it is taught a long press.
   if (message == kMsgAssignHeld) {
-    if (state && int(wParam) == state->press->code && IsWindowEnabled(GetDlgItem(dialog, IDC_ASSIGN_LONG))) {
+    if (state && HeldIsThePress(wParam, state->press) &&
+        IsWindowEnabled(GetDlgItem(dialog, IDC_ASSIGN_LONG))) {
       CheckDlgButton(dialog, IDC_ASSIGN_LONG, BST_CHECKED);
       Refresh(dialog, state);
     }
@@ -413,7 +487,7 @@ INT_PTR CALLBACK AssignDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       break;
     default:
       if ((id < IDC_ASSIGN_WINDOW || id > IDC_ASSIGN_START) &&
-          (id < IDC_ASSIGN_HOLD_EVERY || id > IDC_ASSIGN_LONG))
+          (id < IDC_ASSIGN_HOLD_EVERY || id > IDC_ASSIGN_LONG) && id != IDC_ASSIGN_ONLY_REMOTE)
         return FALSE;
   }
   Refresh(dialog, state);

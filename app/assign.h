@@ -4,9 +4,12 @@
 #include <windows.h>
 
 struct AssignPress {
-  int code;                // the button, 0-127 ("Key9")
+  int code;                // a serial button, 0-127 ("Key9")
   char title[256];         // the title of the window that was in front (ANSI)
   char program[MAX_PATH];  // its program file ("notepad.exe"), or empty
+  int source = 0;          // a named button's KeySource (receiver/keyring.h), its remote and name:
+  char remote[64] = "";    // taught as Key.NAME, or Key.REMOTE.NAME with "only this remote";
+  char name[64] = "";      // name "" for a serial button
 };
 
 // Runs the Assign dialog (template IDD_ASSIGN from the language module) modally over owner for that press.

@@ -20,7 +20,7 @@
 #include "resources/resource_ids.h"
 
 // The text of each kind of problem; a section's problem names no key. A new kind of problem: its
-// code in profile/profilecheck.h, its text's id (500-599) in resources/resource_ids.h, its English
+// code in profile/profilecheck.h, its text's id in resources/resource_ids.h, its English
 // in resources/texts001.inc (and every other module's textsNNN.inc), and its case here.
 static int ProblemTextId(int kind) {
   switch (kind) {
@@ -48,6 +48,14 @@ static int ProblemTextId(int kind) {
       return IDS_CHECK_TIMING;
     case kCheckOsd:
       return IDS_CHECK_OSD;
+    case kCheckNoName:
+      return IDS_CHECK_NO_NAME;
+    case kCheckLirc:
+      return IDS_CHECK_LIRC;
+    case kCheckKeys:
+      return IDS_CHECK_KEYS;
+    case kCheckNeverTaken:
+      return IDS_CHECK_NEVER_TAKEN;
   }
   return 0;
 }

@@ -30,18 +30,23 @@ static bool SameName(const char* a, const char* b) {
   }
 }
 
-int NoticeDecide(NoticeState* state, int kind, int64_t now, int code, const char* program) {
+int NoticeDecide(NoticeState* state, int kind, int64_t now, const ActivityEvent* e) {
   if (kind < 0 || kind >= kNoticeKinds) return 0;
   if (state->shown[kind] && now - state->last[kind] < kNoticeIntervalMs) return 0;
   if (kind == kNoticeNoEntry) {
-    if (!program) program = "";
+    const char* program = e->program[0] ? e->program : e->title;
     for (int i = 0; i < state->toldCount; i++) {
-      if (state->told[i].code == code && SameName(state->told[i].program, program)) return 0;
+      const auto& told = state->told[i];
+      if (told.code == e->code && SameName(told.remote, e->remote) && SameName(told.name, e->name) &&
+          SameName(told.program, program))
+        return 0;
     }
     if (state->toldCount == kNoticeNoEntryMemory) return 0;  // enough told for one run
-    state->told[state->toldCount].code = code;
-    ActivityCopyField(state->told[state->toldCount].program, kActivityProgramSize, program);
-    state->toldCount++;
+    auto& told = state->told[state->toldCount++];
+    told.code = e->code;
+    ActivityCopyField(told.remote, sizeof told.remote, e->remote);
+    ActivityCopyField(told.name, sizeof told.name, e->name);
+    ActivityCopyField(told.program, sizeof told.program, program);
   }
   state->shown[kind] = true;
   state->last[kind] = now;

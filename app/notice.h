@@ -24,14 +24,16 @@ struct NoticeState {
   bool shown[kNoticeKinds];
   struct {
     int code;
+    char remote[sizeof(ActivityEvent::remote)], name[sizeof(ActivityEvent::name)];  // a named button's
     char program[kActivityProgramSize];
-  } told[kNoticeNoEntryMemory];  // the keys with no entry already told, by program
+  } told[kNoticeNoEntryMemory];  // the buttons with no entry already told, by program
   int toldCount;
 };
 
 void NoticeReset(NoticeState* state);
 // The notice kind an event calls for, -1 for none.
 int NoticeKindOf(const ActivityEvent* e);
-// 1 when a notice of that kind may be shown at `now` (ms), which then counts as shown; else 0.
-// kNoticeNoEntry also needs the key and the program (compared without regard to case).
-int NoticeDecide(NoticeState* state, int kind, int64_t now, int code, const char* program);
+// 1 when a notice of that kind for event `e` may be shown at `now` (ms), which then counts as shown;
+// else 0. kNoticeNoEntry is told once for each button (its code, or its remote and name) in each
+// program (its file, else its window's title; names compared without regard to case).
+int NoticeDecide(NoticeState* state, int kind, int64_t now, const ActivityEvent* e);

@@ -143,9 +143,13 @@ void OsdPressed(const ActivityEvent* record, int count) {
   uint32_t ms;
   ProfileGet(kProfileDefault, kProfileOsdTime, value, sizeof value - 1);
   OsdTimeParse(value, &ms);
-  char key[32], osd[kOsdTextSize];
-  ProfileButtonKey(record->code, kProfileOsdSuffix, key);
-  if (!record->section[0] || ProfileGet(record->section, key, osd, sizeof osd - 1) != 1) osd[0] = '\0';
+  // The own text of the section that served: the first of the button's entry names there that has one.
+  char keys[kProfileButtonKeys][kProfileKeySize], osd[kOsdTextSize] = "";
+  int names = ProfileButtonKeys(record->name[0] ? -1 : record->code, record->remote, record->name,
+                                kProfileOsdSuffix, keys);
+  for (int i = 0; i < names && record->section[0] && !osd[0]; i++) {
+    if (ProfileGet(record->section, keys[i], osd, sizeof osd - 1) != 1) osd[0] = '\0';
+  }
   EnterCriticalSection(&slotLock);
   slot.record = *record;
   FormatText(slot.osd, sizeof slot.osd, "%s", osd);

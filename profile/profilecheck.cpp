@@ -11,6 +11,7 @@
 
 #include "common/format.h"
 #include "profile/profiletext.h"
+#include "receiver/lircaddress.h"
 
 typedef ProfileSpan Span;
 
@@ -20,12 +21,21 @@ static bool SameName(Span a, Span b) {
 
 static void CopySpan(char* out, size_t size, Span s);
 
-// An entry of [default] that is a timing, hold=, osd= or osdtime=: returns true, with problem->kind set when
-// its value is not one the program takes (left 0 when it is). False for any other entry.
+// An entry of [default] that is a timing, hold=, osd=, osdtime=, lirc= or keys=: returns true, with
+// problem->kind set when its value is not one the program takes (left 0 when it is). False for any
+// other entry.
 static bool DefaultTiming(Span key, Span raw, ProfileProblem* problem) {
-  char value[64];
+  char value[kLircHostMax + 16];
   CopySpan(value, sizeof value, raw);
-  if (SameName(key, {kProfileHold, sizeof kProfileHold - 1})) {
+  if (SameName(key, {kProfileLirc, sizeof kProfileLirc - 1})) {
+    char host[kLircHostMax];
+    int port, parsed = LircParseAddress(value, host, sizeof host, &port);
+    if (raw.length >= sizeof value || (parsed < 0 && parsed != kLircAddressEmpty)) problem->kind = kCheckLirc;
+  } else if (SameName(key, {kProfileKeys, sizeof kProfileKeys - 1})) {
+    Span keys = ProfileTrim(raw);
+    if (keys.length > 1 || (keys.length == 1 && keys.text[0] != '0' && keys.text[0] != '1'))
+      problem->kind = kCheckKeys;
+  } else if (SameName(key, {kProfileHold, sizeof kProfileHold - 1})) {
     if (raw.length && gProfileLineRules.holdPolicy(value) < 0) problem->kind = kCheckHoldValue;
   } else if (SameName(key, {kProfileOsd, sizeof kProfileOsd - 1})) {
     if (raw.length >= sizeof value || gProfileLineRules.osdOn(value) < 0) problem->kind = kCheckOsd;
@@ -50,18 +60,27 @@ static void CopySpan(char* out, size_t size, Span s) {
   out[n] = '\0';
 }
 
-// 1 when `key` is "Key" followed by 0 to 127 as "Key%d" writes it, or a named button's "Key.NAME"
-// or "Key.REMOTE.NAME"; 0 when it begins with "Key" but is no such name ("Key." without a name
-// among them), -1 when it does not begin with "Key" (not a button entry at all).
-static int ButtonKey(Span key) {
-  if (key.length < 3 || !SameName({key.text, 3}, {kProfileButtonPrefix, 3})) return -1;
+enum { kButtonNotKey = -1, kButtonNone = 0, kButtonSerial = 1, kButtonNamed = 2, kButtonNoName = 3 };
+
+// kButtonSerial when `key` is "Key" followed by 0 to 127 as "Key%d" writes it, kButtonNamed for a
+// named button's "Key.NAME" or "Key.REMOTE.NAME" (its remote, empty for none, and name into the
+// spans when given), kButtonNoName for a "Key." without such a name ("Key.", "Key.DEMO."),
+// kButtonNone for any other name beginning with "Key", kButtonNotKey when it does not begin with
+// "Key" (not a button entry at all).
+static int ButtonKey(Span key, Span* remote = nullptr, Span* button = nullptr) {
+  if (key.length < 3 || !SameName({key.text, 3}, {kProfileButtonPrefix, 3})) return kButtonNotKey;
   if (key.length >= 4 && key.text[3] == '.') {
-    const char* name = key.text + 4;
-    size_t length = key.length - 4;
-    const char* dot = static_cast<const char*>(memchr(name, '.', length));
-    if (!dot) return ProfileButtonNameOk(name, length) ? 1 : 0;
-    size_t remote = size_t(dot - name);
-    return ProfileButtonNameOk(name, remote) && ProfileButtonNameOk(dot + 1, length - remote - 1) ? 1 : 0;
+    Span name = {key.text + 4, key.length - 4}, from = {"", 0};
+    const char* dot = static_cast<const char*>(memchr(name.text, '.', name.length));
+    if (dot) {
+      from = {name.text, size_t(dot - name.text)};
+      name = {dot + 1, name.length - from.length - 1};
+      if (!ProfileButtonNameOk(from.text, from.length)) return kButtonNoName;
+    }
+    if (!ProfileButtonNameOk(name.text, name.length)) return kButtonNoName;
+    if (remote) *remote = from;
+    if (button) *button = name;
+    return kButtonNamed;
   }
   if (key.length < 4 || key.length > 6) return 0;
   int value = 0;
@@ -71,7 +90,7 @@ static int ButtonKey(Span key) {
     value = value * 10 + (c - '0');
   }
   if (key.text[3] == '0' && key.length > 4) return 0;  // "Key07" is not "Key7"
-  return value <= 127 ? 1 : 0;
+  return value <= 127 ? kButtonSerial : kButtonNone;
 }
 
 // The entry's name without a ".hold" or ".long" at its end (into *base), and which of them it had:
@@ -133,7 +152,8 @@ static NameSlot* NameFind(NameSet* set, Span name, int form, bool add) {
 struct SectionInfo {
   Span name;
   int line;
-  unsigned keys[4];  // the buttons it holds a non-empty value for
+  unsigned keys[4];  // the serial buttons it holds a non-empty value for
+  bool named;        // it holds a named button: told as shadowed never (names are not compared)
   Span shadow;       // the earlier pattern that always serves first; empty: none
 };
 
@@ -184,7 +204,7 @@ static void FindShadows(SectionInfo* sections, int count, NameSet* set) {
       any = any || sections[s].keys[i];
       all = all && (sections[s].keys[i] & ~covered[i]) == 0;
     }
-    if (any && all) sections[s].shadow = first;
+    if (any && all && !sections[s].named) sections[s].shadow = first;
     NameSlot* slot = NameFind(set, text, form, true);
     if (slot && !slot->first.length) slot->first = sections[s].name;
     if (slot) AddKeys(slot->keys, sections[s].keys);
@@ -213,10 +233,15 @@ int ProfileCheckText(const char* text, size_t size, ProfileProblemFn report, voi
     ProfileLine line;
     while (ProfileTextNext(&reader, &line)) {
       if (line.kind == kProfileLineSection) {
-        sections[sectionCount++] = {line.name, line.number, {0, 0, 0, 0}, {"", 0}};
+        sections[sectionCount++] = {line.name, line.number, {0, 0, 0, 0}, false, {"", 0}};
         NameFind(&set, line.name, kFormSection, true);
       } else if (sectionCount && line.kind == kProfileLineEntry && line.hasValue &&
-                 ProfileUnquote(line.value).length && ButtonKey(line.name) == 1) {
+                 ProfileUnquote(line.value).length) {
+        Span base;
+        ButtonSuffix(line.name, &base);
+        int button = ButtonKey(base);
+        if (button == kButtonNamed) sections[sectionCount - 1].named = true;
+        if (button != kButtonSerial || base.length != line.name.length) continue;
         int code = atoi(line.name.text + 3);
         sections[sectionCount - 1].keys[code / 32] |= 1u << (code % 32);
       }
@@ -277,14 +302,24 @@ int ProfileCheckText(const char* text, size_t size, ProfileProblemFn report, voi
       // a timing or hold= of [default]: problem.kind says whether it has one
       if (!problem.kind) continue;
     } else {
-      Span base;
+      Span base, remote = {"", 0}, name = {"", 0};
       int suffix = ButtonSuffix(key, &base);
-      int button = ButtonKey(base);
-      if (button < 0) continue;
-      if (button == 0) {
+      int button = ButtonKey(base, &remote, &name);
+      if (button == kButtonNotKey) continue;
+      char remoteText[kProfileKeySize], nameText[kProfileKeySize];
+      CopySpan(remoteText, sizeof remoteText, remote);
+      CopySpan(nameText, sizeof nameText, name);
+      if (button == kButtonNone) {
         problem.kind = kCheckNotAButton;
-      } else if (raw.length == 0 || suffix == 3) {
-        continue;  // an empty entry counts as none; a .osd text may say anything
+      } else if (button == kButtonNoName) {
+        problem.kind = kCheckNoName;
+      } else if (raw.length == 0) {
+        continue;  // an empty entry counts as none
+      } else if (button == kButtonNamed && gProfileLineRules.neverTaken(remoteText, nameText) == 1) {
+        problem.kind = kCheckNeverTaken;
+        CopySpan(problem.detail, sizeof problem.detail, name);
+      } else if (suffix == 3) {
+        continue;  // a .osd text may say anything
       } else if (suffix == 1) {
         CopySpan(value, sizeof value, raw);
         if (gProfileLineRules.holdPolicy(value) >= 0) continue;

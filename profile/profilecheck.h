@@ -21,7 +21,11 @@ enum {
   kCheckTiming = 11,      // a timing of [default] that is no number within 50..5000 (detail: the value)
   kCheckOsd = 12,         // osd= of [default] that is not 0 or 1, or osdtime= no number within 500..10000
                           // (detail: the value)
-  kCheckLastKind = 12,
+  kCheckNoName = 13,      // a "Key." entry without a button name that can be written ("Key.", "Key.DEMO.")
+  kCheckLirc = 14,  // lirc= of [default] that is not HOST[:PORT] with a port 1..65535 (detail: the value)
+  kCheckKeys = 15,  // keys= of [default] that is not 0 or 1 (detail: the value)
+  kCheckNeverTaken = 16,  // Key.NAME or Key.keyboard.NAME of a key the program never takes (detail: NAME)
+  kCheckLastKind = 16,
 };
 
 struct ProfileProblem {
@@ -34,8 +38,8 @@ struct ProfileProblem {
 
 // What the check leaves to the action code, which knows action lines (actions/linerules.cpp):
 // whether a value names a hold policy, whether a timing of [default] is one the program takes, the
-// keyword an action line begins with, and the keys a KEYBOARD argument leaves held down (named
-// into detail, size bytes; their count).
+// keyword an action line begins with, the keys a KEYBOARD argument leaves held down (named into
+// detail, size bytes; their count), and which named buttons are keys that are never taken.
 enum { kProfileLineNoKeyword = -1, kProfileLineKeyboard = 1 };
 struct ProfileLineRules {
   int (*holdPolicy)(const char* value);          // >= 0: a policy
@@ -45,6 +49,9 @@ struct ProfileLineRules {
   int (*keysLeftDown)(const char* argument, char* detail, size_t size);
   int (*osdOn)(const char* value);    // >= 0: osd= taken
   int (*osdTime)(const char* value);  // >= 0: osdtime= taken
+  // 1: Key.NAME or Key.REMOTE.NAME (remote "" for none) names a key of the notation that the
+  // keyboard hook never takes ("Key.ENTER", "Key.keyboard.F5"); 0 else
+  int (*neverTaken)(const char* remote, const char* name);
 };
 extern const ProfileLineRules gProfileLineRules;
 

@@ -22,6 +22,8 @@ inline constexpr char kProfileNotify[] = "notify";
 inline constexpr char kProfileOsd[] = "osd";
 inline constexpr char kProfileOsdTime[] = "osdtime";
 inline constexpr char kProfileHold[] = "hold";
+inline constexpr char kProfileLirc[] = "lirc";  // the network receiver: HOST[:PORT]
+inline constexpr char kProfileKeys[] = "keys";  // 0: the keys of USB remotes are never taken
 enum { kProfileTimingCount = 4 };
 inline constexpr const char* kProfileTimingNames[kProfileTimingCount] = {"release", "repeatdelay",
                                                                          "repeatinterval", "longpress"};

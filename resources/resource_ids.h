@@ -263,3 +263,15 @@
 #define IDS_PROFILE_SHARED 1001    // the shared profile, beside the program, is in use
 #define IDS_PROFILE_BACK_ASK 1002  // back to the shared one? %1 the folder keeping the own one
 #define IDS_PROFILE_KEEP 1003      // what could not be kept, where going back failed
+
+// Buttons by name, seen and taught (texts 1130-1159; Assign's controls 1160-1169).
+#define IDS_BUTTON_NAMED 1130        // + KeySource: %1 a named button's name, %2 its remote (1130: any other)
+#define IDS_OSD_NAMED_NO_ENTRY 1134  // %1 the button's name, %2 the program it found nothing for
+#define IDS_OSD_NAMED_NOT_RUN 1135   // %1 the button's name: its line did not run
+#define IDS_CHECK_NO_NAME 1136       // a Key. entry without a button name that can be written
+#define IDS_CHECK_LIRC 1137          // lirc= of [default] that is no HOST[:PORT] (%4 the value)
+#define IDS_CHECK_KEYS 1138          // keys= of [default] that is not 0 or 1 (%4 the value)
+#define IDS_CHECK_NEVER_TAKEN 1139   // an entry for a key that is never taken (%4 its name)
+#define IDS_NOTICE_NAMED 1140        // + NoticeKind of a press: as IDS_NOTICE, %1 the named button
+#define IDS_ASSIGN_NO_ENTRY_NAME 1147  // Assign: %1 a button name no entry can hold
+#define IDC_ASSIGN_ONLY_REMOTE 1160  // Assign: the entry is Key.REMOTE.NAME (optional: without it, Key.NAME)

@@ -25,3 +25,12 @@ inline ActivityEvent Press(int code, int result, long detail = 0) {
   strcpy(e.line, "KEYBOARD CTRL+S+^S+^CTRL");
   return e;
 }
+
+// A press of a named button (source a KeySource of receiver/keyring.h: 1 network, 2 keyboard, 3 mce).
+inline ActivityEvent Named(int source, const char* remote, const char* name, int result, long detail = 0) {
+  ActivityEvent e = Press(0, result, detail);
+  e.source = source;
+  strcpy(e.remote, remote);
+  strcpy(e.name, name);
+  return e;
+}

@@ -78,6 +78,8 @@ TEST(Notice, EachKindAtMostOnceAMinuteNoEntryOncePerKeyAndProgram) {
     int code;
     const char* program;
     int shown;
+    const char* remote = "";  // a named button's remote and name
+    const char* name = "";
   } steps[] = {
       {kNoticeBlocked, 1000, 1, "", 1},
       {kNoticeBlocked, 60999, 1, "", 0},  // within the minute
@@ -88,13 +90,22 @@ TEST(Notice, EachKindAtMostOnceAMinuteNoEntryOncePerKeyAndProgram) {
       {kNoticeNoEntry, 70000, 8, "vlc.exe", 1},
       {kNoticeNoEntry, 80000, 7, "vlc.exe", 0},  // within the minute: not told, so told later
       {kNoticeNoEntry, 200000, 7, "vlc.exe", 1},
+      {kNoticeNoEntry, 300000, 0, "vlc.exe", 1, "DEMO", "KEY_OK"},  // a named button, not Key0
+      {kNoticeNoEntry, 400000, 0, "vlc.exe", 0, "demo", "key_ok"},
+      {kNoticeNoEntry, 500000, 0, "vlc.exe", 1, "", "KEY_OK"},  // another remote's: another button
+      {kNoticeNoEntry, 600000, 0, "vlc.exe", 1},
       {kNoticeReceiverGone, 5000, 0, "", 1},
       {kNoticeReceiverBack, 6000, 0, "", 1},
       {kNoticeReceiverGone, 7000, 0, "", 0},
       {-1, 0, 0, "", 0},
   };
-  for (const Step& s : steps)
-    EXPECT_EQ(NoticeDecide(&state, s.kind, s.at, s.code, s.program), s.shown) << s.kind << " at " << s.at;
+  for (const Step& s : steps) {
+    ActivityEvent e = Press(s.code, kActivityNoEntry);
+    strcpy(e.program, s.program);
+    strcpy(e.remote, s.remote);
+    strcpy(e.name, s.name);
+    EXPECT_EQ(NoticeDecide(&state, s.kind, s.at, &e), s.shown) << s.kind << " at " << s.at;
+  }
 }
 
 TEST(Notice, KindOfEvents) {

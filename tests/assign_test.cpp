@@ -202,6 +202,57 @@ TEST_F(AssignTest, WhereStartsNarrowAndBracketTitles) {
   EXPECT_NE(preview.find("not even as a pattern"), std::string::npos) << preview;
 }
 
+// A named button is taught as Key.NAME, or Key.REMOTE.NAME with "only this remote" (a long press
+// and "when held" beside it as for KeyN); a name no entry can hold is refused; a serial button has
+// no such box.
+TEST_F(AssignTest, NamedButtons) {
+  static const struct {
+    int source;
+    const char *remote, *name;
+    int click;  // IDC_ASSIGN_ONLY_REMOTE, IDC_ASSIGN_LONG or 0
+    const char *label, *box, *preview;
+  } kCases[] = {
+      {1, "DEMO", "KEY_OK", 0, "KEY_OK (remote DEMO, network receiver)", "Only this re&mote (DEMO)",
+       "Key.KEY_OK=CLOSE\r\nKey.KEY_OK.hold=once"},
+      {1, "DEMO", "KEY_OK", IDC_ASSIGN_ONLY_REMOTE, "KEY_OK (remote DEMO, network receiver)",
+       "Only this re&mote (DEMO)", "Key.DEMO.KEY_OK=CLOSE\r\nKey.DEMO.KEY_OK.hold=once"},
+      {2, "keyboard", "PLAY", IDC_ASSIGN_LONG, "PLAY (remote keyboard, USB remote key)",
+       "Only this re&mote (keyboard)", "Key.PLAY.long=CLOSE"},
+      {1, "DEMO", "KEY.OK", 0, "KEY.OK (remote DEMO, network receiver)", "Only this re&mote (DEMO)",
+       "The button's name KEY.OK cannot stand in an entry of the profile (1 to 31 letters, digits, _, - and "
+       "+): "
+       "it cannot be taught."},
+      {0, "", "", 0, "Key9", "", "Key9=CLOSE\r\nKey9.hold=once"},
+  };
+  for (const auto& c : kCases) {
+    dir.Write("profiles.ini", "[default]\r\n");
+    AssignPress named = press;
+    named.source = c.source;
+    strcpy(named.remote, c.remote);
+    strcpy(named.name, c.name);
+    std::string label, box, preview;
+    bool ok = false;
+    Run(named, [&](HWND d) {
+      Click(d, IDC_ASSIGN_EVERY);
+      Click(d, IDC_ASSIGN_CLOSE);
+      if (c.click) Click(d, c.click);
+      label = ItemText(d, IDC_ASSIGN_KEY);
+      if (ItemVisible(d, IDC_ASSIGN_ONLY_REMOTE)) box = ItemText(d, IDC_ASSIGN_ONLY_REMOTE);
+      preview = ItemText(d, IDC_ASSIGN_PREVIEW);
+      ok = ItemEnabled(d, IDOK);
+      PostClick(d, ok ? IDOK : IDCANCEL);
+    });
+    EXPECT_EQ(label, c.label);
+    EXPECT_EQ(box, c.box);
+    EXPECT_EQ(preview, c.preview);
+    std::string key = std::string(c.preview).substr(0, std::string(c.preview).find('='));
+    char value[64] = "";
+    GetPrivateProfileStringA("default", key.c_str(), "", value, sizeof value, gProfilePath);
+    EXPECT_STREQ(value, ok ? "CLOSE" : "") << key;
+    EXPECT_EQ(ok, strchr(c.name, '.') == nullptr) << c.name;
+  }
+}
+
 // A key the notation cannot write (0x88, past F24) is refused in the preview, and OK stays off;
 // the named list holds the keys the table can write (the browser keys among them).
 TEST_F(AssignTest, RefusedKeyAndNamedList) {

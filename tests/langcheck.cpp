@@ -17,6 +17,7 @@
 
 #include "app/activitytext.h"
 #include "app/check.h"
+#include "app/notice.h"
 #include "app/tray.h"
 #include "common/text.h"
 #include "resources/resource_ids.h"
@@ -33,13 +34,15 @@ size_t StringLimit(int id) {
   if (id >= IDS_ACTIVITY_COLUMN && id < IDS_ACTIVITY_COLUMN + kActivityColumns)
     return kActivityColumnNameSize;
   if ((id >= IDS_NOTICE && id <= IDS_NOTICE_THIS_WINDOW) || id == IDS_NOTICE_NETWORK) return kNoticeTextSize;
+  if (id >= IDS_NOTICE_NAMED && id < IDS_NOTICE_NAMED + kNoticeKinds) return kNoticeTextSize;
   if (id == IDS_CHECK_CAPTION) return kCheckCaptionSize;
   return kTextPatternSize;
 }
 
 // A dialog text the program reads back into a buffer; other dialog texts: a static control's.
 size_t DialogTextLimit(int dialog, int control) {
-  if (dialog == IDD_ASSIGN && control == IDC_ASSIGN_APP) return 128;  // app/assign.cpp's format
+  if (dialog == IDD_ASSIGN && (control == IDC_ASSIGN_APP || control == IDC_ASSIGN_ONLY_REMOTE))
+    return 128;  // app/assign.cpp's formats
   return 256;
 }
 

@@ -7,7 +7,9 @@
 #include <string>
 
 #include "common/process.h"
+#include "profile/profile.h"
 #include "tests/activity_events.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -23,6 +25,7 @@ struct TextCase {
   const char* osd;
   int count;
   const char* shown;
+  const char* name = "";  // a named button's (of remote DEMO), instead of Key12
 };
 
 const TextCase kTextCases[] = {
@@ -59,6 +62,14 @@ const TextCase kTextCases[] = {
      "3"},
     {"TYPE X", kActivityNoKeyword, "", 1, "Key12: its line does not run"},
     {"EXEC x", kActivityTooLong, "Never", 1, "Key12: its line does not run"},
+    // A named button by its name.
+    {"", kActivityNoEntry, "", 1, "KEY_OK does nothing in notepad.exe", "KEY_OK"},
+    {"TYPE X", kActivityNoKeyword, "", 1, "KEY_OK: its line does not run", "KEY_OK"},
+    {"KEYBOARD", kActivityKeysSent, "", 2,
+     "KEY_OK \xC3\x97"
+     "2",
+     "KEY_OK"},
+    {"KEYBOARD SPACE+^SPACE", kActivityKeysSent, "Pause", 1, "Pause", "KEY_OK"},
 };
 
 struct OsdTest : ::testing::Test {
@@ -74,7 +85,7 @@ struct OsdTest : ::testing::Test {
 
 TEST_F(OsdTest, TextOfEachPress) {
   for (const TextCase& c : kTextCases) {
-    ActivityEvent e = Press(12, c.result);
+    ActivityEvent e = c.name[0] ? Named(1, "DEMO", c.name, c.result) : Press(12, c.result);
     strcpy(e.line, c.line);
     WCHAR text[300];
     OsdText(&e, c.osd, c.count, text, 300);
@@ -101,6 +112,34 @@ TEST_F(OsdTest, LongKeysAreCut) {
   EXPECT_EQ(shown.size(), 255u);
   EXPECT_EQ(shown.substr(0, 20), "Volume up, Volume up");
   EXPECT_EQ(shown.substr(shown.size() - 3), "...");
+}
+
+// The entry's own text is read from the section that served, under the button's names in the
+// order of the lookup: Key.REMOTE.NAME, then Key.NAME; KeyN for a serial code.
+TEST_F(OsdTest, OwnTextOfTheEntryThatServed) {
+  TempDir dir;
+  ASSERT_EQ(ProfileRefresh(dir.Write("profiles.ini",
+                                     "[default]\r\nosd=1\r\n[vlc.exe]\r\nKey12.osd=Twelve\r\n"
+                                     "Key.DEMO.KEY_OK.osd=Demo OK\r\nKey.KEY_OK.osd=Any OK\r\n")
+                               .c_str()),
+            0);
+  HWND main = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  OsdStart(main);
+  const struct {
+    const char *remote, *name, *shown;
+  } cases[] = {{"demo", "key_ok", "Demo OK"}, {"TV", "KEY_OK", "Any OK"}, {"", "", "Twelve"}};
+  for (const auto& c : cases) {
+    ActivityEvent e =
+        c.name[0] ? Named(1, c.remote, c.name, kActivityKeysSent, 1) : Press(12, kActivityKeysSent, 1);
+    strcpy(e.section, "vlc.exe");
+    OsdPressed(&e, 1);
+    OsdOnMessage();
+    WCHAR text[64] = L"";
+    GetWindowTextW(OsdWindow(), text, 64);
+    EXPECT_EQ(Utf8(text), c.shown) << c.remote << "." << c.name;
+  }
+  OsdStop();
+  DestroyWindow(main);
 }
 
 // The window: never activated, never hit by the mouse, outside the taskbar, with the text it shows,

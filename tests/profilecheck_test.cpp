@@ -23,8 +23,9 @@ static std::vector<std::string> Problems(const std::string& text) {
       text.data(), text.size(),
       [](void* context, const ProfileProblem* p) {
         static const char* const kKinds[] = {
-            "",         "no keyword",   "held", "not a button", "no section", "too long", "shadowed",
-            "no class", "long pattern", "",     "hold",         "timing",     "osd"};
+            "",         "no keyword",   "held",       "not a button", "no section", "too long", "shadowed",
+            "no class", "long pattern", "",           "hold",         "timing",     "osd",      "no name",
+            "lirc",     "keys",         "never taken"};
         std::string line = "Line " + std::to_string(p->line) + ", [" + p->section + "]" +
                            (p->key[0] ? std::string(" ") + p->key : "") + ": " + kKinds[p->kind];
         if (p->detail[0]) line += std::string(" ") + p->detail;
@@ -74,10 +75,27 @@ static const CheckCase kCheckCases[] = {
     {"buttons by name",
      "[x]\nKey.KEY_PLAY=CLOSE\nkey.demo.key_up=CLOSE\nKey.DEMO.KEY_OK.hold=once\nKey.KEY_OK.long=CLOSE\n"
      "Key.=CLOSE\nKey..KEY_OK=CLOSE\nKey.DEMO.=CLOSE\nKey.A.B.C=CLOSE\nKey.KEY "
-     "PLAY=CLOSE\nKey.KEY_OK.hold=often\n",
-     {"Line 6, [x] Key.: not a button", "Line 7, [x] Key..KEY_OK: not a button",
-      "Line 8, [x] Key.DEMO.: not a button", "Line 9, [x] Key.A.B.C: not a button",
-      "Line 10, [x] Key.KEY PLAY: not a button", "Line 11, [x] Key.KEY_OK.hold: hold often"}},
+     "PLAY=CLOSE\nKey.KEY_OK.hold=often\nKey.DEMO.KEY_PLAY.osd=Play\n",
+     {"Line 6, [x] Key.: no name", "Line 7, [x] Key..KEY_OK: no name", "Line 8, [x] Key.DEMO.: no name",
+      "Line 9, [x] Key.A.B.C: no name", "Line 10, [x] Key.KEY PLAY: no name",
+      "Line 11, [x] Key.KEY_OK.hold: hold often"}},
+    {"keys that are never taken; LIRC names and other remotes' buttons are fine",
+     "[x]\nKey.ENTER=CLOSE\nKey.keyboard.F5.long=CLOSE\nKey.KEYBOARD.a.osd=A\nKey.DEMO.ENTER=CLOSE\n"
+     "Key.KEY_OK=CLOSE\nKey.keyboard.PLAY=CLOSE\nKey.F13=CLOSE\nKey.UP=\n",
+     {"Line 2, [x] Key.ENTER: never taken ENTER", "Line 3, [x] Key.keyboard.F5.long: never taken F5",
+      "Line 4, [x] Key.KEYBOARD.a.osd: never taken a"}},
+    {"network receiver and USB remote keys in [default]",
+     "[default]\nlirc=pi.local\nLIRC=[::1]:8765\nlirc=\nkeys=0\nkeys= 1 "
+     "\nkeys=\n[x]\nlirc=whatever\n",
+     {}},
+    {"network receiver: an address that is no HOST[:PORT]",
+     "[default]\nlirc=pi:0\nlirc=pi:65536\nlirc=pi:http\nlirc=:8765\nlirc=a b\n",
+     {"Line 2, [default] lirc: lirc pi:0", "Line 3, [default] lirc: lirc pi:65536",
+      "Line 4, [default] lirc: lirc pi:http", "Line 5, [default] lirc: lirc :8765",
+      "Line 6, [default] lirc: lirc a b"}},
+    {"USB remote keys: keys= other than 0 or 1",
+     "[default]\nkeys=yes\nkeys=01\n",
+     {"Line 2, [default] keys: keys yes", "Line 3, [default] keys: keys 01"}},
     {"other entries are not looked at", "[default]\nport=9\nname=whatever\n", {}},
     {"held buttons: sound entries and timings",
      "[default]\nhold=Once\nrelease=180\nrepeatdelay=50\nrepeatinterval= 5000 \nlongpress=\nKey1=KEYBOARD "
@@ -122,7 +140,8 @@ static const CheckCase kCheckCases[] = {
       "Line 18, [*Tube]: shadowed *ube"}},
     {"patterns that serve: other keys, other forms, not simple",
      "[*Tube*]\nKey1=CLOSE\n[*YouTube*]\nKey2=CLOSE\n[Tube*]\nKey3=CLOSE\n[*Tube]\nKey4=CLOSE\n"
-     "[Tube - *]\nKey4=CLOSE\n[*T?be*]\nKey1=CLOSE\n[*Tube*x*]\nKey5=CLOSE\n[*Tub*]\nKey6=\n",
+     "[Tube - *]\nKey4=CLOSE\n[*T?be*]\nKey1=CLOSE\n[*Tube*x*]\nKey5=CLOSE\n[*Tub*]\nKey6=\n"
+     "[*Tv*]\nKey0=CLOSE\n[*Tv - *]\nKey.PLAY=CLOSE\nKey0=CLOSE\n",
      {}},
     {"a class without a name, a pattern too long for any title",
      "[class:]\nKey1=CLOSE\n[class:Notepad]\nKey1=CLOSE\n[*" + std::string(255, 'p') + "]\nKey1=CLOSE\n",

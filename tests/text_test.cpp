@@ -78,6 +78,9 @@ TEST_F(EnglishModule, ProfileProblems) {
        "Line 4, [default] osdtime: \"20000\" cannot be used (osd= takes 0 or 1, osdtime= 500 to 10000 ms): "
        "the "
        "display is off or keeps its default time"},
+      {Problem(kCheckLirc, 2, "default", "lirc", "pi:0"),
+       "Line 2, [default] lirc: \"pi:0\" is no address of a network receiver (HOST or HOST:PORT, port 1 to "
+       "65535): the network receiver stays off"},
       {Problem(kCheckNoSection, 7, "title -", "100% -", "50%1"),  // a value is never read as a placeholder
        "Line 7, [title -] 100% -: names the section [50%1], which does not exist"},
   };
@@ -85,6 +88,12 @@ TEST_F(EnglishModule, ProfileProblems) {
     char text[1024];
     CheckDescribe(&c.problem, text, sizeof text);
     EXPECT_STREQ(text, c.text);
+  }
+  for (int kind = 1; kind <= kCheckLastKind; kind++) {  // every kind of problem has its text
+    char text[1024];
+    ProfileProblem p = Problem(kind, 2, "x", "Key1", "v");
+    CheckDescribe(&p, text, sizeof text);
+    EXPECT_NE(text[0], '\0') << kind;
   }
 }
 
@@ -197,13 +206,22 @@ TEST_F(EnglishModule, ActivityCopyText) {
   strcpy(none.program, "vlc.exe");
   ActivityEvent back = Other(kActivityReceiver, kActivityPortBack, 3);
   back.time = kNoon + 86400000LL * 3;  // only the time of day is shown
+  ActivityEvent guide = Named(3, "mce", "GUIDE", kActivityKeysSent, 1);
+  ActivityEvent odd = Named(7, "x", "KEY_UP", kActivityKeysSent, 1);  // a source this program does not know
   ActivityRingAdd(&ring, &served);
+  ActivityRingAdd(&ring, &guide);
+  ActivityRingAdd(&ring, &odd);
   ActivityRingAdd(&ring, &none);
   ActivityRingAdd(&ring, &back);
   const std::string expected =
       "Time\tEvent\tWindow\tProgram\tSection\tAction\tResult\r\n"
       "12:34:56.789\tKey12\tUntitled - Notepad\tnotepad.exe\t[notepad.exe]\tKEYBOARD CTRL+S+^S+^CTRL\t4 "
       "keystrokes sent\r\n"
+      "12:34:56.789\tGUIDE (remote mce, Media Center)\tUntitled - "
+      "Notepad\tnotepad.exe\t[notepad.exe]\tKEYBOARD "
+      "CTRL+S+^S+^CTRL\t1 keystroke sent\r\n"
+      "12:34:56.789\tKEY_UP (remote x)\tUntitled - Notepad\tnotepad.exe\t[notepad.exe]\tKEYBOARD "
+      "CTRL+S+^S+^CTRL\t1 keystroke sent\r\n"
       "12:34:56.789\tKey9\tMovie Player\tvlc.exe\tno entry\t\tnothing done\r\n"
       "12:34:56.789\tReceiver\t\t\t\t\treceiver on COM3 back\r\n";
   size_t need = ActivityCopyText(&ring, nullptr, 0);
@@ -228,6 +246,10 @@ TEST_F(EnglishModule, Notices) {
   strcpy(failed.reason, "File not found");
   ActivityEvent silent = Press(5, kActivityNoAnswer);
   silent.program[0] = '\0';
+  ActivityEvent named = Named(1, "DEMO", "KEY_OK", kActivityNoEntry);
+  strcpy(named.program, "vlc.exe");
+  ActivityEvent namedFailed = Named(2, "keyboard", "MAIL", kActivityNotStarted, 2);
+  strcpy(namedFailed.reason, "File not found");
   const struct {
     ActivityEvent e;
     const char* text;
@@ -237,6 +259,10 @@ TEST_F(EnglishModule, Notices) {
       {blocked, "Key3 was probably blocked: regedit.exe runs with higher rights. Click to see the activity."},
       {failed, "Key4 could not start the program: File not found. Click to see the activity."},
       {silent, "Key5: Untitled - Notepad did not answer within 2 s. Click to see the activity."},
+      {named, "KEY_OK (remote DEMO, network receiver) does nothing in vlc.exe. Click to assign it."},
+      {namedFailed,
+       "MAIL (remote keyboard, USB remote key) could not start the program: File not found. Click to see the "
+       "activity."},
       {Other(kActivityReceiver, kActivityPortGone, 2),
        "The receiver on COM2 is gone. Keys work again when it is back."},
       {Other(kActivityReceiver, kActivityPortWaiting, 4), "Waiting for the receiver on COM4."},

@@ -67,6 +67,9 @@ const struct RunText {
      {{IDS_HOLD_PACE, {"99", "1000", "5000"}}, {IDS_HOLD_PACE_FITS, {"5000"}}}},
     {IDD_TEST, IDC_TEST_PACE, IDC_TEST_PACE, {{IDS_HOLD_RELEASE_SET, {"5000"}}}},
     {IDD_ASSIGN, IDC_ASSIGN_KEY, IDC_ASSIGN_KEY, {{0, {"Key127"}}}},
+    {IDD_ASSIGN, IDC_ASSIGN_KEY, IDC_ASSIGN_KEY, {{IDS_BUTTON_NAMED + 1, {"KEY_VOLUMEUP", "philips"}}}},
+    {IDD_ASSIGN, IDC_ASSIGN_KEY, IDC_ASSIGN_KEY, {{IDS_BUTTON_NAMED + 2, {"BROWSER_SEARCH", "keyboard"}}}},
+    {IDD_ASSIGN, IDC_ASSIGN_KEY, IDC_ASSIGN_KEY, {{IDS_BUTTON_NAMED + 3, {"RECORDEDTV", "mce"}}}},
 };
 
 // The program fills a dialog text's %s (the Assign dialog's "This program (%s)").

@@ -14,6 +14,8 @@
 #   docs/assign-dialog.png the Assign dialog for a press in a media player (tools/assignshot.cpp)
 #   docs/assign-long.png   the Assign dialog for a window with a long title and program, starting a
 #                          program with a long path
+#   docs/assign-named.png  the Assign dialog for a network receiver's button, for that remote only
+#   docs/activity-named.png  the Activity window over presses of each receiver (tools/assignshot.cpp)
 #   docs/restart.png       Setup's question after another language was chosen
 #   docs/osd.png           the on-screen display over a player window, a held button's repeats counted
 #   build/screenshots*/setup-task.png  the setup dialog of an installation whose logon task starts it
@@ -252,4 +254,27 @@ sleep 1
 shoot_window "$ASSIGN" "$DOCS/assign-long.png"
 drive press "$ASSIGN" 2 >/dev/null
 drive gone "$ASSIGN" 10000 >/dev/null
-remote_log "written into $DOCS: setup-dialog.png test-dialog.png test-dialog-slow.png tray-menu.png activity.png activity-resized.png activity-144dpi.png notice.png assign-dialog.png assign-long.png restart.png osd.png"
+
+remote_log "the Assign dialog for a named button"
+(cd "$WORK/assign" && exec wine "$BUILD/bin/assignshot.exe" "$CODE" "Big Buck Bunny - VLC media player" vlc.exe \
+  DEMO KEY_PLAY >/dev/null 2>&1) &
+REMOTE_PIDS+=($!)
+drive wait-title "$ASSIGN" 20000 >/dev/null
+drive press "$ASSIGN" 1160 >/dev/null # IDC_ASSIGN_ONLY_REMOTE
+drive press "$ASSIGN" 1208 >/dev/null # IDC_ASSIGN_NAMED
+drive choose "$ASSIGN" 1209 "Play/Pause (PLAY)" >/dev/null || true
+sleep 1
+shoot_window "$ASSIGN" "$DOCS/assign-named.png"
+drive press "$ASSIGN" 2 >/dev/null
+drive gone "$ASSIGN" 10000 >/dev/null
+
+remote_log "the Activity window over presses of each receiver"
+(cd "$WORK/assign" && exec wine "$BUILD/bin/assignshot.exe" "$CODE" activity >/dev/null 2>&1) &
+REMOTE_PIDS+=($!)
+drive wait-title "$ACTIVITY" 20000 >/dev/null
+drive size "$ACTIVITY" 940 400 >/dev/null # the named buttons' column is wide: the results too in view
+sleep 1
+shoot_window "$ACTIVITY" "$DOCS/activity-named.png"
+drive press "$ACTIVITY" 2 >/dev/null
+drive gone "$ACTIVITY" 10000 >/dev/null
+remote_log "written into $DOCS: setup-dialog.png test-dialog.png test-dialog-slow.png tray-menu.png activity.png activity-resized.png activity-144dpi.png notice.png assign-dialog.png assign-long.png assign-named.png activity-named.png restart.png osd.png"
