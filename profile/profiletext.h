@@ -13,11 +13,10 @@ inline constexpr char kProfileButtonPrefix[] = "Key";    // + 0..127: a button's
 inline constexpr char kProfileHoldSuffix[] = ".hold";    // after a button's entry: its policy when held
 inline constexpr char kProfileLongSuffix[] = ".long";    // after a button's entry: its long press
 inline constexpr char kProfileOsdSuffix[] = ".osd";      // after a button's entry: its on-screen text
-// The settings of [default]: the port, the network receiver's server (HOST[:PORT]), the notices, the
-// on-screen display, the policy of entries without one, the timings (in the order of PressTiming,
-// actions/press.h).
+// The settings of [default]: the port, the notices, the on-screen display, the policy of entries
+// without one, the timings
+// (in the order of PressTiming, actions/press.h).
 inline constexpr char kProfilePort[] = "port";
-inline constexpr char kProfileLirc[] = "lirc";
 inline constexpr char kProfileNotify[] = "notify";
 inline constexpr char kProfileOsd[] = "osd";
 inline constexpr char kProfileOsdTime[] = "osdtime";
