@@ -252,23 +252,43 @@ static int DispatchEntriesOf(const PressButton* b) {
   return *entries;
 }
 
+// The window in front at the last press, noted (ProcessFrontNote) once the queue is empty.
+static HWND frontToNote;
+
+static void DispatchNoteFront() {
+  if (frontToNote) ProcessFrontNote(frontToNote);
+  frontToNote = nullptr;
+}
+
 // A new record of a press of button b at the window in front (into *front). The program's own tools
 // in front (the Activity window, the Assign dialog) stand for the window that was in front before
-// them (*standIn); null when that is gone.
+// them (*standIn); null when that is gone. Its time is left for the log to stamp when it is added,
+// after the action: the local time costs the key path a time zone look-up, and the action's
+// milliseconds do not show in a time of day.
 static void DispatchRecord(ActivityEvent* record, const PressButton* b, DispatchFront* front, bool* standIn) {
   memset(record, 0, offsetof(ActivityEvent, title));
-  record->time = ActivityNow();
   record->kind = kActivityPress;
   record->source = b->source;
   record->code = Named(b) ? -1 : b->code;
   FormatText(record->remote, sizeof record->remote, "%s", b->remote);
   FormatText(record->name, sizeof record->name, "%s", b->name);
+  // One question of the window's process for the usual press, another program's window in front; the
+  // program's own windows (rare) take the longer way. The window is noted as the last in front once
+  // the keys went out (DispatchNoteFront).
   HWND inFront = GetForegroundWindow();
-  front->window = ProcessPressTarget(inFront);
-  *standIn = inFront && front->window != inFront;
-  if (front->window == inFront) ProcessFrontNote(inFront);
+  front->window = inFront;
   front->pid = 0;
-  if (front->window) GetWindowThreadProcessId(front->window, &front->pid);
+  if (inFront) GetWindowThreadProcessId(inFront, &front->pid);
+  *standIn = false;
+  if (inFront && front->pid == GetCurrentProcessId()) {
+    front->window = ProcessPressTarget(inFront);
+    *standIn = front->window != inFront;
+    front->pid = 0;
+    if (front->window && *standIn) GetWindowThreadProcessId(front->window, &front->pid);
+    if (!*standIn) front->pid = GetCurrentProcessId();
+  } else if (inFront) {
+    frontToNote = inFront;
+  }
   record->pid = front->pid;
   DispatchTitle(front->window, record->title);
   record->program[0] = '\0';
@@ -475,6 +495,7 @@ static void DispatchEvent(const KeyEvent& e) {
     int step = DispatchBegin(record.title, &front, line, found, record.section, e.enable);
     if (found == 0 && held.longFound == 0) {  // logged when the press ends, with its signal count
       record.result = kActivityNoEntry;
+      record.time = ActivityNow();  // logged when the press has ended: stamped at its start
       held.row = record;
       held.noEntry = true;
       return;
@@ -512,6 +533,7 @@ DWORD WINAPI DispatchThread(LPVOID arg) {
     while (WaitForSingleObject(context->quit, 0) != WAIT_OBJECT_0 && QueueTake(&e)) DispatchEvent(e);
     if (WaitForSingleObject(context->quit, 0) != WAIT_OBJECT_0)
       DispatchStep(PressTick(&press, timeGetTime(), &kept.timings));
+    DispatchNoteFront();
     ActivityLogTell();  // the presses' lines, now that no key waits
   }
 }

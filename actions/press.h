@@ -19,7 +19,8 @@
 //    kKeySignalRepeat): a begin always begins a press, even within the release time of the last
 //    signal (two quick taps of one button are two presses), and a repeat within the release time
 //    repeats it. A counted press whose lines stop still ends after the release time, since the
-//    server never says when a button was let go;
+//    server never says when a button was let go (a repeat that comes later begins a press: the
+//    line that began it was lost);
 //  - the keyboard hook and raw input see the key go up (kKeySignalRelease): the press ends at once,
 //    with no release time to wait.
 // A button is its serial code, or its receiver, remote and name, the names compared without regard

@@ -262,16 +262,6 @@ TEST(PressPolicy, RepeatStopsSoonAfterTheLastSignal) {
   EXPECT_GT(every.lastEnd, 6000u + 4000u);
 }
 
-TEST(PressPolicy, HeldPastTheLongPressTimeIsToldOnce) {
-  Press p;
-  PressReset(&p);
-  std::string told;
-  for (const KeyEvent& e : Events(Held("5", 0, 990) + " " + Held("DEMO.OK", 2000, 330)))
-    told +=
-        PressFeed(&p, &e, &kPressDefaultTimings) & kPressHeldLong ? "H@" + std::to_string(e.time) + " " : "";
-  EXPECT_EQ(told, "H@770 ");
-}
-
 TEST(PressPolicy, PolicyOfAnEntry) {
   struct Case {
     const char* entry;

@@ -26,9 +26,14 @@
 #                    (tools/holdbench.cpp);
 #   keys of remotes: the keyboard hook's decision for one key with a table of 500 sections, in
 #                    process (tools/keytakebench.cpp);
-#   before:          with REMOTE_BENCH_BEFORE=FOLDER (a remote.exe and REMOT001.DLL of an earlier
-#                    version; REMOTE_BENCH_BEFORE_NAME names it in the report), the small-profile row
-#                    again through that program, in the same run;
+#   versions:        the key path side by side through this version and, with
+#                    REMOTE_BENCH_BEFORE="FOLDER [FOLDER...]" (each a remote.exe and REMOT001.DLL of an
+#                    earlier version; REMOTE_BENCH_BEFORE_NAME="NAME;NAME..." names them in the
+#                    report), through each earlier one, in the same run: the small profile's presses
+#                    as the other rows press them (60 ms apart: one held press, every signal acting),
+#                    and a profile with hold entries (hold=, .hold and .long entries, the timings)
+#                    pressed 300 ms apart (each packet a new press, which asks for its policy); each
+#                    row also net of the floor and the relay;
 #   idle cost:       processor time the program uses over 30 s with the receiver running, no keys;
 #   adapter away:    processor time while the receiver's adapter is pulled out, and the time from
 #                    a new adapter's arrival under the same name to the first key acted on;
@@ -36,13 +41,17 @@
 #                    10 starts, with the English and with the German module; the shipped sizes of
 #                    the program and its language modules.
 # Usage: bash tools/bench.sh [PRESSES]     (builds first if needed; leaves nothing running)
-# REMOTE_BENCH_DOC=0 prints the figures without writing docs/performance.md.
+# REMOTE_BENCH_DOC=0 prints the figures without writing docs/performance.md. REMOTE_BENCH_ONLY=keypath
+# measures only the floor, the relay and the versions' key path rows, and prints them (about five
+# minutes instead of about twenty); it never writes docs/performance.md.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 trap remote_cleanup EXIT
 PRESSES="${1:-200}"
 BUILD="${REMOTE_BUILD_DIR:-$REMOTE_ROOT/build}"
 DOC="$REMOTE_ROOT/docs/performance.md"
+ALL=1
+[ "${REMOTE_BENCH_ONLY:-}" = keypath ] && ALL=0
 remote_install_deps
 remote_build "$BUILD" >/dev/null
 
@@ -64,6 +73,9 @@ bench_profile() {
 bench_profile "Other Window %03d" "Bench Sink" >"$WORK/large.ini"
 # The same as title patterns; the one that matches comes last.
 bench_profile "*Other Window %03d*" "*Bench Sink*" >"$WORK/patterns.ini"
+# The small profile with hold entries: hold= and the timings in [default], .hold for the key pressed,
+# .hold and .long for another. An earlier version without held buttons reads only the line.
+printf '[default]\r\nport=1\r\nhold=every\r\nrelease=250\r\nrepeatdelay=500\r\nrepeatinterval=125\r\nlongpress=700\r\n[Bench Sink]\r\nKey12=KEYBOARD A+^A\r\nKey12.hold=every\r\nKey13=KEYBOARD B+^B\r\nKey13.hold=repeat\r\nKey13.long=KEYBOARD C+^C\r\n' >"$WORK/holds.ini"
 cp "$WORK/small.ini" "$WORK/app/profiles.ini"
 remote_start_display
 [ -f "$BUILD/wineprefix/system.reg" ] || remote_start_wine "$BUILD/wineprefix"
@@ -98,6 +110,7 @@ start_once() {
   wait "$pid" 2>/dev/null || true
 }
 for code in 001 049; do
+  [ "$ALL" = 1 ] || break
   wine reg add 'HKLM\Software\Halvesta Systems\Tessil OVRA' /v Language /d "$code" /f >/dev/null 2>&1
   : >"$WORK/startup$code.unsorted"
   for _ in $(seq 10); do start_once "$WORK/startup$code.unsorted"; done
@@ -115,9 +128,12 @@ sleep 3
 tr '\0' ' ' <"/proc/$APP_PID/cmdline" | grep -q 'remote.exe' || echo "warning: pid $APP_PID is not remote.exe" >&2
 ticks() { awk '{ print $14 + $15 }' "/proc/$APP_PID/stat"; }
 hz=$(getconf CLK_TCK)
-before=$(ticks)
-sleep 30
-idle_ms=$((($(ticks) - before) * 1000 / hz))
+idle_ms=none
+if [ "$ALL" = 1 ]; then
+  before=$(ticks)
+  sleep 30
+  idle_ms=$((($(ticks) - before) * 1000 / hz))
+fi
 
 # --- key latency -------------------------------------------------------------------------------
 wine "$BUILD/bin/keysink.exe" "Bench Sink" "$WORK/sink.log" 3600 >/dev/null 2>&1 &
@@ -149,6 +165,7 @@ measure() {
 }
 measure floor wine "$BUILD/bin/keyfloor.exe" --repeat "$PRESSES" --gap 60
 measure program wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
+if [ "$ALL" = 1 ]; then
 cp "$WORK/large.ini" "$WORK/app/profiles.ini"
 measure large wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
 cp "$WORK/patterns.ini" "$WORK/app/profiles.ini"
@@ -203,29 +220,48 @@ wine "$BUILD/bin/holdbench.exe" "Z:${WORK//\//\\}" 100000 | tr -d '\r' >"$WORK/h
 hold() { awk -v w="$1" -v f="$2" '$1 == w { print $f }' "$WORK/hold.txt"; }
 wine "$BUILD/bin/keytakebench.exe" 100000 | tr -d '\r' >"$WORK/keytake.txt" 2>/dev/null || true
 take() { awk -v w="$1" -v f="$2" '$1 == w { print $f }' "$WORK/keytake.txt"; }
-
-# --- the small-profile row through an earlier version, in the same run ------------------------------
-if [ -n "${REMOTE_BENCH_BEFORE:-}" ]; then
-  kill "$APP_PID" 2>/dev/null || true
-  wait "$APP_PID" 2>/dev/null || true
-  mkdir -p "$WORK/before"
-  cp "$REMOTE_BENCH_BEFORE/remote.exe" "$REMOTE_BENCH_BEFORE/REMOT001.DLL" "$WORK/small.ini" "$WORK/before/"
-  mv "$WORK/before/small.ini" "$WORK/before/profiles.ini"
-  (cd "$WORK/before" && exec wine ./remote.exe >/dev/null 2>&1) &
-  BEFORE_PID=$!
-  REMOTE_PIDS+=($BEFORE_PID)
-  sleep 3
-  measure before wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
-  kill "$BEFORE_PID" 2>/dev/null || true
-  wait "$BEFORE_PID" 2>/dev/null || true
-  (cd "$WORK/app" && exec wine ./remote.exe >/dev/null 2>&1) &
-  APP_PID=$!
-  REMOTE_PIDS+=($APP_PID)
-  sleep 3
-  measure again wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
 fi
 
+# --- the key path through this version and earlier ones, side by side in the same run -------------
+# run_version FOLDER NAME: the small profile's presses 60 ms apart, then the hold entries' 300 ms
+# apart, through the program in FOLDER; rows small_NAME and holds_NAME.
+run_version() {
+  local dir="$1" name="$2" pid
+  cp "$WORK/small.ini" "$dir/profiles.ini"
+  (cd "$dir" && exec wine ./remote.exe >/dev/null 2>&1) &
+  pid=$!
+  REMOTE_PIDS+=($pid)
+  sleep 3
+  measure "small_$name" wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
+  cp "$WORK/holds.ini" "$dir/profiles.ini"
+  sleep 1
+  measure "holds_$name" wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 300
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+kill "$APP_PID" 2>/dev/null || true
+wait "$APP_PID" 2>/dev/null || true
+VERSIONS=()
+IFS=';' read -r -a VERSION_NAMES <<<"${REMOTE_BENCH_BEFORE_NAME:-}"
+i=0
+for dir in ${REMOTE_BENCH_BEFORE:-}; do
+  mkdir -p "$WORK/before$i"
+  cp "$dir/remote.exe" "$dir/REMOT001.DLL" "$WORK/before$i/"
+  run_version "$WORK/before$i" "before$i"
+  VERSIONS+=("before$i")
+  i=$((i + 1))
+done
+run_version "$WORK/app" this
+VERSIONS+=(this)
+cp "$WORK/small.ini" "$WORK/app/profiles.ini"
+(cd "$WORK/app" && exec wine ./remote.exe >/dev/null 2>&1) &
+APP_PID=$!
+REMOTE_PIDS+=($APP_PID)
+sleep 3
+
 # --- the adapter pulled out and plugged in again -----------------------------------------------
+away_cpu_ms=none away_ms=none back_ms=none
+if [ "$ALL" = 1 ]; then
 remote_unplug_cable "$CABLE_PID"
 sleep 1
 before=$(ticks) t0=$(now_ms)
@@ -242,6 +278,7 @@ while [ $(($(now_ms) - back)) -lt 20000 ]; do
   sleep 0.02
 done
 wait "$sim" || true
+fi
 
 # --- the test rig's own share: the pseudo-terminal relay --------------------------------------
 # The program's rows, unlike the floor, include socat relaying each byte from one pseudo-terminal to
@@ -270,7 +307,7 @@ print("\n".join("%.3f" % t for t in sorted(times)))
 PY
 
 # --- the cost of recording a press for the Activity window --------------------------------------
-(cd "$BUILD/bin" && wine ./activitybench.exe 2000 2>/dev/null | tr -d '\r') >"$WORK/activity.us"
+[ "$ALL" = 1 ] && (cd "$BUILD/bin" && wine ./activitybench.exe 2000 2>/dev/null | tr -d '\r') >"$WORK/activity.us"
 rec() { awk -v w="$1" -v f="$2" '$1 == w { print $f }' "$WORK/activity.us"; }
 
 # --- report ------------------------------------------------------------------------------------
@@ -278,6 +315,28 @@ row() { # NAME FILE: one table row
   echo "| $1 | $(wc -l <"$2") | $(pick "$2" 0.5) | $(pick "$2" 0.95) | $(pick "$2" 0.99) | $(tail -1 "$2") |"
 }
 added() { awk -v a="$(pick "$1" "$3")" -v b="$(pick "$2" "$3")" 'BEGIN { printf "%+.3f", a - b }'; }
+# The key path rows of each version: median, 95th percentile and the median net of floor and relay.
+net() { awk -v a="$(pick "$1" 0.5)" -v f="$(pick "$WORK/floor.ms" 0.5)" -v r="$(pick "$WORK/relay.ms" 0.5)" 'BEGIN { printf "%+.3f", a - f - r }'; }
+keypath_table() {
+  echo "| Program | Profile, presses | Keys | Median ms | 95th percentile ms | Median net of floor and relay ms |"
+  echo "|---|---|---|---|---|---|"
+  local v label n=0
+  for v in "${VERSIONS[@]}"; do
+    label="this version"
+    [ "$v" = this ] || label="earlier version ${VERSION_NAMES[$n]:-$v}"
+    [ "$v" = this ] || n=$((n + 1))
+    echo "| $label | small, 60 ms apart (one held press) | $(wc -l <"$WORK/small_$v.ms") | $(pick "$WORK/small_$v.ms" 0.5) | $(pick "$WORK/small_$v.ms" 0.95) | $(net "$WORK/small_$v.ms") |"
+    echo "| $label | with hold entries, 300 ms apart (each a new press) | $(wc -l <"$WORK/holds_$v.ms") | $(pick "$WORK/holds_$v.ms" 0.5) | $(pick "$WORK/holds_$v.ms" 0.95) | $(net "$WORK/holds_$v.ms") |"
+  done
+  echo
+  echo "Floor median $(pick "$WORK/floor.ms" 0.5) ms, relay median $(pick "$WORK/relay.ms" 0.5) ms, in the same run."
+}
+if [ "$ALL" = 0 ]; then
+  echo "Key path side by side ($PRESSES presses a row, $(date -u +%Y-%m-%d), load average $(cut -d' ' -f1-3 /proc/loadavg)):"
+  echo
+  keypath_table
+  exit 0
+fi
 machine="$(nproc) cores, $(awk '/model name/ { $1 = $2 = $3 = ""; sub(/^ +/, ""); print; exit }' /proc/cpuinfo), $(wine --version 2>/dev/null)"
 load="$(cut -d' ' -f1-3 /proc/loadavg)"
 report="$WORK/performance.md"
@@ -303,10 +362,10 @@ report="$WORK/performance.md"
   row "test rig alone: the pseudo-terminal relay (socat), no Wine, no program" "$WORK/relay.ms"
   row "network receiver: a LIRC server's line on 127.0.0.1, small profile" "$WORK/network.ms"
   row "program (serial), small profile, again right after it" "$WORK/serial_again.ms"
-  if [ -n "${REMOTE_BENCH_BEFORE:-}" ]; then
-    row "earlier version (${REMOTE_BENCH_BEFORE_NAME:-REMOTE_BENCH_BEFORE}), small profile, later in the same run" "$WORK/before.ms"
-    row "this version, small profile, again right after it" "$WORK/again.ms"
-  fi
+  echo
+  echo "The key path through this version and earlier ones, side by side later in the same run:"
+  echo
+  keypath_table
   echo
   echo "Added by the program over the floor: median $(added "$WORK/program.ms" "$WORK/floor.ms" 0.5) ms," \
     "99th percentile $(added "$WORK/program.ms" "$WORK/floor.ms" 0.99) ms (small profile);" \
@@ -349,8 +408,11 @@ report="$WORK/performance.md"
     "last packet (the target: within one action and the release time, 200 + 250 ms)."
   echo "In process (tools/holdbench.cpp): the press decision and policy of one key event, median" \
     "$(hold event 3) µs, 99th percentile $(hold event 4) µs ($(hold event 2) events); what a new press asks" \
-    "the profile besides its line (its \`.hold\`, \`hold=\`, long presses, the four timings; 500 sections" \
-    "of 40 keys, none of them) median $(hold press 3) µs, 99th percentile $(hold press 4) µs."
+    "the profile besides its line, 500 sections of 40 keys each with a \`.hold\` entry: with what the" \
+    "dispatch thread keeps of the profile current (one look at the copy's generation, the \`.hold\` entry" \
+    "of the section that served) median $(hold press 3) µs, 99th percentile $(hold press 4) µs; asked afresh" \
+    "(the look at the file, \`.hold\`, \`hold=\`, long presses, the four timings) median $(hold unkept 3) µs," \
+    "99th percentile $(hold unkept 4) µs."
   echo "Keys of USB remotes (tools/keytakebench.cpp): the keyboard hook's decision for one key, a table of" \
     "500 sections: a key served in the window in front median $(take served 3) µs, 99th percentile" \
     "$(take served 4) µs (the first in a window, before the hook keeps what it serves there:" \
