@@ -82,6 +82,10 @@ static void ReceiverText(const ActivityEvent* e, char* out, size_t size) {
     TextFormat(out, size, IDS_ACTIVITY_RECEIVER + e->result, {port});
     return;
   }
+  if (e->result == kActivityNetworkConnected || e->result == kActivityNetworkNotConnected) {
+    TextFormat(out, size, IDS_ACTIVITY_NETWORK + (e->result - kActivityNetworkConnected), {e->reason});
+    return;
+  }
   char state[16];
   FormatText(state, sizeof state, "%d", e->result);
   TextFormat(out, size, IDS_ACTIVITY_RECEIVER_OTHER, {state});

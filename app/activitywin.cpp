@@ -27,6 +27,7 @@
 #include "common/process.h"
 #include "common/text.h"
 #include "receiver/keyring.h"
+#include "receiver/lircreceiver.h"
 #include "resources/resource_ids.h"
 #include "setup/setup.h"
 
@@ -34,6 +35,8 @@
 static HWND activityWindow;
 static uint32_t lastSeen;                 // sequence of the newest event handled by ActivityOnNewEvents
 static int receiverState = -1;            // the last kMsgReceiverState, -1 before the first
+static int networkState = kNetworkOff;    // the last network state logged
+static bool networkNoticeShown;           // its notice comes once a run
 static NoticeState notices;               // zero: nothing shown yet
 static bool noticeAssigns;                // the last notice was for a press with no entry
 static AssignPress noticePress;           // ... that press
@@ -137,7 +140,19 @@ static void AssignPressOf(const ActivityEvent* e, AssignPress* press) {
   ActivityCopyField(press->program, sizeof press->program, e->program);
 }
 
+// The network receiver not connected: told once a run, the first time.
+static void NoticeNetworkFor(HWND mainWindow, const ActivityEvent* e) {
+  if (networkNoticeShown || !SetupNotificationsOn()) return;
+  networkNoticeShown = true;
+  char text[kNoticeTextSize];
+  TextFormat(text, sizeof text, IDS_NOTICE_NETWORK, {e->reason});
+  noticeAssigns = false;
+  NoticeShow(mainWindow, text, NIIF_WARNING);
+}
+
 static void NoticeFor(HWND mainWindow, const ActivityEvent* e) {
+  if (e->kind == kActivityReceiver && e->result == kActivityNetworkNotConnected)
+    NoticeNetworkFor(mainWindow, e);
   int kind = NoticeKindOf(e);
   if (kind < 0 || !SetupNotificationsOn()) return;
   if (!NoticeDecide(&notices, kind, ActivityNow(), e)) return;
@@ -554,6 +569,18 @@ void ActivityOnReceiverState(WPARAM state, LPARAM port) {
   e.detail = long(port);
   ActivityLogAdd(&e);
   ActivityLogTell();  // its line and notice follow with kMsgActivity
+}
+
+void ActivityOnNetworkState(WPARAM state) {
+  if (int(state) == kNetworkOff || int(state) == networkState) return;
+  networkState = int(state);
+  ActivityEvent e;
+  ZeroMemory(&e, sizeof e);
+  e.kind = kActivityReceiver;
+  e.result = networkState == kNetworkConnected ? kActivityNetworkConnected : kActivityNetworkNotConnected;
+  ActivityCopyField(e.reason, sizeof e.reason, LircReceiverAddress());
+  ActivityLogAdd(&e);
+  ActivityLogTell();
 }
 
 void ActivityOnNoticeClick(HWND mainWindow) {

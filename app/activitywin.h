@@ -16,5 +16,9 @@ HWND ActivityWindowHandle();
 void ActivityOnNewEvents(HWND mainWindow);
 // kMsgReceiverState reached the main window: the log's line and notice for the change.
 void ActivityOnReceiverState(WPARAM state, LPARAM port);
+// kMsgNetworkState reached the main window: a line when the network receiver connected or is not
+// connected (not for each restart of the client in the same state), and the first time in the run
+// that it is not connected, a notice.
+void ActivityOnNetworkState(WPARAM state);
 // The last notice was clicked: the Assign dialog for a press with no entry, else the window.
 void ActivityOnNoticeClick(HWND mainWindow);

@@ -1,4 +1,4 @@
-// Starting and stopping the receiver together with the dispatch thread, from above both.
+// Starting and stopping the receivers together with the dispatch thread, from above them.
 #include "app/keypath.h"
 
 #include <windows.h>
@@ -12,6 +12,8 @@
 #include "profile/profile.h"
 #include "receiver/keyqueue.h"
 #include "receiver/link.h"
+#include "receiver/lircaddress.h"
+#include "receiver/lircreceiver.h"
 #include "receiver/mce.h"
 
 enum { kKeyPathHookStopMs = 2000 };  // the hook's threads answer at once: a bound, never a wait
@@ -20,9 +22,8 @@ enum { kKeyPathHookStopMs = 2000 };  // the hook's threads answer at once: a bou
 static HANDLE quit;  // manual-reset; ends the dispatch thread and cuts a running action off
 static HANDLE dispatchThread;
 static DispatchContext dispatchContext;  // must outlive the dispatch thread
-// The dispatch thread's key event: the receiver's, or without a receiver one of the key path's own
-// (the keys of USB remotes need none). Set while the hook and raw input may queue.
-static HANDLE keysReady, ownReady;
+// The key event, while the hook and raw input may queue (the hook thread reads it).
+static HANDLE keysReady;
 
 // A key of a USB remote (hook thread) or a Media Center button (main thread), queued as the serial
 // reader queues a packet. The phases of both are press, repeat, release.
@@ -44,18 +45,30 @@ static void MceButton(const char* name, int phase, void*) {
   QueueNamed(kKeyFromMce, kMceRemote, name, phase);
 }
 
+// The network receiver for [default] lirc=: 0 running, 1 none set up (no entry, or a blank one),
+// -1 failed (not HOST[:PORT], or longer than any).
+static int KeyPathStartNetwork() {
+  char address[kLircHostMax + 16], host[kLircHostMax];
+  int port, read = ProfileReadString(gProfilePath, kProfileDefault, kProfileLirc, address, sizeof address);
+  if (read == 0 || (read > 0 && LircParseAddress(address, host, sizeof host, &port) == kLircAddressEmpty))
+    return 1;
+  return read > 0 ? LircReceiverStart(address) : -1;
+}
+
 int KeyPathStart() {
-  KeyPathStop();  // a second start replaces the first rather than leaking it
+  KeyPathStop();               // a second start replaces the first rather than leaking it
+  ResetEvent(gKeyReadyEvent);  // unread events wait for the next one, as with a fresh start
   int port = ProfileReadInt(gProfilePath, kProfileDefault, kProfilePort, 0);
-  int receiver = ReceiverStart(kReceiverNormal, port);
-  ownReady = receiver < 0 ? CreateEventA(nullptr, FALSE, FALSE, nullptr) : nullptr;
-  keysReady = receiver < 0 ? ownReady : gKeyReadyEvent;
+  bool serial = ReceiverStart(kReceiverNormal, port) == 0;
+  int network = KeyPathStartNetwork();
+  int result = (port > 0 && !serial) || network < 0 || (!serial && network != 0) ? -1 : 0;
+  // The dispatch thread runs without a receiver too: the keys of USB remotes need none.
   quit = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (!quit || !keysReady) {
+  if (!quit) {
     KeyPathStop();
     return -1;
   }
-  dispatchContext.keyReady = keysReady;
+  dispatchContext.keyReady = gKeyReadyEvent;
   dispatchContext.quit = quit;
   ActionSetCancelEvent(quit);
   dispatchThread = CreateThread(nullptr, 0, DispatchThread, &dispatchContext, 0, nullptr);
@@ -63,9 +76,10 @@ int KeyPathStart() {
     KeyPathStop();
     return -1;
   }
+  keysReady = gKeyReadyEvent;
   RawInputSetHandler(MceButton, nullptr);
   KeyHookFollow(HookKey, nullptr);  // the hook runs while the profile names a key to take
-  return receiver;
+  return result;
 }
 
 int KeyPathStop() {
@@ -83,8 +97,6 @@ int KeyPathStop() {
     CloseHandle(quit);
     quit = nullptr;
   }
-  ReceiverStop();
-  if (ownReady) CloseHandle(ownReady);
-  ownReady = nullptr;
-  return 0;
+  LircReceiverStop();
+  return ReceiverStop();
 }

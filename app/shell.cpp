@@ -66,7 +66,8 @@ int Initialise(HINSTANCE instance, HWND mainWindow) {
   ProfileUseFor(gProfilePath);
 
   // Without a receiver the program still runs; the setup dialog lets the user pick a port. A port
-  // that is configured but not there yet is waited for: no dialog then.
+  // that is configured but not there yet is waited for, and a network receiver (lirc=) is a receiver
+  // of its own, with or without a port, whether or not its server answers yet: no dialog then.
   ReceiverSetStateWindow(mainWindow);
   gSetupKeyPath = {KeyPathStop, KeyPathStart};
   if (KeyPathStart() < 0) PostMessageA(mainWindow, WM_COMMAND, kCmdSetup, 0);

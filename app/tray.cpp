@@ -3,10 +3,11 @@
 // menu waits for the double-click time after its release, so that a double click can open Setup
 // instead; the right button's opens at once.
 //
-// It also keeps the receiver going through the day: the tip tells the receiver's state as the
-// reader reports it; a resume from sleep starts the key path again (some serial drivers keep the
-// handle open before the sleep valid but dead); and a COM port that appears ends the reader's
-// back-off wait at once. The window that was in front before the menu is given the front back.
+// It also keeps the receivers going through the day: the tip tells the receivers' states as the
+// serial reader and the network client report them; a resume from sleep starts the key path again
+// (some serial drivers keep the handle open before the sleep valid but dead; the network client
+// then tries its server at once); and a COM port that appears ends the reader's back-off wait at
+// once. The window that was in front before the menu is given the front back.
 #include "app/tray.h"
 #include "app/shell.h"
 
@@ -26,6 +27,8 @@
 #include "common/format.h"
 #include "common/text.h"
 #include "receiver/link.h"
+#include "receiver/lirc.h"
+#include "receiver/lircreceiver.h"
 #include "resources/resource_ids.h"
 #include "setup/langchoice.h"
 #include "setup/setup.h"
@@ -48,29 +51,35 @@ static_assert(sizeof(NOTIFYICONDATAA::szTip) >= kTrayTipSize, "tip size");
 static NOTIFYICONDATAA sTrayIcon;
 // Broadcast by a shell that (re)started: every icon it showed before is gone.
 static UINT sTaskbarCreated;
-static bool sTrayAdded;                 // from window creation until WM_DESTROY
-static HDEVNOTIFY sPortNotify;          // COM port arrivals, from window creation until WM_DESTROY
-static bool sResumeHandled;             // a resume has restarted the key path since the last suspend
-static bool sDoubleClicked;             // a double click came: its own release opens no menu
+static bool sTrayAdded;         // from window creation until WM_DESTROY
+static HDEVNOTIFY sPortNotify;  // COM port arrivals, from window creation until WM_DESTROY
+static bool sResumeHandled;     // a resume has restarted the key path since the last suspend
+static bool sDoubleClicked;     // a double click came: its own release opens no menu
+static int sSerialState = kReceiverNoPort, sSerialPort;  // as last reported
+static int sNetworkState = kNetworkOff;
 enum { kTrayMenuTimer = 1 };            // a left click's menu, due when no second click came in time
 enum { kMsgKeysWanted = WM_APP + 31 };  // what the profile asks of remote keys (kKeyTable bits)
 
-void TrayTipText(int state, int port, char* tip) {
+void TrayTipText(int state, int port, char* tip, int network) {
   if (state != kReceiverOpen && state != kReceiverWaiting && state != kReceiverNoise) state = kReceiverNoPort;
   char number[16];
   FormatText(number, sizeof number, "%d", port);
-  TextFormat(tip, kTrayTipSize, IDS_TIP_STATE + state, {number});
+  UINT id = IDS_TIP_STATE + state;
+  if (network == kNetworkNotConnected) id = IDS_TIP_NETWORK_LOST + state;
+  if (network == kNetworkConnected && state == kReceiverNoPort) id = IDS_TIP_NETWORK;
+  TextFormat(tip, kTrayTipSize, id, {number});
 }
 
-int TrayIconFor(int state) {
-  return state == kReceiverOpen || state == kReceiverNoise ? IDI_REMOTE : IDI_REMOTE_AWAY;
+int TrayIconFor(int state, int network) {
+  bool works = state == kReceiverOpen || state == kReceiverNoise || network == kNetworkConnected;
+  return works ? IDI_REMOTE : IDI_REMOTE_AWAY;
 }
 
-// Puts the receiver's state into the tip and the icon (the program's own while the port is open,
-// the dimmed one while it is away or not set); the record keeps both for an icon added again.
-static void TraySetState(int state, int port) {
-  TrayTipText(state, port, sTrayIcon.szTip);
-  HICON icon = LoadIconA(gProgramInstance, MAKEINTRESOURCEA(TrayIconFor(state)));
+// Puts the receivers' states into the tip and the icon (the program's own while a receiver works,
+// the dimmed one while none does); the record keeps both for an icon added again.
+static void TraySetState() {
+  TrayTipText(sSerialState, sSerialPort, sTrayIcon.szTip, sNetworkState);
+  HICON icon = LoadIconA(gProgramInstance, MAKEINTRESOURCEA(TrayIconFor(sSerialState, sNetworkState)));
   if (icon) sTrayIcon.hIcon = icon;
   if (sTrayAdded) Shell_NotifyIconA(NIM_MODIFY, &sTrayIcon);
 }
@@ -97,12 +106,17 @@ static void TrayDeviceChange(WPARAM event, LPARAM data) {
   if (port) gTrayPortArrived();
 }
 
-// After a resume the port is opened afresh: once per resume (Windows may send both resume
-// events), and not while the setup or test dialog owns the port.
+// After a resume the port is opened afresh and the server tried at once: once per resume (Windows
+// may send both resume events). While the setup or test dialog owns the port, only a network client
+// that runs for the dialog tries again; closing the dialog starts the key path anew.
 static void TrayPowerEvent(WPARAM event) {
   if (event == PBT_APMSUSPEND) sResumeHandled = false;
   if (event != PBT_APMRESUMEAUTOMATIC && event != PBT_APMRESUMESUSPEND) return;
-  if (sResumeHandled || SetupDialogIsOpen()) return;
+  if (sResumeHandled) return;
+  if (SetupDialogIsOpen()) {
+    LircResume();
+    return;
+  }
   sResumeHandled = true;
   KeyPathStart();
 }
@@ -248,8 +262,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       OsdOnMessage();
       return 0;
     case kMsgReceiverState:
-      TraySetState(int(wParam), int(lParam));
+      sSerialState = int(wParam);
+      sSerialPort = int(lParam);
+      TraySetState();
       ActivityOnReceiverState(wParam, lParam);
+      return 0;
+    case kMsgNetworkState:
+      sNetworkState = int(wParam);
+      TraySetState();
+      ActivityOnNetworkState(wParam);
       return 0;
     case WM_POWERBROADCAST:
       TrayPowerEvent(wParam);

@@ -15,11 +15,13 @@ enum {
 };
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// The tip over the icon for a receiver state (ReceiverState) on COM`port`, into tip (kTrayTipSize bytes).
-void TrayTipText(int state, int port, char* tip);
-// The tray icon's resource for a receiver state: IDI_REMOTE while the port is open, else
-// IDI_REMOTE_AWAY.
-int TrayIconFor(int state);
+// The tip over the icon for the serial receiver's state (ReceiverState) on COM`port` and the network
+// receiver's (NetworkState, receiver/lircreceiver.h), into tip (kTrayTipSize bytes). While the
+// network receiver is not connected the tip says so, beside the port's state where a port is set.
+void TrayTipText(int state, int port, char* tip, int network = 0);
+// The tray icon's resource for the receivers' states: IDI_REMOTE while the port is open or the
+// network receiver connected, else IDI_REMOTE_AWAY.
+int TrayIconFor(int state, int network = 0);
 // Called by the main window when a COM port appears (ReceiverPortArrived; a test may replace it).
 extern void (*gTrayPortArrived)();
 // The tray menu as shown for one press: Exit (string 1) on top, Setup (string 2, default) below,

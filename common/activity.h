@@ -34,7 +34,8 @@ enum ActivityResult {
   kActivityRepeatsSkipped = 12,  // a press ended; detail: its signals that did nothing, sent: its actions
 };
 
-// Receiver events (ActivityEvent.result of a kActivityReceiver event); port in detail.
+// Receiver events (ActivityEvent.result of a kActivityReceiver event); port in detail, the network
+// receiver's server (HOST[:PORT]) in reason.
 enum ActivityReceiverEvent {
   kActivityPortOpened = 0,
   kActivityPortGone = 1,
@@ -43,6 +44,8 @@ enum ActivityReceiverEvent {
   kActivityNoPort = 4,
   kActivityNoise = 5,
   kActivityQuiet = 6,
+  kActivityNetworkConnected = 7,
+  kActivityNetworkNotConnected = 8,
 };
 
 // The receiver event that a change of the receiver's state means: states as receiver/link.h's

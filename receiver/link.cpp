@@ -44,7 +44,7 @@
 #include "receiver/packet.h"
 #include "receiver/retry.h"
 
-HANDLE gKeyReadyEvent;
+HANDLE gKeyReadyEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
 
 enum {
   kBaudRate = 1200,
@@ -89,6 +89,10 @@ static void SetLineFlags(DCB* dcb, DWORD flags) {
 
 void ReceiverSetStateWindow(HWND window) {
   stateWindow = window;
+}
+
+HWND ReceiverStateWindow() {
+  return stateWindow;
 }
 
 static void ReceiverReport(int state, int number) {
@@ -274,12 +278,11 @@ int ReceiverStart(int mode, int number) {
   }
 
   NoiseReset(&noise);
-  gKeyReadyEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   arrived = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   quit = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   pendingRead = static_cast<PendingRead*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof *pendingRead));
   if (pendingRead) pendingRead->ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (!gKeyReadyEvent || !arrived || !quit || !pendingRead || !pendingRead->ov.hEvent) {
+  if (!arrived || !quit || !pendingRead || !pendingRead->ov.hEvent) {
     ReceiverStop();
     return -1;
   }
@@ -302,7 +305,6 @@ int ReceiverStop() {
     CloseAndForget(&readerThread);
   }
   PendingReadFree();
-  CloseAndForget(&gKeyReadyEvent);
   CloseAndForget(&arrived);
   CloseAndForget(&quit);
   if (port != INVALID_HANDLE_VALUE) {

@@ -11,6 +11,7 @@ enum ReceiverState { kReceiverNoPort = 0, kReceiverOpen = 1, kReceiverWaiting = 
 // wParam = ReceiverState, lParam = port number (0 with kReceiverNoPort). Normal mode only.
 enum { kMsgReceiverState = WM_APP + 1 };
 void ReceiverSetStateWindow(HWND window);
+HWND ReceiverStateWindow();  // the window given there (null before)
 
 // Starts the reader on COM`port`. 0 when the receiver runs, -1 when it does not (port 0, settings
 // that cannot be read or written). A port that cannot be opened is -1 in kReceiverTest; in
@@ -24,5 +25,7 @@ int ReceiverStop();
 // instead of at its next back-off step. Main thread.
 void ReceiverPortArrived();
 
-// Set by the reader thread once per queued key event (auto-reset); null while stopped.
+// Set once per queued key event by whichever receiver queued it (auto-reset). One for the whole
+// process, made before main and never closed: the serial reader and the network client start and
+// stop apart, and neither may close it under the other.
 extern HANDLE gKeyReadyEvent;

@@ -13,6 +13,10 @@
 #define IDS_LANGUAGE_NAME 11  // the module's language in its own words ("English", "Deutsch")
 #define IDS_TIP 20            // the tray tip before the receiver's state is known
 #define IDS_TIP_STATE 21      // 21-24: + ReceiverState (no port, open, waiting, noise); %1 the port
+// The tip while the network receiver runs (app/tray.cpp): connected with no port set; not connected,
+// 1061-1064 + ReceiverState as above.
+#define IDS_TIP_NETWORK 1060
+#define IDS_TIP_NETWORK_LOST 1061
 //   10-99 shell, tray tip, start-up    200-399 Activity window, notices    400-499 Assign dialog
 //   500-599 profile check report       600-699 Setup and test dialogs      700-799 saving the profile
 //   800-899 held buttons, long presses 900-999 languages
@@ -39,10 +43,12 @@
 #define IDS_ACTIVITY_RESULT_OTHER 237
 #define IDS_ACTIVITY_RECEIVER 240  // 240-246: + ActivityReceiverEvent; %1 the port's number
 #define IDS_ACTIVITY_RECEIVER_OTHER 247
+#define IDS_ACTIVITY_NETWORK 1065  // 1065-1066: network receiver connected, not connected; %1 its server
 #define IDS_ACTIVITY_REJECTED 250  // 251: plural
 // Notices (app/activitytext.cpp): + NoticeKind; %1 the key's or the port's number, %2 the program.
 #define IDS_NOTICE 300  // 300-306
 #define IDS_NOTICE_THIS_WINDOW 307
+#define IDS_NOTICE_NETWORK 1067  // the network receiver is not connected (once a run); %1 its server
 
 // The profile check's report (app/check.cpp). A problem's text has the line (%1), the section (%2),
 // the key (%3) and the kind's value (%4); a section's problem has no key.

@@ -188,6 +188,13 @@ void SetupLircAnswered(HWND dialog, LPARAM record) {
 
 void SetupLircEnd(HWND dialog) {
   MSG message;
-  while (PeekMessageA(&message, dialog, kSetupLircAnswer, kSetupLircAnswer, PM_REMOVE))
+  // PeekMessage hands out WM_QUIT whatever the filter. Exit while the dialog is open ends the dialog
+  // with a quit that the program's own loop must still see: it is posted again.
+  while (PeekMessageA(&message, dialog, kSetupLircAnswer, kSetupLircAnswer, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(int(message.wParam));
+      return;
+    }
     HeapFree(GetProcessHeap(), 0, reinterpret_cast<void*>(message.lParam));
+  }
 }

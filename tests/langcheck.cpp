@@ -30,9 +30,10 @@ size_t StringLimit(int id) {
   if (id >= IDS_MENU_EXIT && id <= IDS_MENU_ACTIVITY) return kTrayMenuTextSize;
   if (id == IDS_PLURAL_RULE) return 8;
   if (id >= IDS_TIP && id <= IDS_TIP_STATE + 3) return kTrayTipSize;
+  if (id >= IDS_TIP_NETWORK && id <= IDS_TIP_NETWORK_LOST + 3) return kTrayTipSize;
   if (id >= IDS_ACTIVITY_COLUMN && id < IDS_ACTIVITY_COLUMN + kActivityColumns)
     return kActivityColumnNameSize;
-  if (id >= IDS_NOTICE && id <= IDS_NOTICE_THIS_WINDOW) return kNoticeTextSize;
+  if ((id >= IDS_NOTICE && id <= IDS_NOTICE_THIS_WINDOW) || id == IDS_NOTICE_NETWORK) return kNoticeTextSize;
   if (id >= IDS_NOTICE_NAMED && id < IDS_NOTICE_NAMED + kNoticeKinds) return kNoticeTextSize;
   if (id == IDS_CHECK_CAPTION) return kCheckCaptionSize;
   return kTextPatternSize;

@@ -3,6 +3,9 @@
 #include <winsock2.h>
 
 #include "receiver/lirc.h"
+#include "receiver/keyqueue.h"
+#include "receiver/link.h"
+#include "receiver/lircreceiver.h"
 
 #include <gtest/gtest.h>
 #include <mmsystem.h>
@@ -120,6 +123,59 @@ TEST(LircClient, StopDuringPause) {
   DWORD start = GetTickCount();
   LircStop();
   EXPECT_LT(GetTickCount() - start, 1000u);
+}
+
+// The client as a receiver of the key path: each button line one key event in the queue, the
+// server's count telling a press's beginning from its repeats; a flood keeps only the newest 32;
+// connection changes posted to the state window, and kNetworkOff once stopped.
+TEST(LircReceiver, ButtonLinesBecomeKeyEventsAndStatesArePosted) {
+  HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ReceiverSetStateWindow(window);
+  auto states = [window](std::string got = "") {
+    for (MSG m; PeekMessageA(&m, window, kMsgNetworkState, kMsgNetworkState, PM_REMOVE);)
+      got += std::to_string(m.wParam);
+    return got;
+  };
+  QueueClear();
+  EXPECT_EQ(LircReceiverStart("a b"), -1);
+  int port = 0;
+  SOCKET listener = Listen(&port);
+  ASSERT_EQ(LircReceiverStart((" " + Address(port) + " ").c_str()), 0);
+  EXPECT_EQ(LircReceiverAddress(), Address(port));  // as the Activity window names it
+  SOCKET c = Accept(listener, 5000);
+  const std::string lines =
+      "0000000020df10ef 00 KEY_PLAY DEMO\n0000000020df10ef 01 KEY_PLAY DEMO\n"
+      "0000000020df10ef 1a KEY_VOLUMEUP TV_2\n";
+  DWORD sent = timeGetTime();
+  send(c, lines.data(), int(lines.size()), 0);
+  ASSERT_EQ(WaitForSingleObject(gKeyReadyEvent, 2000), DWORD(WAIT_OBJECT_0));
+  Sleep(100);
+  std::string events;
+  for (KeyEvent e; QueueTake(&e);) {
+    events += std::to_string(e.enable) + std::to_string(e.source) + std::to_string(e.signal) + " " +
+              e.remote + " " + e.name + (e.time - sent < 1000u ? "|" : " (time?)|");
+  }
+  EXPECT_EQ(events, "111 DEMO KEY_PLAY|112 DEMO KEY_PLAY|112 TV_2 KEY_VOLUMEUP|");
+
+  std::string flood;
+  for (int i = 0; i < 1000; i++) flood += "0000000020df10ef " + std::to_string(i % 10) + " KEY_UP DEMO\n";
+  send(c, flood.data(), int(flood.size()), 0);
+  Sleep(500);
+  int taken = 0;
+  for (KeyEvent e; QueueTake(&e);) taken++;
+  EXPECT_EQ(taken, int(kKeyRingSlots));
+
+  closesocket(c);  // the server goes away
+  Sleep(300);
+  EXPECT_EQ(LircReceiverState(), kNetworkNotConnected);
+  EXPECT_EQ(LircReceiverStop(), 0);
+  EXPECT_EQ(LircReceiverRunning(), 0);
+  EXPECT_EQ(LircReceiverStop(), 0);
+  EXPECT_EQ(states(), std::to_string(kNetworkConnected) + std::to_string(kNetworkNotConnected) +
+                          std::to_string(kNetworkOff));
+  closesocket(listener);
+  ReceiverSetStateWindow(nullptr);
+  DestroyWindow(window);
 }
 
 // The query against a server that answers in pieces, with a button and a reload notice between

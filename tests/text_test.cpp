@@ -179,7 +179,11 @@ TEST_F(EnglishModule, ActivityResults) {
       {Other(kActivityReceiver, kActivityNoPort, 0), 0, 0, "", "no receiver port set up"},
       {Other(kActivityReceiver, kActivityNoise, 1), 0, 0, "", "keys ignored: noise on the line"},
       {Other(kActivityReceiver, kActivityQuiet, 1), 0, 0, "", "line quiet again: keys act"},
-      {Other(kActivityReceiver, 7, 1), 0, 0, "", "receiver state 7"},
+      {Other(kActivityReceiver, kActivityNetworkConnected, 0), 0, 0, "pi:8765",
+       "network receiver connected to pi:8765"},
+      {Other(kActivityReceiver, kActivityNetworkNotConnected, 0), 0, 0, "[::1]:99",
+       "network receiver not connected to [::1]:99"},
+      {Other(kActivityReceiver, 9, 1), 0, 0, "", "receiver state 9"},
       {Other(kActivityRejected, 0, 1), 0, 0, "", "1 packet rejected (more than two bits wrong)"},
       {Other(kActivityRejected, 0, 3), 0, 0, "", "3 packets rejected (more than two bits wrong)"},
   };

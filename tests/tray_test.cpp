@@ -12,6 +12,7 @@
 #include "common/process.h"
 #include "app/tray.h"
 #include "receiver/link.h"
+#include "receiver/lircreceiver.h"
 #include "test_support.h"
 
 namespace {
@@ -250,22 +251,31 @@ TEST_F(MainWindowTest, CloseFromOutsideRemovesTheIconAndEndsTheLoop) {
 
 TEST(TrayTipText, OneTextAndIconPerReceiverState) {
   struct {
-    int state, port;
+    int state, port, network;
     const char* tip;
     int icon;
   } rows[] = {
-      {kReceiverOpen, 7, "Halvesta Remote Control - COM7", 101},
-      {kReceiverWaiting, 7, "Halvesta Remote Control - waiting for COM7", 102},
-      {kReceiverNoPort, 0, "Halvesta Remote Control - no port set", 102},
-      {kReceiverNoise, 12, "Halvesta Remote Control - noise on COM12, keys ignored", 101},
-      {kReceiverWaiting, 256, "Halvesta Remote Control - waiting for COM256", 102},
+      {kReceiverOpen, 7, kNetworkOff, "Halvesta Remote Control - COM7", 101},
+      {kReceiverWaiting, 7, kNetworkOff, "Halvesta Remote Control - waiting for COM7", 102},
+      {kReceiverNoPort, 0, kNetworkOff, "Halvesta Remote Control - no port set", 102},
+      {kReceiverNoise, 12, kNetworkOff, "Halvesta Remote Control - noise on COM12, keys ignored", 101},
+      {kReceiverWaiting, 256, kNetworkOff, "Halvesta Remote Control - waiting for COM256", 102},
+      {kReceiverNoPort, 0, kNetworkConnected, "Halvesta Remote Control - network receiver", 101},
+      {kReceiverWaiting, 3, kNetworkConnected, "Halvesta Remote Control - waiting for COM3", 101},
+      {kReceiverNoPort, 0, kNetworkNotConnected, "Halvesta Remote Control - network receiver not connected",
+       102},
+      {kReceiverOpen, 1, kNetworkNotConnected, "Halvesta Remote - COM1, network receiver not connected", 101},
+      {kReceiverWaiting, 256, kNetworkNotConnected,
+       "Halvesta Remote - waiting for COM256, network not connected", 102},
+      {kReceiverNoise, 2, kNetworkNotConnected, "Halvesta Remote - noise on COM2, network not connected",
+       101},
   };
   for (auto& r : rows) {
     char tip[64];
     memset(tip, 'x', sizeof tip);
-    TrayTipText(r.state, r.port, tip);
-    EXPECT_STREQ(tip, r.tip) << r.state;
-    EXPECT_EQ(TrayIconFor(r.state), r.icon) << r.state;
+    TrayTipText(r.state, r.port, tip, r.network);
+    EXPECT_STREQ(tip, r.tip) << r.state << " " << r.network;
+    EXPECT_EQ(TrayIconFor(r.state, r.network), r.icon) << r.state << " " << r.network;
   }
 }
 

@@ -11,6 +11,10 @@
 #     patterns       the same with 500 title pattern sections ([*Name*]) of 40 keys, the match last;
 #     lookup alone   the same two profiles through the lookup in process (tools/lookupbench.cpp);
 #     test rig       the pseudo-terminal relay (socat) alone, which the program's rows include;
+#   network receiver: a LIRC server's button line (tools/lircbench.py on 127.0.0.1) -> the key-down
+#                    in the window, side by side with the serial path right after it; a restarted
+#                    server: the time from its listening again to the client's connection, back at
+#                    once and after 1.5 s away; the processor time of the 30 s after it went away;
 #   on-screen display: the small-profile row again with osd=1, side by side with the row without it
 #                    (the press's first key-down in the window), and what drawing one text costs the
 #                    main thread (tools/osdbench.cpp);
@@ -20,7 +24,7 @@
 #                    last packet the actions go on (overshoot); what the press decision and policy
 #                    cost per event, and what a new press asks the profile, in process
 #                    (tools/holdbench.cpp);
-#   keys of remotes: a key of a USB remote typed by xdotool, taken by the keyboard hook, to the
+#   keys of remotes: a key of a USB remote typed on the X display (XTEST), taken by the keyboard hook, to the
 #                    line's first key-down in the window, beside a letter typed the same way that
 #                    passes to the window as it is (this path's floor); the idle cost with the hook
 #                    in; the hook's decision for one key with a table of 500 sections and the
@@ -175,7 +179,27 @@ measure osd wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --
 measure noosd_again sh -c 'cp "$1" "$2" && sleep 1 && exec wine "$3" COM9 --key 12 --repeat "$4" --gap 60' _ \
   "$WORK/small.ini" "$WORK/app/profiles.ini" "$BUILD/bin/remotesim.exe" "$PRESSES"
 (cd "$BUILD/bin" && wine ./osdbench.exe 500 2>/dev/null | tr -d '\r') >"$WORK/osd.draw" || true
+
+# --- the network receiver -----------------------------------------------------------------------
+# The small profile with lirc= and the server's button in the sink's section. A resume from sleep
+# starts the key path anew (it reads lirc= then) and the client connects at once.
+LIRC_PORT="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+printf '[default]\r\nport=1\r\nlirc=127.0.0.1:%s\r\n[Bench Sink]\r\nKey12=KEYBOARD A+^A\r\nKey.KEY_PLAY=KEYBOARD A+^A\r\n' \
+  "$LIRC_PORT" >"$WORK/app/profiles.ini"
+resumed() { # COMMAND...: runs it with a resume broadcast half a second after its start
+  (sleep 0.5 && exec wine "$BUILD/bin/shelldriver.exe" power 4 18 >/dev/null 2>&1) &
+  "$@"
+  wait $! || true
+}
+measure network resumed python3 "$REMOTE_ROOT/tools/lircbench.py" send "$LIRC_PORT" "$PRESSES" 60
+measure serial_again wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
+resumed python3 "$REMOTE_ROOT/tools/lircbench.py" restart "$LIRC_PORT" 0 1.5 >"$WORK/lirc.restart" || true
+before=$(ticks)
+sleep 30
+lirc_away_ms=$((($(ticks) - before) * 1000 / hz))
 cp "$WORK/small.ini" "$WORK/app/profiles.ini"
+wine "$BUILD/bin/shelldriver.exe" power 4 18 >/dev/null 2>&1 || true # the client ends
+sleep 1
 # The lookup alone, in process (tools/lookupbench.cpp): no port, no window, no relay in the figures.
 wine "$BUILD/bin/lookupbench.exe" "Z:${WORK//\//\\}" 20000 | tr -d '\r' >"$WORK/lookup.txt" 2>/dev/null || true
 
@@ -211,7 +235,7 @@ sleep 30
 hook_idle_ms=$((($(ticks) - before) * 1000 / hz))
 measure xfloor xkeys a
 measure usbkey xkeys XF86AudioPlay
-measure serial_again wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
+measure usb_serial wine "$BUILD/bin/remotesim.exe" COM9 --key 12 --repeat "$PRESSES" --gap 60
 cp "$WORK/small.ini" "$WORK/app/profiles.ini"
 
 # --- held buttons -------------------------------------------------------------------------------
@@ -374,9 +398,11 @@ report="$WORK/performance.md"
   row "program, small profile, with the on-screen display (osd=1)" "$WORK/osd.ms"
   row "program, small profile, without it, right after" "$WORK/noosd_again.ms"
   row "test rig alone: the pseudo-terminal relay (socat), no Wine, no program" "$WORK/relay.ms"
-  row "key of a USB remote: a letter typed by xdotool, passed to the window (this path's floor)" "$WORK/xfloor.ms"
-  row "key of a USB remote: Play typed by xdotool, taken by the hook, the line's A" "$WORK/usbkey.ms"
-  row "program, small profile, the serial path again right after the two above" "$WORK/serial_again.ms"
+  row "key of a USB remote: a letter typed on the X display, passed to the window (this path's floor)" "$WORK/xfloor.ms"
+  row "key of a USB remote: Play typed on the X display, taken by the hook, the line's A" "$WORK/usbkey.ms"
+  row "program, small profile, the serial path again right after the two above" "$WORK/usb_serial.ms"
+  row "network receiver: a LIRC server's line on 127.0.0.1, small profile" "$WORK/network.ms"
+  row "program (serial), small profile, again right after it" "$WORK/serial_again.ms"
   echo
   echo "The key path through this version and earlier ones, side by side later in the same run:"
   echo
@@ -393,8 +419,16 @@ report="$WORK/performance.md"
     "maximum $(awk '{ print $4 }' "$WORK/osd.draw") ms."
   echo "Keys of USB remotes: a taken key to the line's first key-down adds median $(added "$WORK/usbkey.ms" "$WORK/xfloor.ms" 0.5) ms," \
     "99th percentile $(added "$WORK/usbkey.ms" "$WORK/xfloor.ms" 0.99) ms over the key passed as it is (both timed from" \
-    "before xdotool starts); the serial path adds median $(added "$WORK/serial_again.ms" "$WORK/floor.ms" 0.5) ms," \
-    "99th percentile $(added "$WORK/serial_again.ms" "$WORK/floor.ms" 0.99) ms over its floor (\`SendInput\` called directly)."
+    "the moment before the key is sent through the X server's XTEST extension); the serial path adds median $(added "$WORK/usb_serial.ms" "$WORK/floor.ms" 0.5) ms," \
+    "99th percentile $(added "$WORK/usb_serial.ms" "$WORK/floor.ms" 0.99) ms over its floor (\`SendInput\` called directly)."
+  echo "Network receiver against the serial path right after it: median $(added "$WORK/network.ms" "$WORK/serial_again.ms" 0.5) ms," \
+    "99th percentile $(added "$WORK/network.ms" "$WORK/serial_again.ms" 0.99) ms (the serial row includes the test rig's relay," \
+    "the network row the loopback connection; the target: a median at most 0.3 ms above the serial path's)." \
+    "A restarted server, the client in its first waits (1 s, then 2 s): back" \
+    "$(awk '$2 == "0" { print $3 }' "$WORK/lirc.restart") ms after it listened again when it came back at once," \
+    "$(awk '$2 == "1.5" { print $3 }' "$WORK/lirc.restart") ms after 1.5 s away (the target: within 2 s)." \
+    "The server away: $lirc_away_ms ms of processor time in the 30 s after it went (tries at 1, 3, 7 and 15 s);" \
+    "from a minute on, one try every 30 s, nothing in between: about 120 connects in an hour."
   echo "Title patterns against as many ordinary sections: median $(added "$WORK/patterns.ms" "$WORK/large.ms" 0.5) ms" \
     "(500 pattern sections, the match last, over 500 sections, the match last)."
   echo

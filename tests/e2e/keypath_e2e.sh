@@ -11,6 +11,11 @@
 # rests meanwhile. A resume from sleep with the old port silent opens the new one; 10,000 random
 # bytes on the line type next to nothing, and a clean press after a second of quiet acts; Exit
 # ends the program with code 0.
+# The network receiver beside the serial one, against Debian's real lircd: the program starts while no
+# server listens (no setup dialog; the Activity window says it is not connected) and connects when
+# lircd comes; a press of a named button acts, a held one by its repeat counts (.hold=once: the
+# counts 00 01 02 03 are one press, 00 00 00 three, at the same pace), and after lircd restarted
+# the next press acts.
 # With osd=1 each press shows its text on the screen while the window in front keeps the front and
 # the keys, a held button counts its repeats there, and the display goes after osdtime.
 # In between, the Activity window lists what each press found and did; Assign writes a line for a
@@ -59,11 +64,19 @@ Key21.hold=once
 Key22=KEYBOARD S+^S
 Key22.long=KEYBOARD L+^L
 
+[Lirc Sink]
+Key.KEY_PLAY=KEYBOARD P+^P
+Key.DEMO.KEY_UP=KEYBOARD U+^U
+Key.DEMO.KEY_UP.hold=once
+
 [OSD Sink]
 Key30=KEYBOARD V+^V
 Key30.osd=Volume up
 Key31=KEYBOARD CTRL+S+^S+^CTRL
 INI
+# The network receiver's server: a free port where no lircd listens yet.
+LIRCD_PORT="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+sed -i "s/^port=1$/port=1\nlirc=127.0.0.1:$LIRCD_PORT/" "$WORK/app/profiles.ini"
 # The noise sink maps every key: each key acted on types N.
 { echo "[Noise Sink]"; for k in $(seq 0 127); do echo "Key$k=KEYBOARD N+^N"; done; } >>"$WORK/app/profiles.ini"
 # The adapter is late: COM1 appears only 4 s after the program's start.
@@ -90,9 +103,32 @@ first_key_after() {
   echo "$ms"
 }
 
-# --- the adapter appears 4 s after the start ------------------------------------------------------
+# The Activity window's lines, through its Copy button; the window closed again.
+activity_copy() {
+  drive command 102 >/dev/null
+  drive wait-item 'Halvesta Remote Control - Activity' 1100 5000 'visible 1' >/dev/null
+  drive press "Halvesta Remote Control - Activity" 1101 || true
+  sleep 0.5
+  drive clipboard
+  drive press "Halvesta Remote Control - Activity" 2 || true
+  drive gone 'Halvesta Remote Control - Activity' 5000 >/dev/null || true
+}
+# expect_lirc WHAT KEYS LINE...: lircd sends each line, 110 ms apart as a held button's repeats come;
+# passes when the sink received exactly KEYS after what it had before.
+expect_lirc() {
+  local what="$1" keys="$2" before line
+  shift 2
+  before="$(remote_sink_keys)"
+  for line in "$@"; do remote_lircd_send "$line" && sleep 0.11; done
+  local want="$before${before:+${keys:+ }}$keys"
+  expect_same "$what" "$want" "$(remote_sink_wait "$want")"
+}
+
+# --- the adapter appears 4 s after the start, no LIRC server yet ---------------------------------
 sleep 3
 expect_same "configured port absent at start: no setup dialog" "no dialog" "$(drive no-dialog 500)"
+expect "no server at start: the Activity window says the network receiver is not connected" \
+  "network receiver not connected to 127\.0\.0\.1:$LIRCD_PORT" "$(activity_copy)"
 remote_open_sink "Key Path Direct"
 remote_link_com "$WORK/cable/ttyA" 1
 arrived=$(now_ms)
@@ -100,6 +136,31 @@ late_ms=$(first_key_after "$arrived")
 echo "late adapter: first key acted on $late_ms ms after the port appeared"
 check "late adapter: keys act once the port is there" [ "$late_ms" -ge 0 ]
 sleep 1.5 # the presses still on their way
+remote_close_sink
+
+# --- the LIRC server comes; named buttons, repeat counts, a restart ---------------------------------
+remote_lircd_start "$WORK/lircd"
+# The client, trying since the start, may be in a wait of up to 16 s by now.
+came=$(now_ms) copied=""
+while [ $(($(now_ms) - came)) -lt 40000 ]; do
+  copied="$(activity_copy)"
+  [[ "$copied" == *"network receiver connected to"* ]] && break
+done
+echo "lircd came: the network receiver connected within $(($(now_ms) - came)) ms"
+expect "lircd came: connected" "network receiver connected to 127\.0\.0\.1:$LIRCD_PORT" "$copied"
+remote_open_sink "Lirc Sink"
+PLAY="0000000020df10ef 00 KEY_PLAY DEMO"
+expect_lirc "lirc: a press of Key.KEY_PLAY" "down 0x50 up 0x50" "$PLAY"
+expect_lirc "lirc: Key.DEMO.KEY_UP held, counts 00 to 03: one press (hold=once)" "down 0x55 up 0x55" \
+  "0000000020df40bf 00 KEY_UP DEMO" "0000000020df40bf 01 KEY_UP DEMO" "0000000020df40bf 02 KEY_UP DEMO" \
+  "0000000020df40bf 03 KEY_UP DEMO"
+expect_lirc "lirc: counts 00 00 00 at the same pace: three presses" "down 0x55 up 0x55 down 0x55 up 0x55 down 0x55 up 0x55" \
+  "0000000020df40bf 00 KEY_UP DEMO" "0000000020df40bf 00 KEY_UP DEMO" "0000000020df40bf 00 KEY_UP DEMO"
+expect_keys "lirc: the serial receiver works beside it" "down 0x44 up 0x44" --key 3
+remote_lircd_stop
+remote_lircd_start "$WORK/lircd"
+sleep 2.5 # back within 2 s: the client is in its first wait
+expect_lirc "lirc: lircd restarted, the next press acts" "down 0x50 up 0x50" "$PLAY"
 remote_close_sink
 
 CTRL_A="down 0x11 down 0x41 up 0x41 up 0x11"
