@@ -24,8 +24,8 @@
 #                    last packet the actions go on (overshoot); what the press decision and policy
 #                    cost per event, and what a new press asks the profile, in process
 #                    (tools/holdbench.cpp);
-#   keys of remotes: a key of a USB remote typed on the X display (XTEST), taken by the keyboard hook, to the
-#                    line's first key-down in the window, beside a letter typed the same way that
+#   keys of remotes: a key of a USB remote typed on the X display (XTEST), taken by the keyboard
+#                    hook, to the line's first key-down in the window, beside a letter typed so that
 #                    passes to the window as it is (this path's floor); the idle cost with the hook
 #                    in; the hook's decision for one key with a table of 500 sections and the
 #                    building of that table, in process (tools/keytakebench.cpp);
