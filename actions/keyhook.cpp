@@ -15,6 +15,7 @@
 // When the probe has not arrived by the next tick, the hook is put back.
 #include "actions/keyhook.h"
 
+#include <mmsystem.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -22,6 +23,8 @@
 #include "actions/keytake.h"
 #include "profile/profile.h"
 #include "profile/profilepath.h"
+#include "receiver/keyqueue.h"
+#include "receiver/link.h"
 
 enum { kProbeVk = 0x88, kMessageTable = WM_APP + 1 };
 static const ULONG_PTR kProbeMark = 0x52454D4Bu;
@@ -386,4 +389,28 @@ void KeyHookRecheck() {
 
 LONG KeyHookBuilds() {
   return gBuilds;
+}
+
+void KeyHookQueue(const KeyHookEvent* event, void*) {
+  static const uint8_t kSignals[] = {kKeySignalBegin, kKeySignalRepeat, kKeySignalRelease};
+  KeyEvent e = {1, 0};
+  e.time = timeGetTime();
+  e.source = kKeyFromKeyboard;
+  e.signal = kSignals[event->phase < 0 || event->phase > 2 ? 0 : event->phase];
+  lstrcpynA(e.remote, kKeyTakeRemote, sizeof e.remote);
+  lstrcpynA(e.name, event->name ? event->name : "", sizeof e.name);
+  QueuePut(e);
+  SetEvent(gKeyReadyEvent);
+}
+
+int KeyHookStartAll() {
+  KeyTakeTable* table = KeyTakeTableNew(1);
+  uint8_t every[32];
+  memset(every, 0xFF, sizeof every);
+  if (!table || KeyTakeTableAddKeys(table, kKeyTakeDefault, "", every) < 0 ||
+      KeyHookStart(KeyHookQueue, nullptr) < 0) {
+    KeyTakeTableFree(table);
+    return -1;
+  }
+  return KeyHookPublish(table);
 }

@@ -22,6 +22,13 @@ int KeyHookStart(KeyHookHandler handler, void* context);
 // comes or at the stop). From any thread; a null table takes nothing. When the hook does not run
 // the table is freed here. Returns 0, -1 when it did not run.
 int KeyHookPublish(KeyTakeTable* table);
+// Queues a key taken as a key event of the remote kKeyTakeRemote (source kKeyFromKeyboard; its
+// press, auto-repeat and key-up as a press's begin, repeat and release) and sets the process's
+// key-ready event: the handler of the key path and of the test dialog. `context` is unused.
+void KeyHookQueue(const KeyHookEvent* event, void* context);
+// Starts the hook with KeyHookQueue and a table that takes every key that may be taken, whatever
+// the profile says: the test dialog shows each one's name. Stop it with KeyHookStop. 0, or -1.
+int KeyHookStartAll();
 // Ends the hook thread within limitMs: 0 ended (hook removed, table freed), -1 still running.
 int KeyHookStop(DWORD limitMs);
 

@@ -18,6 +18,7 @@
 #include <stdlib.h>
 
 #include "actions/dispatch.h"
+#include "actions/keyhook.h"
 #include "actions/keygroups.h"
 #include "actions/keyline.h"
 #include "actions/osdtext.h"
@@ -422,6 +423,7 @@ bool OnOk(HWND dialog, AssignState* state) {
     SaveShowFailure(dialog, IDS_SAVE_LINE, gProfilePath, why);
     return false;
   }
+  KeyHookRecheck();  // a first save may have moved the profile to the user's own folder
   return true;
 }
 

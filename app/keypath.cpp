@@ -38,9 +38,6 @@ static void QueueNamed(uint8_t source, const char* remote, const char* name, int
   QueuePut(e);
   if (keysReady) SetEvent(keysReady);
 }
-static void HookKey(const KeyHookEvent* key, void*) {
-  QueueNamed(kKeyFromKeyboard, kKeyTakeRemote, key->name, key->phase);
-}
 static void MceButton(const char* name, int phase, void*) {
   QueueNamed(kKeyFromMce, kMceRemote, name, phase);
 }
@@ -78,7 +75,7 @@ int KeyPathStart() {
   }
   keysReady = gKeyReadyEvent;
   RawInputSetHandler(MceButton, nullptr);
-  KeyHookFollow(HookKey, nullptr);  // the hook runs while the profile names a key to take
+  KeyHookFollow(KeyHookQueue, nullptr);  // the hook runs while the profile names a key to take
   return result;
 }
 

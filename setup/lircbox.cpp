@@ -103,7 +103,7 @@ int SetupLircHasBox(HWND dialog) {
 
 void SetupLircRead(HWND dialog) {
   char entry[kSetupLircAddressSize], host[kLircHostMax], port[16] = "";
-  ProfileReadString(gProfilePath, kProfileDefault, kSetupLircKey, entry, sizeof entry - 1);
+  ProfileReadString(gProfilePath, kProfileDefault, kProfileLirc, entry, sizeof entry - 1);
   int number;
   if (LircParseAddress(entry, host, sizeof host, &number) == kLircAddressOk) {
     if (NamesPort(entry)) FormatText(port, sizeof port, "%d", number);

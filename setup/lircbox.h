@@ -9,8 +9,7 @@
 
 #include "receiver/lircaddress.h"
 
-// The entry of [default] that names the server, and the room its value takes.
-inline constexpr char kSetupLircKey[] = "lirc";
+// The room the value of [default] lirc= (kProfileLirc) takes.
 enum { kSetupLircAddressSize = kLircHostMax + 16 };
 
 // Posted to the dialog when the Test button's question is answered (lParam: the answer's record,

@@ -21,6 +21,7 @@
 #include <string.h>
 
 #include "actions/press.h"
+#include "actions/keyhook.h"
 #include "profile/profile.h"
 #include "profile/profilepath.h"
 #include "common/format.h"
@@ -39,7 +40,6 @@
 #include "setup/setup.h"
 
 // The entry of [default] that "Take the keys of USB remotes" writes: keys=0 off, absent on.
-static const char kKeysKey[] = "keys";
 
 namespace {
 
@@ -158,14 +158,14 @@ static void ReadNotify(HWND dialog) {
     CheckDlgButton(dialog, IDC_OSD, on ? BST_CHECKED : BST_UNCHECKED);
   }
   if (GetDlgItem(dialog, IDC_KEYS)) {
-    bool on = ProfileReadInt(gProfilePath, kProfileDefault, kKeysKey, 1) != 0;
+    bool on = ProfileReadInt(gProfilePath, kProfileDefault, kProfileKeys, 1) != 0;
     CheckDlgButton(dialog, IDC_KEYS, on ? BST_CHECKED : BST_UNCHECKED);
   }
 }
 
 // The profile's network receiver, lirc= of [default], into out (kSetupLircAddressSize bytes).
 static void ProfileLirc(char* out) {
-  ProfileReadString(gProfilePath, kProfileDefault, kSetupLircKey, out, kSetupLircAddressSize - 1);
+  ProfileReadString(gProfilePath, kProfileDefault, kProfileLirc, out, kSetupLircAddressSize - 1);
 }
 
 // Whether a network receiver is named: in the box, else (a template without it) in the profile.
@@ -229,6 +229,16 @@ static void OnProfileShared(HWND dialog) {
   EndDialog(dialog, IDCANCEL);
 }
 
+// Test also shows a network receiver's buttons: with a server named it needs no port. Emptied
+// again, the button follows the port alone.
+static void TestForNetwork(HWND dialog) {
+  if (GetWindowTextLengthA(GetDlgItem(dialog, IDC_LIRC_HOST)) > 0) {
+    EnableItem(dialog, IDC_TEST, TRUE);
+  } else if (SetupCheckedPort(dialog) == 0) {
+    EnableItem(dialog, IDC_TEST, FALSE);
+  }
+}
+
 static void OnInit(HWND dialog, SetupState* state) {
   PlaceDialog(dialog);
   state->detectWait = SetupWaitNew("MyEventHere");
@@ -240,7 +250,10 @@ static void OnInit(HWND dialog, SetupState* state) {
   TestReleaseForget();
   ProbePorts(dialog, state);
   ReadNotify(dialog);
-  if (SetupLircHasBox(dialog)) SetupLircRead(dialog);
+  if (SetupLircHasBox(dialog)) {
+    SetupLircRead(dialog);
+    TestForNetwork(dialog);
+  }
   ShowReceiverInUse(dialog, state);
   SetupLanguageList(dialog);
   ShowProfile(dialog);
@@ -271,6 +284,8 @@ static void OnDetect(HWND dialog, SetupState* state) {
 // The test dialog, with the receivers it shows: the serial one on the chosen port and the network
 // one the box names (the profile's, for a template without the box), both in the state the dialog
 // shows, not yet saved.
+enum { kTestHookStopMs = 2000 };  // the hook's thread answers at once: a bound, never a wait
+
 static void OnTest(HWND dialog, const SetupState* state) {
   char lirc[kSetupLircAddressSize] = "";
   if (!SetupLircHasBox(dialog)) {
@@ -278,9 +293,15 @@ static void OnTest(HWND dialog, const SetupState* state) {
   } else if (SetupLircEntry(dialog, lirc, sizeof lirc) < 0) {
     lirc[0] = '\0';
   }
+  // The keys of USB remotes, all of them while the test dialog is open: it names each one.
+  bool keys = GetDlgItem(dialog, IDC_KEYS)
+                  ? IsDlgButtonChecked(dialog, IDC_KEYS) == BST_CHECKED
+                  : ProfileReadInt(gProfilePath, kProfileDefault, kProfileKeys, 1) != 0;
   ReceiverStart(kReceiverTest, state->selectedPort);
   if (lirc[0]) LircReceiverStart(lirc);
+  if (keys) KeyHookStartAll();
   TestDialogRun(gLanguageModule, dialog);
+  if (keys) KeyHookStop(kTestHookStopMs);
   LircReceiverStop();
   ReceiverStop();
   QueueClear();  // a key that arrived after the test dialog had cleared the queue
@@ -320,9 +341,9 @@ static void OnOk(HWND dialog, const SetupState* state) {
     entries[count++] = {kProfileNotify, IsDlgButtonChecked(dialog, IDC_NOTIFY) == BST_CHECKED ? "1" : "0"};
   if (GetDlgItem(dialog, IDC_OSD))
     entries[count++] = {kProfileOsd, IsDlgButtonChecked(dialog, IDC_OSD) == BST_CHECKED ? "1" : "0"};
-  if (SetupLircHasBox(dialog)) entries[count++] = {kSetupLircKey, lirc[0] ? lirc : nullptr};
+  if (SetupLircHasBox(dialog)) entries[count++] = {kProfileLirc, lirc[0] ? lirc : nullptr};
   if (GetDlgItem(dialog, IDC_KEYS))
-    entries[count++] = {kKeysKey, IsDlgButtonChecked(dialog, IDC_KEYS) == BST_CHECKED ? nullptr : "0"};
+    entries[count++] = {kProfileKeys, IsDlgButtonChecked(dialog, IDC_KEYS) == BST_CHECKED ? nullptr : "0"};
   if (TestReleaseChosen()) {
     FormatText(release, sizeof release, "%u", TestReleaseChosen());
     entries[count++] = {kPressTimingNames[kPressRelease], release};
@@ -387,6 +408,7 @@ static INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam
   }
   if (LOWORD(wParam) == IDC_LIRC_HOST && HIWORD(wParam) == EN_CHANGE) {
     SetupLircHostChanged(dialog);
+    TestForNetwork(dialog);
     return FALSE;
   }
   if (HIWORD(wParam) != 0) return FALSE;

@@ -1,6 +1,7 @@
 // The keyboard hook for real: xdotool types on the X display into this test's window, which has
 // the input focus, and the hook takes what the table serves for it.
 #include "actions/keyhook.h"
+#include "receiver/keyqueue.h"
 
 #include <gtest/gtest.h>
 
@@ -170,6 +171,21 @@ TEST_F(KeyHook, HeldKeyRepeatsAndEndsAtItsKeyUp) {
   size_t repeats = 0;
   for (size_t at = gTaken.find("=B3"); at != std::string::npos; at = gTaken.find("=B3", at + 1)) repeats++;
   EXPECT_GE(repeats, 3u) << gTaken;
+}
+
+// The test dialog's hook: every key that may be taken goes into the queue as a press of the remote
+// "keyboard", begun at its key-down and released at its key-up; the others pass.
+TEST_F(KeyHook, TestDialogsHookQueuesEveryKeyThatMayBeTaken) {
+  ASSERT_EQ(KeyHookStop(2000), 0);
+  QueueClear();
+  ASSERT_EQ(KeyHookStartAll(), 0);
+  ASSERT_EQ(Xdotool("key XF86AudioNext a"), 0);
+  EXPECT_EQ(gSink, "+41 -41");
+  std::string queued;
+  KeyEvent e;
+  while (QueueTake(&e))
+    queued += (queued.empty() ? "" : " ") + std::to_string(e.signal) + e.remote + "." + e.name;
+  EXPECT_EQ(queued, "1keyboard.NEXT 3keyboard.NEXT");
 }
 
 TEST_F(KeyHook, HookRemovedIsPutBack) {

@@ -447,15 +447,24 @@ TEST_F(SetupDialogTest, NetworkBoxShowsTheLircEntryAndOkSavesItWithThePort) {
   }
 }
 
-// With no port and a network receiver, the status says that receiver is in use.
+// With no port and a network receiver, the status says that receiver is in use, and Test shows
+// that receiver's buttons until the host is emptied.
 TEST_F(SetupDialogTest, NoPortWithANetworkReceiverSaysWhichReceiverIsInUse) {
   for (const char* port : {"0", "1"}) {
     Profile((std::string("[default]\nport=") + port + "\nlirc=pi.local:9000\n").c_str());
     std::string said;
+    bool test = false, testEmptied = true;
     Run([&](HWND d) {
       said = ItemText(d, IDC_DETECT_RESULT);
+      test = ItemEnabled(d, IDC_TEST);
+      SetDlgItemTextA(d, IDC_LIRC_HOST, "");
+      testEmptied = ItemEnabled(d, IDC_TEST);
       PostClick(d, IDCANCEL);
     });
+    EXPECT_TRUE(test);
+    if (port[0] == '0') {
+      EXPECT_FALSE(testEmptied);
+    }
     EXPECT_EQ(said, port[0] == '0'
                         ? "No port is needed: the network receiver (pi.local:9000) is the receiver in use."
                         : "");
