@@ -488,6 +488,17 @@ static void DispatchEvent(const KeyEvent& e) {
   DispatchFront front;
   bool standIn;
   DispatchRecord(&record, &press.button, &front, &standIn);
+  if (e.told) {  // the window in front had the key: one row when the press ends, nothing run
+    if (!(steps & kPressBegins)) return;
+    held.button = press.button;
+    held.found = held.longFound = 0;
+    record.result = kActivityKeyPassed;
+    record.time = ActivityNow();
+    held.row = record;
+    held.noEntry = true;
+    PressFollow(&press, kPressOnce, 0, &kept.timings);
+    return;
+  }
   char line[kProfileValueSize];
   int found = Lookup(record.title, &front, &press.button, "", line, record.section);
   DispatchKeptCheck();

@@ -93,8 +93,8 @@ static int Decide(unsigned vk) {
   return KeyTakeDecideCached(gTable, vk, &window, &gCache);
 }
 
-static void Hand(unsigned vk, int phase, DWORD time) {
-  KeyHookEvent event = {vk, phase, KeyTakeName(vk), time};
+static void Hand(unsigned vk, int phase, DWORD time, int passed = 0) {
+  KeyHookEvent event = {vk, phase, KeyTakeName(vk), time, passed};
   gHandler(&event, gContext);
 }
 
@@ -118,6 +118,7 @@ static LRESULT CALLBACK HookProc(int code, WPARAM message, LPARAM data) {
       Hand(vk, kKeyHookUp, key->time);
       return 1;
     }
+    if (was == 2) Hand(vk, kKeyHookUp, key->time, 1);
   } else if (gDown[vk] == 1) {
     Hand(vk, kKeyHookRepeat, key->time);
     return 1;
@@ -128,6 +129,7 @@ static LRESULT CALLBACK HookProc(int code, WPARAM message, LPARAM data) {
       return 1;
     }
     gDown[vk] = 2;
+    Hand(vk, kKeyHookDown, key->time, 1);  // for the Activity window, which teaches it from there
   }
   return CallNextHookEx(nullptr, code, message, data);
 }
@@ -399,6 +401,7 @@ void KeyHookQueue(const KeyHookEvent* event, void*) {
   e.signal = kSignals[event->phase < 0 || event->phase > 2 ? 0 : event->phase];
   lstrcpynA(e.remote, kKeyTakeRemote, sizeof e.remote);
   lstrcpynA(e.name, event->name ? event->name : "", sizeof e.name);
+  e.told = uint8_t(event->passed);
   QueuePut(e);
   SetEvent(gKeyReadyEvent);
 }

@@ -11,6 +11,8 @@ struct KeyHookEvent {
   int phase;         // kKeyHookDown (the press), kKeyHookRepeat (auto-repeat), kKeyHookUp (its end)
   const char* name;  // the button name (KeyTakeName), remote kKeyTakeRemote
   DWORD time;        // the event's time stamp (milliseconds, GetTickCount's clock)
+  int passed;        // 1: a key that may be taken that no entry serves in the window in front; it
+                     // went on to the window and is told only (its press and its key-up, no repeats)
 };
 // Called on the hook thread for every key taken. It must return at once (enqueue, never wait).
 typedef void (*KeyHookHandler)(const KeyHookEvent* event, void* context);

@@ -36,7 +36,7 @@ static void ResultText(const ActivityEvent* e, char* out, size_t size) {
       {kActivityNoEntry, IDS_ACTIVITY_NOTHING_DONE}, {kActivityNoAnswer, IDS_ACTIVITY_NO_ANSWER},
       {kActivityOwnWindow, IDS_ACTIVITY_OWN_WINDOW}, {kActivityNothingSent, IDS_ACTIVITY_NOTHING_SENT},
       {kActivityStarted, IDS_ACTIVITY_STARTED},      {kActivityTooLong, IDS_ACTIVITY_TOO_LONG},
-      {kActivityNoKeyword, IDS_ACTIVITY_NO_KEYWORD}};
+      {kActivityNoKeyword, IDS_ACTIVITY_NO_KEYWORD}, {kActivityKeyPassed, IDS_ACTIVITY_KEY_PASSED}};
   for (const auto& text : kPlain)
     if (text.result == e->result) {
       TextLoad(text.id, out, size);

@@ -32,6 +32,7 @@ enum ActivityResult {
   kActivityTooLong = 10,         // the line is longer than the longest that runs: not run
   kActivityNoKeyword = 11,       // the line begins with no keyword: not run
   kActivityRepeatsSkipped = 12,  // a press ended; detail: its signals that did nothing, sent: its actions
+  kActivityKeyPassed = 13,       // a key of a USB remote no entry serves here went on to the window
 };
 
 // Receiver events (ActivityEvent.result of a kActivityReceiver event); port in detail, the network

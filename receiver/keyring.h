@@ -27,6 +27,7 @@ struct KeyEvent {
   uint8_t signal = 0;              // KeySignal
   char remote[kKeyNameSize] = "";  // a named button's remote as its receiver gives it ("DEMO", "keyboard")
   char name[kKeyNameSize] = "";    // a named button's name ("KEY_PLAY", "PLAY"); "" for a serial code
+  uint8_t told = 0;  // 1: the key went on to the window in front; its press is logged, never acted on
 };
 
 struct KeyRing {

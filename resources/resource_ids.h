@@ -257,6 +257,8 @@
 #define IDS_LIRC_NO_ANSWER 1090    // %1 the address
 #define IDS_LIRC_IN_USE 1091       // Setup's status with no port and a lirc= entry: %1 the entry
 #define IDS_TEST_NAMED 1092        // the test dialog's name of a named button: %1 name, %2 remote
+// The keys of USB remotes (texts 1110-1129).
+#define IDS_ACTIVITY_KEY_PASSED 1110  // a key no entry serves in the window in front: it went on to it
 
 // The profile in use, in Setup (1000-1019).
 #define IDS_PROFILE_OWN 1000       // the user's own profile is in use

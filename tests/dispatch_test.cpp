@@ -1365,6 +1365,17 @@ TEST_F(Dispatch, HeldButtonsActAsTheirEntriesSay) {
        true,
        "KEY_DOWN",
        "brrrrrrrx"},
+      // Upper case: told only (the window in front had the key), whatever the profile holds for it.
+      {"told only: one row, its entry not run",
+       "",
+       0,
+       2,
+       600,
+       {},
+       "13/1/0 DEMO.KEY_OK ",
+       false,
+       "KEY_OK",
+       "BX"},
   };
   // The watching window records what it is told, also while the waits below handle messages.
   static std::vector<WPARAM> told;  // wParam of each message, read through DispatchHeldButton below
@@ -1392,10 +1403,11 @@ TEST_F(Dispatch, HeldButtonsActAsTheirEntriesSay) {
         snprintf(e.remote, sizeof e.remote, "DEMO");
         snprintf(e.name, sizeof e.name, "%s", c.button);
       }
-      if (c.counts)
-        e.signal = c.counts[i] == 'b'   ? kKeySignalBegin
-                   : c.counts[i] == 'r' ? kKeySignalRepeat
-                                        : kKeySignalRelease;
+      if (c.counts) {
+        char count = char(c.counts[i] | 0x20);
+        e.signal = count == 'b' ? kKeySignalBegin : count == 'r' ? kKeySignalRepeat : kKeySignalRelease;
+        e.told = c.counts[i] != count;
+      }
       QueuePut(e);
     }
     lastSignal = now - c.agoMs;
