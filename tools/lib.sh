@@ -342,15 +342,22 @@ remote_sink_wait() {
   sleep 0.5
   remote_sink_keys
 }
-# expect_keys WHAT KEYS REMOTESIM-ARGS...: presses (remote_press), and passes when the sink received
-# exactly KEYS ("down 0x41 up 0x41", or "" for nothing) after what it had before.
-expect_keys() {
+# expect_after WHAT KEYS COMMAND...: runs COMMAND (what presses the buttons or types the keys), and
+# passes when the sink received exactly KEYS ("down 0x41 up 0x41", or "" for nothing) after what it
+# had before.
+expect_after() {
   local what="$1" keys="$2" before
   shift 2
   before="$(remote_sink_keys)"
-  remote_press "$@"
+  "$@"
   local want="$before${before:+${keys:+ }}$keys"
   expect_same "$what" "$want" "$(remote_sink_wait "$want")"
+}
+# expect_keys WHAT KEYS REMOTESIM-ARGS...: expect_after with the remote's presses (remote_press).
+expect_keys() {
+  local what="$1" keys="$2"
+  shift 2
+  expect_after "$what" "$keys" remote_press "$@"
 }
 
 # A real LIRC server: lircd (Debian's lirc) with the remote of tests/e2e/demo.lircd.conf, listening on

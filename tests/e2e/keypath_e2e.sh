@@ -115,13 +115,14 @@ activity_copy() {
 }
 # expect_lirc WHAT KEYS LINE...: lircd sends each line, 110 ms apart as a held button's repeats come;
 # passes when the sink received exactly KEYS after what it had before.
-expect_lirc() {
-  local what="$1" keys="$2" before line
-  shift 2
-  before="$(remote_sink_keys)"
+lirc_send_held() {
+  local line
   for line in "$@"; do remote_lircd_send "$line" && sleep 0.11; done
-  local want="$before${before:+${keys:+ }}$keys"
-  expect_same "$what" "$want" "$(remote_sink_wait "$want")"
+}
+expect_lirc() {
+  local what="$1" keys="$2"
+  shift 2
+  expect_after "$what" "$keys" lirc_send_held "$@"
 }
 
 # --- the adapter appears 4 s after the start, no LIRC server yet ---------------------------------
@@ -352,12 +353,9 @@ Key.PREV=KEYBOARD R+^R
 INI
 # expect_xkeys WHAT KEYS XDOTOOL-ARGS...: as expect_keys, with the keys typed by xdotool.
 expect_xkeys() {
-  local what="$1" keys="$2" before
+  local what="$1" keys="$2"
   shift 2
-  before="$(remote_sink_keys)"
-  xdotool "$@"
-  local want="$before${before:+${keys:+ }}$keys"
-  expect_same "$what" "$want" "$(remote_sink_wait "$want")"
+  expect_after "$what" "$keys" xdotool "$@"
 }
 usb_sink() { remote_open_sink "$1" && xdotool search --sync --name "^$1\$" windowfocus --sync; }
 # The X server has no key for F13: xdotool lends it a spare key code, and the first loan loses its
