@@ -219,6 +219,9 @@ remote_e2e_begin() {
   BUILD="$(cd "$2" && pwd)"
   WORK="$BUILD/e2e/$1"
   REMOTE_PASSES=0 REMOTE_FAILURES=0 REMOTE_E2E_ENDED=0
+  # The command that stops a script early (set -e) is named in its last line.
+  set -E
+  trap 'REMOTE_E2E_FAILED_AT="${BASH_SOURCE[0]##*/}:$LINENO: $BASH_COMMAND"' ERR
   trap remote_e2e_finish EXIT
   rm -rf "$WORK"
   mkdir -p "$WORK"
@@ -229,7 +232,8 @@ remote_e2e_finish() {
   local rc=$?
   remote_cleanup
   if [ "${REMOTE_E2E_ENDED:-0}" != 1 ]; then
-    echo "$REMOTE_E2E_NAME: stopped early (status $rc) after $REMOTE_PASSES passed, $REMOTE_FAILURES failed"
+    echo "$REMOTE_E2E_NAME: stopped early (status $rc) after $REMOTE_PASSES passed, $REMOTE_FAILURES failed" \
+      "${REMOTE_E2E_FAILED_AT:+(at $REMOTE_E2E_FAILED_AT)}"
     [ "$rc" -ne 0 ] || rc=1
   fi
   [ "$rc" -ne 0 ] || rm -rf "$WORK/prefix"
