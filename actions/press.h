@@ -22,7 +22,8 @@
 //    server never says when a button was let go (a repeat that comes later begins a press: the
 //    line that began it was lost);
 //  - the keyboard hook and raw input see the key go up (kKeySignalRelease): the press ends at once,
-//    with no release time to wait.
+//    with no release time to wait; until then it goes on, however long the gap before a held key's
+//    first auto-repeat (a bound of 1.1 s stands in for a key-up that never came).
 // A button is its serial code, or its receiver, remote and name, the names compared without regard
 // to case (the same button may come as "KEY_UP" from one configuration and "key_up" from another).
 //
