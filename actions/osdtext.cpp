@@ -7,6 +7,7 @@
 
 #include "actions/keygroups.h"
 #include "actions/keyparse.h"
+#include "actions/press.h"
 #include "common/format.h"
 #include "resources/resource_ids.h"
 
@@ -29,17 +30,7 @@ int OsdOnParse(const char* text) {
 
 int OsdTimeParse(const char* text, uint32_t* ms) {
   *ms = kOsdTimeDefault;
-  const char* from;
-  size_t n = Trimmed(text, &from);
-  if (n == 0) return 0;
-  uint32_t value = 0;
-  for (size_t i = 0; i < n; i++) {
-    if (from[i] < '0' || from[i] > '9' || value > kOsdTimeMost) return -1;
-    value = value * 10 + uint32_t(from[i] - '0');
-  }
-  if (value < kOsdTimeLeast || value > kOsdTimeMost) return -1;
-  *ms = value;
-  return 1;
+  return PressMsParse(text, kOsdTimeLeast, kOsdTimeMost, ms);
 }
 
 // The keys with a word of their own in the language module: the named keys (Assign lists them),

@@ -53,19 +53,23 @@ int PressPolicyFor(const char* entryHold, const char* defaultHold, int kind) {
   return policy < 0 ? PressPolicyOfKind(kind) : policy;
 }
 
-int PressTimingParse(const char* text, int timing, uint32_t* ms) {
-  *ms = kPressDefaultTimings.ms[timing];
+int PressMsParse(const char* text, uint32_t least, uint32_t most, uint32_t* ms) {
   const char* from;
-  size_t n = Trimmed(text, &from);
+  size_t n = Trimmed(text ? text : "", &from);
   if (n == 0) return 0;
   uint32_t value = 0;
   for (size_t i = 0; i < n; i++) {
-    if (from[i] < '0' || from[i] > '9' || value > kPressTimingMost) return -1;
+    if (from[i] < '0' || from[i] > '9' || value > most) return -1;
     value = value * 10 + uint32_t(from[i] - '0');
   }
-  if (value < kPressTimingLeast || value > kPressTimingMost) return -1;
+  if (value < least || value > most) return -1;
   *ms = value;
   return 1;
+}
+
+int PressTimingParse(const char* text, int timing, uint32_t* ms) {
+  *ms = kPressDefaultTimings.ms[timing];
+  return PressMsParse(text, kPressTimingLeast, kPressTimingMost, ms);
 }
 
 static void CopyName(char* out, const char* name) {

@@ -75,6 +75,10 @@ struct PressTimings {
 };
 extern const PressTimings kPressDefaultTimings;  // 250, 500, 125, 700
 
+// A number of milliseconds: the decimal number in text (blanks around it allowed) when it lies
+// within least..most. 1 with it in *ms; 0 for an empty or null text and -1 for anything else, both
+// with *ms as it was.
+int PressMsParse(const char* text, uint32_t least, uint32_t most, uint32_t* ms);
 // The policy a .hold or hold= value names ("every", "once", "repeat", without regard to case and
 // blanks around it); -1 for any other text.
 int PressPolicyParse(const char* text);
